@@ -93,7 +93,7 @@ class TEdge : public TFemObject, public TRefCounted {
 class TEdgeLine : public TEdge {
  public:
   /// The loader's construction: all zero, no counting.
-  explicit TEdgeLine(TLoading) : TEdge(ForLoading) {}
+  explicit TEdgeLine(TLoading) : TEdge(ForLoading), NodeIndex{} {}
   /// Stores the nodes and adds a reference to each present node.
   TEdgeLine(TNode* start, TNode* end);
   /// Releases both nodes.
@@ -129,7 +129,7 @@ class TEdgeLine : public TEdge {
 class TEdgeCurve : public TEdge {
  public:
   /// The loader's construction: all zero, no counting.
-  explicit TEdgeCurve(TLoading) : TEdge(ForLoading) {}
+  explicit TEdgeCurve(TLoading) : TEdge(ForLoading), NodeIndex{} {}
   /// Stores the nodes and adds a reference to each present node.
   TEdgeCurve(TNode* start, TNode* middle, TNode* end);
   /// Releases all three nodes.

@@ -58,11 +58,12 @@ bool Orient(const std::array<TEdge*, 4>& e, Orientation& o) {
   o.corners[1] = forward0 ? e[0]->LastNode() : e[0]->FirstNode();
   o.edges[0].start = o.corners[0];
   o.edges[0].end = o.corners[1];
-  // Edges 1, 2 and 3 each run away from the corner where the previous one ends.
+  // Edges 1, 2 and 3 each run forward when they start at the corner where the previous
+  // one ends (the same node, hence the same coordinate object), else backward.
   const TNode* from = o.corners[1];
   for (int k = 1; k < 4; ++k) {
     const bool forward = e[k]->FirstNode()->Coord.get() == from->Coord.get();
-    o.edges[k].start = from;
+    o.edges[k].start = forward ? e[k]->FirstNode() : e[k]->LastNode();
     o.edges[k].end = forward ? e[k]->LastNode() : e[k]->FirstNode();
     from = o.edges[k].end;
     if (k < 3) o.corners[k + 1] = from;
@@ -221,12 +222,12 @@ void NearestDivisionPoint(TSurface& surface, double x, double y, double& px, dou
   const std::int32_t nu = surface.DivisionsU();
   const std::int32_t nv = surface.DivisionsV();
   TVector p;
-  for (std::int32_t i = 0; i <= nu; ++i) {
-    for (std::int32_t j = 0; j <= nv; ++j) {
+  for (std::int64_t i = 0; i <= nu; ++i) {
+    for (std::int64_t j = 0; j <= nv; ++j) {
       // A point the surface cannot evaluate stays NaN and never wins.
       p.X = std::numeric_limits<double>::quiet_NaN();
       p.Y = std::numeric_limits<double>::quiet_NaN();
-      surface.PointAtDivision(i, j, p);
+      surface.PointAtDivision(static_cast<int>(i), static_cast<int>(j), p);
       const double dx = p.X - x;
       const double dy = p.Y - y;
       const double d = std::sqrt(dx * dx + dy * dy);
