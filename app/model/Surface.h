@@ -143,4 +143,21 @@ class TCoonSurface : public TSurface {
 /// point lies closer than 1e300 (no divisions, missing edges).
 void NearestDivisionPoint(TSurface& surface, double x, double y, double& px, double& py);
 
+/// Recomputes the geometry's reference counts from the references themselves (e.g. to
+/// repair counts read from a damaged file): every node counts the edges that use it,
+/// every edge the surfaces that use it, every surface starts at 0. Counts held by
+/// positions must be added afterwards. The ranges hold pointers or std::unique_ptr.
+template <class NodeRange, class EdgeRange, class SurfaceRange>
+void RecountGeometryReferences(NodeRange&& nodes, EdgeRange&& edges, SurfaceRange&& surfaces) {
+  for (auto& node : nodes) node->RefCount = 0;
+  for (auto& edge : edges) edge->RefCount = 0;
+  for (auto& surface : surfaces) surface->RefCount = 0;
+  for (auto& edge : edges)
+    for (int k = 0; k < edge->NodeCount(); ++k)
+      if (TNode* node = edge->GetNode(k)) node->AddRef();
+  for (auto& surface : surfaces)
+    for (int i = 0; i < 4; ++i)
+      if (TEdge* edge = surface->GetEdge(i)) edge->AddRef();
+}
+
 }  // namespace vemto

@@ -375,3 +375,40 @@ TEST(GeometrySurface, NearestDivisionPointOnAnIncompleteSurfaceKeepsTheInput) {
 
 }  // namespace
 }  // namespace vemto
+
+namespace vemto {
+namespace {
+
+TEST(GeometrySurface, RecountRebuildsCountsFromTheReferences) {
+  std::vector<std::unique_ptr<TNode>> nodes;
+  for (int k = 0; k < 5; ++k) nodes.push_back(std::make_unique<TNode>(k, k * k));
+  std::vector<std::unique_ptr<TEdge>> edges;
+  for (int k = 0; k < 4; ++k)
+    edges.push_back(std::make_unique<TEdgeLine>(nodes[k].get(), nodes[(k + 1) % 4].get()));
+  edges.push_back(std::make_unique<TEdgeCurve>(nodes[0].get(), nodes[4].get(), nodes[2].get()));
+  std::vector<std::unique_ptr<TCoonSurface>> surfaces;
+  surfaces.push_back(std::make_unique<TCoonSurface>(edges[0].get(), edges[1].get(), edges[2].get(),
+                                                    edges[3].get()));
+  surfaces.push_back(
+      std::make_unique<TCoonSurface>(edges[0].get(), edges[1].get(), edges[4].get(), nullptr));
+  std::vector<std::int32_t> before;
+  for (auto& n : nodes) before.push_back(n->RefCount);
+  for (auto& e : edges) before.push_back(e->RefCount);
+  // Counts as a damaged file might hold them.
+  for (auto& n : nodes) n->RefCount = 9;
+  for (auto& e : edges) e->RefCount = 0;
+  surfaces[0]->RefCount = 4;
+  RecountGeometryReferences(nodes, edges, surfaces);
+  std::vector<std::int32_t> after;
+  for (auto& n : nodes) after.push_back(n->RefCount);
+  for (auto& e : edges) after.push_back(e->RefCount);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(after, (std::vector<std::int32_t>{3, 2, 3, 2, 1, 2, 2, 1, 1, 1}));
+  EXPECT_EQ(surfaces[0]->RefCount, 0);
+  surfaces.clear();
+  edges.clear();
+  for (auto& n : nodes) EXPECT_EQ(n->RefCount, 0);
+}
+
+}  // namespace
+}  // namespace vemto
