@@ -39,7 +39,11 @@ bool RunGuarded(int defaultCode, int tooLargeCode, const std::function<void(Modu
   module.files.CloseAll();
   module.storage.Release();
   if (!failed) return true;
-  module.channel.SendError(code, text);
+  try {
+    module.channel.SendError(code, text);
+  } catch (...) {
+    // A receiver that throws must not carry its exception out of the library.
+  }
   return false;
 }
 
