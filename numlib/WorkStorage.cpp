@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "FatalStop.h"
 
@@ -50,6 +51,24 @@ WorkStorage::WorkStorage() : sink_(WriteToStandardOutput) {}
 
 WorkStorage::WorkStorage(std::int32_t totalWords) : WorkStorage() {
   Allocate(totalWords);
+}
+
+WorkStorage::WorkStorage(WorkStorage&& other) noexcept
+    : words_(std::move(other.words_)),
+      allocated_(std::exchange(other.allocated_, 0)),
+      control_(std::exchange(other.control_, StorageControl{})),
+      sink_(other.sink_),
+      warnAlways_(other.warnAlways_) {}
+
+WorkStorage& WorkStorage::operator=(WorkStorage&& other) noexcept {
+  if (this != &other) {
+    words_ = std::move(other.words_);
+    allocated_ = std::exchange(other.allocated_, 0);
+    control_ = std::exchange(other.control_, StorageControl{});
+    sink_ = other.sink_;
+    warnAlways_ = other.warnAlways_;
+  }
+  return *this;
 }
 
 void WorkStorage::Allocate(std::int32_t totalWords) {
@@ -140,8 +159,17 @@ std::int32_t WorkStorage::DefineMatrix(std::string_view name, std::int32_t rows,
   const std::int64_t next = control_.NextFree;
   const std::int64_t need = control_.HeaderWords + words;
   const std::int64_t rest = total - next - need;
+  // The allocated size is checked as well, in case the control was changed by hand.
+  if (next + need > std::int64_t{allocated_} + 1) {
+    if (level <= 1) {
+      Print(fmt::format(" STORAGE EXCEEDED{} RESERVED{} REQUIRED", IntegerField(total, 6),
+                        IntegerField(next + need, 6)));
+      Print(fmt::format(" MATRIX {} HAS NOT BEEN DEFINED", padded));
+    }
+    return 0;
+  }
   if (rest <= total / 10) {
-    if (next + need > total || next + need > std::int64_t{allocated_}) {
+    if (next + need > total) {
       if (level <= 1) {
         Print(fmt::format(" STORAGE EXCEEDED{} RESERVED{} REQUIRED", IntegerField(total, 6),
                           IntegerField(next + need, 6)));

@@ -108,8 +108,9 @@ class WorkStorage {
 
   WorkStorage(const WorkStorage&) = delete;
   WorkStorage& operator=(const WorkStorage&) = delete;
-  WorkStorage(WorkStorage&&) noexcept = default;
-  WorkStorage& operator=(WorkStorage&&) noexcept = default;
+  /// A moved-from storage is empty (TotalWords 0).
+  WorkStorage(WorkStorage&& other) noexcept;
+  WorkStorage& operator=(WorkStorage&& other) noexcept;
 
   /// Allocates max(totalWords, 0) zeroed words (releasing the old array) and sets
   /// the control to {totalWords, 1, 4, 2}. Throws std::bad_alloc when the memory

@@ -44,6 +44,18 @@ TEST(WorkStorage, AllocationSetsTheControlOfBothEntryPoints) {
   }
 }
 
+TEST(WorkStorage, NeverBeyondTheAllocatedWords) {
+  WorkStorage s(100);
+  s.Control().TotalWords = 1000000;  // a control changed by hand
+  EXPECT_EQ(s.DefineMatrix("A", 200, 1, MatrixType::Real), 0);
+  EXPECT_EQ(s.DefineMatrix("A", 95, 1, MatrixType::Real), 5);
+  WorkStorage moved(std::move(s));
+  EXPECT_NE(moved.Find("A"), 0);
+  EXPECT_EQ(s.Control().TotalWords, 0);  // NOLINT(bugprone-use-after-move): defined state
+  EXPECT_EQ(s.DefineMatrix("B", 1, 1, MatrixType::Real), 0);
+  EXPECT_EQ(s.Find("A"), 0);
+}
+
 TEST(WorkStorage, HundredWordArray) {
   Recorded r(100, 1);
   // 10 x 10 reals need 104 words: refused, nothing changes.
