@@ -1,0 +1,517 @@
+#include "MeshGeneration.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "FatalStop.h"
+#include "NodeFinder.h"
+
+namespace meshgen {
+
+namespace {
+
+constexpr const char* kErrTooLarge = " PROBLEM TOO LARGE.";
+
+void Info(const InfoSink& info, const char* text) {
+  if (info) info(text);
+}
+
+// Number of element divisions along side k of super element s.
+std::int32_t SideDivisions(const SuperElementTables& se, std::int32_t s, std::int32_t k) {
+  return (k % 2 == 1) ? se.columns(s) : se.rows(s);
+}
+
+// Copy direction of side m of t into side k of s: +1 entry i to entry i, -1 reversed.
+constexpr int kCopyDirection[4][4] = {
+    {-1, +1, +1, -1},  // m = 1, k = 1 ... 4
+    {+1, -1, -1, +1},  // m = 2
+    {+1, -1, -1, +1},  // m = 3
+    {-1, +1, +1, -1},  // m = 4
+};
+
+// Eight-node serendipity shape functions at (xi, eta), positions 1 ... 8.
+void Serendipity(double xi, double eta, double n[8]) {
+  static constexpr double kXi[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
+  static constexpr double kEta[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
+  for (int p = 0; p < 8; ++p) {
+    const double xp = kXi[p];
+    const double ep = kEta[p];
+    if (p % 2 == 0) {
+      n[p] = 0.25 * (1.0 + xi * xp) * (1.0 + eta * ep) * (xi * xp + eta * ep - 1.0);
+    } else if (p == 1 || p == 5) {
+      n[p] = 0.5 * (1.0 - xi * xi) * (1.0 + eta * ep);
+    } else {
+      n[p] = 0.5 * (1.0 + xi * xp) * (1.0 - eta * eta);
+    }
+  }
+}
+
+}  // namespace
+
+MeshSizes EstimateMeshSizes(const MeshgenArgs& args) {
+  std::int64_t nn = 0, nt = 0, ne = 0;
+  bool mixed = false;
+  for (std::int32_t i = 0; i < args.nSuperElements; ++i) {
+    const std::int64_t r = args.elementRows[i];
+    const std::int64_t c = args.elementColumns[i];
+    assert(r >= 1 && c >= 1);
+    if (args.elementType[i] == kTypeFinite) {
+      nn = std::max({nn, 2 * r + 1, 2 * c + 1});
+      nt += (2 * r + 1) * (2 * c + 1) - r * c;
+    } else {
+      nn = std::max({nn, r + 1, c + 1});
+      nt += (r + 1) * (c + 1);
+    }
+    ne += r * c;
+    if (args.elementType[i] != args.elementType[0]) mixed = true;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    if (nn > kMax || nt > kMax || ne > kMax) throw numlib::FatalStop(kErrTooLarge);
+  }
+  MeshSizes sizes;
+  sizes.maxSidePoints = static_cast<std::int32_t>(nn);
+  sizes.nodeCapacity = static_cast<std::int32_t>(nt);
+  sizes.elementCapacity = static_cast<std::int32_t>(ne);
+  sizes.mixed = mixed;
+  sizes.adjacencyRoom = (!mixed && args.nSuperElements > 0 && args.elementType[0] < 3) ? 8 : 24;
+  return sizes;
+}
+
+void RearrangeSuperElements(const MeshgenArgs& args, SuperElementTables& se, const InfoSink& info) {
+  const std::int32_t n = args.nSuperElements;
+  se.count = n;
+  for (std::int32_t t = 1; t <= n; ++t) se.used(t) = 0;
+  se.order(1) = 1;
+  se.used(1) = 1;
+  std::int32_t next = 2;
+  auto corner = [&](std::int32_t element, int position) {
+    return args.superElementNodes[8 * (element - 1) + (position - 1)];
+  };
+  for (std::int32_t j = 1; j <= n; ++j) {
+    Info(info, kTextRearranging);
+    if (j >= next) throw numlib::FatalStop(kErrNotConnected);
+    const std::int32_t s = se.order(j);
+    for (std::int32_t t = 1; t <= n; ++t) {
+      if (se.used(t) != 0) continue;
+      bool touches = false;
+      for (int p = 1; p <= 7 && !touches; p += 2)
+        for (int q = 1; q <= 7 && !touches; q += 2) touches = corner(t, p) == corner(s, q);
+      if (touches) {
+        se.order(next++) = t;
+        se.used(t) = 1;
+      }
+    }
+  }
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const std::int32_t i = se.order(j) - 1;
+    for (int p = 1; p <= 8; ++p) se.nodes(p, j) = args.superElementNodes[8 * i + (p - 1)];
+    se.rows(j) = args.elementRows[i];
+    se.columns(j) = args.elementColumns[i];
+    se.nodeCode(j) = args.superNodeCode[i];
+    se.material(j) = args.materialNumber[i];
+    se.type(j) = args.elementType[i];
+  }
+}
+
+SideNodes SuperElementSide(const SuperElementTables& se, std::int32_t s, std::int32_t k) {
+  assert(k >= 1 && k <= 4);
+  return {se.nodes(2 * k - 1, s), se.nodes(2 * k, s), se.nodes(k == 4 ? 1 : 2 * k + 1, s)};
+}
+
+bool SidesMatch(const SuperElementTables& se, std::int32_t s, std::int32_t k, std::int32_t t,
+                std::int32_t m) {
+  const SideNodes a = SuperElementSide(se, s, k);
+  const SideNodes b = SuperElementSide(se, t, m);
+  if (a.end != b.start || a.start != b.end) return false;
+  if (se.nodeCode(s) == 1 && se.nodeCode(t) == 1 && a.mid != b.mid) return false;
+  return true;
+}
+
+void FindInputConnectivity(const SuperElementTables& se, MeshTables& mesh, const InfoSink& info) {
+  const std::int32_t n = se.count;
+  for (std::int32_t s = 1; s <= n; ++s)
+    for (int k = 1; k <= 4; ++k) {
+      mesh.neighbour(k, s) = 0;
+      mesh.interfaceSide(k, s) = 0;
+    }
+  for (std::int32_t s = 1; s <= n; ++s) {
+    for (int k = 1; k <= 4; ++k) {
+      Info(info, kTextConnectivity);
+      for (std::int32_t t = 1; t <= n; ++t) {
+        if (t == s) continue;
+        for (int m = 1; m <= 4; ++m) {
+          if (!SidesMatch(se, s, k, t, m)) continue;
+          mesh.neighbour(k, s) = t;
+          if (IsFinite(se.type(s)) != IsFinite(se.type(t))) {
+            mesh.interfaceSide(k, s) = k;
+            mesh.interfaceSide(m, t) = m;
+          }
+        }
+      }
+    }
+  }
+}
+
+void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTables& mesh,
+                 const InfoSink& info, const SuperElementHook& hook) {
+  mesh.nodeCount = 0;
+  mesh.elementCount = 0;
+  mesh.bandwidth = 0;
+  mesh.renumbered = false;
+  for (std::int64_t k = 1; k <= mesh.grid.Size(); ++k) mesh.grid(k) = 0;
+
+  NodeFinder finder;
+  double* const xs = mesh.x.Data();
+  double* const ys = mesh.y.Data();
+
+  for (std::int32_t s = 1; s <= se.count; ++s) {
+    Info(info, kTextMeshing);
+    const int type = se.type(s);
+    const std::int32_t rows = se.rows(s);
+    const std::int32_t columns = se.columns(s);
+    const std::int32_t rg = type == kTypeFinite ? 2 * rows : rows;
+    const std::int32_t cg = type == kTypeFinite ? 2 * columns : columns;
+    mesh.gridRows = rg + 1;
+    mesh.gridColumns = cg + 1;
+    for (std::int64_t k = 1; k <= static_cast<std::int64_t>(rg + 1) * (cg + 1); ++k)
+      mesh.grid(k) = 0;
+
+    // Geometry points; a four-node super element gets straight sides.
+    double gx[8], gy[8];
+    for (int p = 0; p < 8; ++p) {
+      const std::int32_t node = se.nodes(p + 1, s);
+      if (p % 2 == 0 || se.nodeCode(s) != 2) {
+        gx[p] = args.superNodeX[node - 1];
+        gy[p] = args.superNodeY[node - 1];
+      }
+    }
+    if (se.nodeCode(s) == 2) {
+      for (int p = 1; p < 8; p += 2) {
+        const int a = p - 1;
+        const int b = (p + 1) % 8;
+        gx[p] = (gx[a] + gx[b]) / 2.0;
+        gy[p] = (gy[a] + gy[b]) / 2.0;
+      }
+    }
+
+    // Take over the nodes of meshed neighbours of the same type.
+    std::int32_t firstRow = 1, lastRow = rg + 1, firstColumn = 1, lastColumn = cg + 1;
+    for (int k = 1; k <= 4; ++k) {
+      const std::int32_t t = mesh.neighbour(k, s);
+      if (t == 0) continue;
+      if (t == s) throw numlib::FatalStop(kErrConnectivity);
+      int m = 0;
+      for (int candidate = 1; candidate <= 4 && m == 0; ++candidate)
+        if (SidesMatch(se, s, k, t, candidate)) m = candidate;
+      if (m == 0) throw numlib::FatalStop(kErrConnectivity);
+      if (SideDivisions(se, s, k) != SideDivisions(se, t, m)) {
+        throw numlib::FatalStop(fmt::format(
+            " SUPER ELEMENTS{:5d} AND{:5d} HAVE DIFFERENT DIVISIONS ON THEIR COMMON SIDE",
+            se.order(std::min(s, t)), se.order(std::max(s, t))));
+      }
+      if (t > s || se.type(t) != type) continue;
+      const std::int32_t n = (k % 2 == 1) ? cg + 1 : rg + 1;
+      const int direction = kCopyDirection[m - 1][k - 1];
+      for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int32_t node = mesh.SideNode(t, m, direction > 0 ? i : n + 1 - i);
+        switch (k) {
+          case 1:
+            mesh.GridNode(rg + 1, i) = node;
+            break;
+          case 2:
+            mesh.GridNode(i, cg + 1) = node;
+            break;
+          case 3:
+            mesh.GridNode(1, i) = node;
+            break;
+          default:
+            mesh.GridNode(i, 1) = node;
+            break;
+        }
+      }
+      switch (k) {
+        case 1:
+          lastRow = rg;
+          break;
+        case 2:
+          lastColumn = cg;
+          break;
+        case 3:
+          firstRow = 2;
+          break;
+        default:
+          firstColumn = 2;
+          break;
+      }
+    }
+
+    // Create the other nodes row by row.
+    for (std::int32_t j = firstRow; j <= lastRow; ++j) {
+      Info(info, kTextCreatingNodes);
+      const double eta = 1.0 - (j - 1) * 2.0 / rg;
+      for (std::int32_t i = firstColumn; i <= lastColumn; ++i) {
+        const bool noNode = (type == kTypeFinite && j % 2 == 0 && i % 2 == 0) ||
+                            (type == kTypeInfiniteCorner && j == 1 && i == 2);
+        if (noNode) {
+          mesh.GridNode(j, i) = 0;
+          continue;
+        }
+        const double xi = (i - 1) * 2.0 / cg - 1.0;
+        double shape[8];
+        Serendipity(xi, eta, shape);
+        double x = 0.0, y = 0.0;
+        for (int p = 0; p < 8; ++p) {
+          x += shape[p] * gx[p];
+          y += shape[p] * gy[p];
+        }
+        std::int32_t node = finder.Find(x, y, xs, ys);
+        if (node != 0) {
+          finder.Move(node, xs[node - 1], ys[node - 1], x, y);
+          xs[node - 1] = x;
+          ys[node - 1] = y;
+        } else {
+          if (mesh.nodeCount >= mesh.sizes.nodeCapacity) throw numlib::FatalStop(kErrTooManyNodes);
+          node = ++mesh.nodeCount;
+          xs[node - 1] = x;
+          ys[node - 1] = y;
+          finder.Insert(node, x, y);
+        }
+        mesh.GridNode(j, i) = node;
+      }
+    }
+
+    if (hook) hook(s, mesh);
+
+    // Side lists.
+    for (std::int32_t i = 1; i <= cg + 1; ++i) {
+      mesh.SideNode(s, 1, i) = mesh.GridNode(rg + 1, i);
+      mesh.SideNode(s, 3, i) = mesh.GridNode(1, i);
+    }
+    for (std::int32_t i = 1; i <= rg + 1; ++i) {
+      mesh.SideNode(s, 2, i) = mesh.GridNode(i, cg + 1);
+      mesh.SideNode(s, 4, i) = mesh.GridNode(i, 1);
+    }
+
+    // Elements, cell rows from the top, cells from the left.
+    for (std::int32_t a = 1; a <= rows; ++a) {
+      for (std::int32_t b = 1; b <= columns; ++b) {
+        if (mesh.elementCount >= mesh.sizes.elementCapacity)
+          throw numlib::FatalStop(kErrTooManyElements);
+        const std::int32_t e = ++mesh.elementCount;
+        mesh.ity(e) = type;
+        mesh.material(e) = se.material(s);
+        mesh.region(e) = s;
+        std::int32_t side = 0;
+        if (a == rows && mesh.interfaceSide(1, s) == 1) side = 1;
+        if (b == columns && mesh.interfaceSide(2, s) == 2) side = 2;
+        if (a == 1 && mesh.interfaceSide(3, s) == 3) side = 3;
+        if (b == 1 && mesh.interfaceSide(4, s) == 4) side = 4;
+        mesh.jte(e) = side;
+        std::int32_t nodes[8] = {};
+        int count = 0;
+        if (type == kTypeFinite) {
+          const std::int32_t r = 2 * a - 1, c = 2 * b - 1;
+          const std::int32_t order[8][2] = {{r + 2, c},     {r + 2, c + 1}, {r + 2, c + 2},
+                                            {r + 1, c + 2}, {r, c + 2},     {r, c + 1},
+                                            {r, c},         {r + 1, c}};
+          for (const auto& rc : order) nodes[count++] = mesh.GridNode(rc[0], rc[1]);
+        } else if (type == kTypeInfiniteSurface) {
+          nodes[count++] = mesh.GridNode(a + 1, b);
+          nodes[count++] = mesh.GridNode(a + 1, b + 1);
+          nodes[count++] = mesh.GridNode(a, b + 1);
+          nodes[count++] = mesh.GridNode(a, b);
+        } else {
+          nodes[count++] = mesh.GridNode(a + 1, b);
+          nodes[count++] = mesh.GridNode(a + 1, b + 1);
+          nodes[count++] = mesh.GridNode(a, b);
+        }
+        for (int p = 1; p <= 8; ++p) mesh.ncon(p, e) = p <= count ? nodes[p - 1] : 0;
+        const auto [lo, hi] = std::minmax_element(nodes, nodes + count);
+        mesh.bandwidth = std::max(mesh.bandwidth, *hi - *lo);
+      }
+    }
+  }
+}
+
+void SetElementNodeCounts(MeshTables& mesh) {
+  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+    switch (mesh.ity(e)) {
+      case kTypeInfiniteCorner:
+        mesh.ncn(e) = 3;
+        break;
+      case kTypeInfiniteSurface:
+        mesh.ncn(e) = 4;
+        break;
+      default:
+        mesh.ncn(e) = 8;
+        break;
+    }
+  }
+}
+
+void FindCommonBoundaries(MeshTables& mesh, const InfoSink& info) {
+  // Directed corner pairs (c[i], c[i+1]) of the infinite interface elements, each with
+  // its elements in element order.
+  struct PairHash {
+    std::size_t operator()(std::uint64_t v) const noexcept {
+      return static_cast<std::size_t>(v * 0x9E3779B97F4A7C15ull);
+    }
+  };
+  auto key = [](std::int32_t b, std::int32_t a) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(b)) << 32) |
+           static_cast<std::uint32_t>(a);
+  };
+  auto corners = [&](std::int32_t f) { return mesh.ity(f) == kTypeInfiniteCorner ? 3 : 4; };
+  std::unordered_map<std::uint64_t, std::vector<std::int32_t>, PairHash> pairs;
+  for (std::int32_t f = 1; f <= mesh.elementCount; ++f) {
+    if (IsFinite(mesh.ity(f)) || mesh.jte(f) == 0) continue;
+    const int nc = corners(f);
+    for (int i = 1; i <= nc; ++i) {
+      auto& list = pairs[key(mesh.ncon(i, f), mesh.ncon(i % nc + 1, f))];
+      if (list.empty() || list.back() != f) list.push_back(f);
+    }
+  }
+  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+    if (!IsFinite(mesh.ity(e)) || mesh.jte(e) == 0) continue;
+    std::int32_t lastMatch = 0;
+    for (int side = 0; side < 4; ++side) {
+      Info(info, kTextCommonBoundaries);
+      const std::int32_t a = mesh.ncon(2 * side + 1, e);
+      const std::int32_t mid = mesh.ncon(2 * side + 2, e);
+      const std::int32_t b = mesh.ncon(side == 3 ? 1 : 2 * side + 3, e);
+      const auto it = pairs.find(key(b, a));
+      if (it == pairs.end()) continue;
+      for (const std::int32_t f : it->second) {
+        // An element that already received a mid-side node keeps it.
+        if (f == e || f == lastMatch || mesh.ncn(f) != corners(f)) continue;
+        const int nc = corners(f);
+        int i = 1;
+        while (!(mesh.ncon(i, f) == b && mesh.ncon(i % nc + 1, f) == a)) ++i;
+        std::int32_t rest[2] = {};
+        for (int r = 0; r < nc - 2; ++r) rest[r] = mesh.ncon((i + 1 + r) % nc + 1, f);
+        mesh.ncon(1, f) = b;
+        mesh.ncon(2, f) = mid;
+        mesh.ncon(3, f) = a;
+        for (int r = 0; r < nc - 2; ++r) mesh.ncon(4 + r, f) = rest[r];
+        mesh.ncn(f) = nc + 1;
+        lastMatch = f;
+        break;
+      }
+    }
+  }
+}
+
+void ReduceBandwidth(MeshTables& mesh) {
+  const std::int32_t nodes = mesh.nodeCount;
+  mesh.renumbered = false;
+  if (nodes == 0) return;
+
+  // Adjacency lists in order of first appearance (compact rows, room from the
+  // element connectivity rather than a fixed count per node).
+  std::vector<std::int64_t> start(static_cast<std::size_t>(nodes) + 2, 0);
+  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+    const int n = mesh.ncn(e);
+    for (int p = 1; p <= n; ++p) start[mesh.ncon(p, e) + 1] += n - 1;
+  }
+  for (std::int32_t v = 1; v <= nodes + 1; ++v) start[v] += start[v - 1];
+  std::vector<std::int32_t> adjacency(static_cast<std::size_t>(start[nodes + 1]));
+  std::vector<std::int32_t> degree(static_cast<std::size_t>(nodes) + 1, 0);
+  std::int32_t b0 = 0;
+  int cliqueBound = 0;
+  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+    const int n = mesh.ncn(e);
+    for (int p = 1; p <= n; ++p) {
+      const std::int32_t u = mesh.ncon(p, e);
+      for (int q = 1; q <= n; ++q) {
+        const std::int32_t v = mesh.ncon(q, e);
+        if (q == p || v == u) continue;
+        std::int32_t* row = adjacency.data() + start[u];
+        if (std::find(row, row + degree[u], v) != row + degree[u]) continue;
+        row[degree[u]++] = v;
+        b0 = std::max(b0, v > u ? v - u : u - v);
+      }
+    }
+  }
+  std::int32_t degreeBound = 0;
+  for (std::int32_t v = 1; v <= nodes; ++v) {
+    mesh.jmem(v) = degree[v];
+    degreeBound = std::max(degreeBound, (degree[v] + 1) / 2);
+  }
+  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+    std::int32_t distinct[8];
+    int count = 0;
+    for (int p = 1; p <= mesh.ncn(e); ++p) {
+      const std::int32_t v = mesh.ncon(p, e);
+      if (std::find(distinct, distinct + count, v) == distinct + count) distinct[count++] = v;
+    }
+    cliqueBound = std::max(cliqueBound, count - 1);
+  }
+  // No numbering has a bandwidth below this.
+  const std::int32_t lowerBound = std::max(degreeBound, cliqueBound);
+
+  // Trials. stamp[v] == r marks v as numbered in the trial from r.
+  std::vector<std::int32_t> stamp(static_cast<std::size_t>(nodes) + 1, 0);
+  std::vector<std::int32_t> order(static_cast<std::size_t>(nodes));
+  std::int32_t best = b0;
+  for (std::int32_t r = 1; r <= nodes && best > lowerBound; ++r) {
+    // The neighbours of the start get the numbers 2 ... degree + 1.
+    if (degree[r] >= best) continue;
+    stamp[r] = r;
+    order[0] = r;
+    std::int32_t count = 1;
+    std::int32_t trialWidth = 0;
+    bool abandoned = false;
+    for (std::int32_t head = 0; head < count && !abandoned; ++head) {
+      const std::int32_t u = order[head];
+      const std::int32_t giver = head + 1;
+      const std::int32_t* row = adjacency.data() + start[u];
+      for (std::int32_t k = 0; k < degree[u]; ++k) {
+        const std::int32_t v = row[k];
+        if (stamp[v] == r) continue;
+        const std::int32_t number = count + 1;
+        if (number - giver >= best) {
+          abandoned = true;
+          break;
+        }
+        stamp[v] = r;
+        order[count++] = v;
+        trialWidth = std::max(trialWidth, number - giver);
+      }
+    }
+    if (abandoned || count < nodes) continue;  // a mesh in pieces: failed trial
+    best = trialWidth;
+    for (std::int32_t i = 0; i < nodes; ++i) {
+      mesh.newjt(i + 1) = order[i];
+      mesh.jnt(order[i]) = i + 1;
+      mesh.joint(order[i]) = i + 1;
+    }
+  }
+
+  if (best < b0) {
+    mesh.bandwidth = best;
+    for (std::int32_t n = 1; n <= nodes; ++n) mesh.jmem(mesh.jnt(n)) = n;
+    mesh.renumbered = true;
+  } else {
+    mesh.bandwidth = b0;
+    for (std::int32_t n = 1; n <= nodes; ++n) {
+      mesh.jnt(n) = n;
+      mesh.jmem(n) = n;
+    }
+  }
+}
+
+void GenerateMesh(const MeshgenArgs& args, const SuperElementTables& se, MeshTables& mesh,
+                  const InfoSink& info, const SuperElementHook& hook) {
+  FindInputConnectivity(se, mesh, info);
+  MeshRegions(args, se, mesh, info, hook);
+  SetElementNodeCounts(mesh);
+  if (mesh.sizes.mixed) FindCommonBoundaries(mesh, info);
+  ReduceBandwidth(mesh);
+}
+
+}  // namespace meshgen
