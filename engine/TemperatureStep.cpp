@@ -1,0 +1,356 @@
+#include "TemperatureStep.h"
+
+#include <cmath>
+#include <cstring>
+
+#include <fmt/format.h>
+
+#include "History.h"
+#include "Hydration.h"
+
+namespace vemto::engine {
+
+std::string JacobianMessage(const ElementFailure& f) {
+  const char* text = "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.";
+  if (f.kind == ElementKind::kInfiniteBoundary)
+    text = "JACOBIAN NONPOSITIVE IN INFINITE ELEMENT (BOUNDARY) NO.";
+  else if (f.kind == ElementKind::kInfiniteCorner)
+    text = "JACOBIAN NONPOSITIVE IN INFINITE ELEMENT (CORNER) NO.";
+  return fmt::format(" {}{:5d}", text, f.element);
+}
+
+namespace {
+
+// Element activity window of a material (thermal rows 2 and 3), tolerance 1e-6 s.
+inline bool Active(double cast, double removal, double t) {
+  return cast + kHistoryTolerance <= t && t <= removal + kHistoryTolerance;
+}
+
+inline HistoryView History2(const numlib::RealMatrix& col, int j, int coefficients) {
+  const double* c = &col(1, j);
+  return {c + 1 + coefficients, static_cast<int>(std::lround(c[0])), 2};
+}
+
+}  // namespace
+
+TemperatureStep::TemperatureStep(RunData& d, WorkingCallback working)
+    : d_(d),
+      working_(working),
+      band_{d.m.RK.Data(), d.header.nNodes, d.halfBandWidth},
+      axi_(d.header.ThermalAxiFlag() == 2 ? ThermalAxi::kAxisymmetric : ThermalAxi::kPlane) {}
+
+Point2 TemperatureStep::Node(int n) const {
+  return {d_.m.COOR(1, n), d_.m.COOR(2, n)};
+}
+
+bool TemperatureStep::PipeActive(int pipe, double t) const {
+  const double* c = &d_.m.PWT(1, pipe);
+  return ThermalActive({c + 7, static_cast<int>(std::lround(c[0])), 3}, t);
+}
+
+double TemperatureStep::PipeWaterTemperature(int pipe, int pass) const {
+  const int smax = static_cast<int>(std::lround(d_.m.PWT(7, pipe)));
+  return d_.m.QWT(3 + smax + pass, pipe);
+}
+
+void TemperatureStep::UpdatePipes(double t) {
+  RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  // Heat extracted at each pass in the previous step.
+  for (int e = 1; e <= h.nEl8; ++e) {
+    const int corner = m.LWT(1, e);
+    if (corner == 0) continue;
+    m.QWT(3 + m.LWT(3, e), m.LWT(2, e)) = -m.Q(m.ITOP(corner, e));
+  }
+  for (int p = 1; p <= h.nPipeConds; ++p) {
+    const double* c = &m.PWT(1, p);
+    const int smax = static_cast<int>(std::lround(c[6]));
+    const double length = c[3], rhoc = c[4];
+    double sum = 0.0;
+    for (int s = 1; s <= smax; ++s) sum += m.QWT(3 + s, p);
+    const double heat = length * sum;
+    const HistoryView hist{c + 7, static_cast<int>(std::lround(c[0])), 3};
+    const HistoryInterval iv = FindInterval(hist, t);
+    if (iv.j >= 0) {
+      auto value = [&](int v) {
+        return hist.Value(iv.j, v) + iv.fraction * (hist.Value(iv.j + 1, v) - hist.Value(iv.j, v));
+      };
+      const double tin = value(1);
+      double tout = 0.0, flow = 0.0;
+      if (std::lround(c[5]) == 0) {
+        flow = value(2);
+        // Without flow the water cannot carry the heat away: it stays at the inflow
+        // temperature (instead of an infinite or undefined outflow temperature).
+        tout = std::fabs(flow) <= 1e-50 ? tin : heat / (rhoc * flow) + tin;
+      } else {
+        tout = value(2);
+        const double dTw = tout - tin;
+        // Equal temperatures and no heat leave the flow undetermined: no flow.
+        flow = (dTw == 0.0 && heat == 0.0) ? 0.0 : heat / (dTw * rhoc);
+      }
+      m.QWT(1, p) = tin;
+      m.QWT(2, p) = tout;
+      m.QWT(3, p) = flow;
+    }
+    const double tin = m.QWT(1, p), flow = m.QWT(3, p);
+    if (!(std::fabs(flow) > 1e-50) || !std::isfinite(flow)) {
+      for (int s = 1; s <= smax; ++s) m.QWT(3 + smax + s, p) = tin;
+    } else {
+      double tw = tin + 0.5 * length * m.QWT(4, p) / (rhoc * flow);
+      for (int s = 1; s <= smax; ++s) {
+        m.QWT(3 + smax + s, p) = tw;
+        if (s < smax) tw += 0.5 * length * (m.QWT(3 + s, p) + m.QWT(4 + s, p)) / (rhoc * flow);
+      }
+    }
+  }
+}
+
+ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
+  RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  const double tPrev = t - dt;
+  std::array<Point2, 8> xy;
+  std::array<double, 8> told;
+  std::array<int, 8> nodes;
+  ThermalMatrices<8> em;
+  for (int e = 1; e <= h.nEl8; ++e) {
+    const int mat = m.LEL(e);
+    const double* pel = &m.PEL(1, mat);
+    if (!Active(pel[1], pel[2], t)) continue;
+    const bool isNew = tPrev < pel[1] + kHistoryTolerance;
+    for (int k = 0; k < 8; ++k) {
+      nodes[k] = m.ITOP(k + 1, e);
+      xy[k] = Node(nodes[k]);
+      told[k] = isNew ? pel[6] : m.T(nodes[k]);
+      m.LAV(nodes[k]) = 1;
+    }
+    ConductionProps props;
+    props.lambda = pel[3];
+    props.rho = pel[4];
+    props.c = pel[5];
+    props.thickness = m.THCKN(e) > -0.5 ? m.THCKN(e) : h.thickness;
+    const bool hydrating = std::lround(pel[0]) == 1;
+    const HydrationParams hp{pel[8], pel[9], pel[10], pel[11], pel[12], pel[13], pel[14], pel[15]};
+    for (int g = 0; g < 4; ++g) {
+      const Shape8 s = Serendipity(kGaussPoints[g][0], kGaussPoints[g][1]);
+      double tg = 0.0;
+      for (int k = 0; k < 8; ++k) tg += s.n[k] * told[k];
+      if (isNew) m.RM(g + 1, e) = pel[7];
+      props.q[g] = 0.0;
+      if (hydrating) {
+        const HydrationUpdate u = AdvanceHydration(hp, tg, m.RM(g + 1, e), dt);
+        m.ALFA(g + 1, e) = u.alpha;
+        m.RM(g + 1, e) = u.maturity;
+        props.q[g] = u.heatRate;
+      }
+    }
+    const int corner = m.LWT(1, e);
+    const int pipe = m.LWT(2, e);
+    const ElementStatus st = corner != 0
+                                 ? PipeCornerElement(axi_, props, m.PWT(3, pipe), corner, xy, em)
+                                 : ConductionElement(axi_, props, xy, em);
+    if (st != ElementStatus::kValid) return {ElementKind::kFinite, e};
+    for (int i = 0; i < 8; ++i) {
+      double rhs = em.f[i];
+      for (int j = 0; j < 8; ++j) {
+        const double cdt = em.C(i, j) / dt;
+        rhs += cdt * told[j];
+        band_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
+      }
+      m.RR(nodes[i]) += rhs;
+    }
+    if (corner != 0 && PipeActive(pipe, t)) {
+      const PipeWallTerms w =
+          PipeWall(axi_, m.PWT(2, pipe), PipeWaterTemperature(pipe, m.LWT(3, e)), m.PWT(3, pipe),
+                   h.thickness, corner, xy);
+      const int c = m.ITOP(corner, e);
+      band_.AddUpper(c, c, w.kcc);
+      m.RR(c) += w.fc;
+    }
+  }
+  return {};
+}
+
+ElementFailure TemperatureStep::AssembleInfinite(double t, double dt, bool flows) {
+  RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  const double tPrev = t - dt;
+  auto one = [&]<std::size_t N>(const numlib::IntegerMatrix& top, const numlib::IntegerMatrix& mats,
+                                int e, ElementKind kind) -> ElementFailure {
+    const double* pel = &m.PEL(1, mats(e));
+    if (!Active(pel[1], pel[2], t)) return {};
+    const bool isNew = tPrev < pel[1] + kHistoryTolerance;
+    std::array<Point2, N> xy;
+    std::array<int, N> nodes;
+    std::array<double, N> told;
+    for (std::size_t k = 0; k < N; ++k) {
+      nodes[k] = top(static_cast<std::int64_t>(k) + 1, e);
+      xy[k] = Node(nodes[k]);
+      told[k] = isNew ? pel[6] : m.T(nodes[k]);
+      if (!flows) m.LAV(nodes[k]) = 1;
+    }
+    const InfiniteProps p{pel[3], pel[4], pel[5], pel[6], h.thickness};
+    ThermalMatrices<N> em;
+    ElementStatus st;
+    if constexpr (N == 5)
+      st = InfiniteBoundaryElement(axi_, p, xy, em);
+    else
+      st = InfiniteCornerElement(axi_, p, xy, em);
+    if (st != ElementStatus::kValid) return {kind, e};
+    for (std::size_t i = 0; i < N; ++i) {
+      double rhs = em.f[i];
+      double kt = 0.0;
+      for (std::size_t j = 0; j < N; ++j) {
+        const double cdt = em.C(i, j) / dt;
+        rhs += cdt * told[j];
+        if (flows)
+          kt += (em.K(i, j) + cdt) * m.RU(nodes[j]);
+        else
+          band_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
+      }
+      m.RR(nodes[i]) += rhs - kt;
+    }
+    return {};
+  };
+  for (int e = 1; e <= h.nEl5; ++e)
+    if (ElementFailure f =
+            one.template operator()<5>(m.ITOPI1, m.LI1, e, ElementKind::kInfiniteBoundary))
+      return f;
+  for (int e = 1; e <= h.nEl3; ++e)
+    if (ElementFailure f =
+            one.template operator()<3>(m.ITOPI2, m.LI2, e, ElementKind::kInfiniteCorner))
+      return f;
+  return {};
+}
+
+void TemperatureStep::AssembleBoundary(double t, bool flows) {
+  RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  // Adds K and f of an item (or, for the flows, f − K·T_new) to the system.
+  auto add = [&]<std::size_t N>(const std::array<int, N>& nodes, const double* k,
+                                const std::array<double, N>& f) {
+    for (std::size_t i = 0; i < N; ++i) {
+      double kt = 0.0;
+      for (std::size_t j = 0; j < N; ++j) {
+        if (k == nullptr) break;
+        if (flows)
+          kt += k[i * N + j] * m.RU(nodes[j]);
+        else
+          band_.AddUpper(nodes[i], nodes[j], k[i * N + j]);
+      }
+      m.RR(nodes[i]) += f[i] - kt;
+    }
+  };
+  for (int i = 1; i <= h.nEdgeTempEdges; ++i) {
+    const int c = m.LSE(i);
+    const HistoryView hv = History2(m.PSE, c, 1);
+    if (!ThermalActive(hv, t)) continue;
+    std::array<int, 3> nodes;
+    std::array<Point2, 3> xy;
+    for (int k = 0; k < 3; ++k) xy[k] = Node(nodes[k] = m.ITOPSE(k + 1, i));
+    ThermalMatrices<3> em;
+    EdgeHeatTransfer(axi_, m.PSE(2, c), ThermalValue(hv, t), h.thickness, xy, em);
+    add(nodes, em.k.data(), em.f);
+  }
+  for (int i = 1; i <= h.nEdgeFlowEdges; ++i) {
+    const HistoryView hv = History2(m.PSF, m.LSF(i), 0);
+    if (!ThermalActive(hv, t)) continue;
+    std::array<int, 3> nodes;
+    std::array<Point2, 3> xy;
+    for (int k = 0; k < 3; ++k) xy[k] = Node(nodes[k] = m.ITOPF(k + 1, i));
+    std::array<double, 3> f;
+    EdgeHeatFlow(axi_, ThermalValue(hv, t), h.thickness, xy, f);
+    add(nodes, nullptr, f);
+  }
+  for (int i = 1; i <= h.nSurfTempEls; ++i) {
+    const int c = m.LSA(i);
+    const HistoryView hv = History2(m.PSA, c, 1);
+    if (!ThermalActive(hv, t)) continue;
+    std::array<int, 8> nodes;
+    std::array<Point2, 8> xy;
+    for (int k = 0; k < 8; ++k) xy[k] = Node(nodes[k] = m.ITOPA(k + 1, i));
+    ThermalMatrices<8> em;
+    SurfaceHeatTransfer(m.PSA(2, c), ThermalValue(hv, t), xy, em);
+    add(nodes, em.k.data(), em.f);
+  }
+  for (int i = 1; i <= h.nSurfFlowEls; ++i) {
+    const HistoryView hv = History2(m.PSG, m.LSG(i), 0);
+    if (!ThermalActive(hv, t)) continue;
+    std::array<int, 8> nodes;
+    std::array<Point2, 8> xy;
+    for (int k = 0; k < 8; ++k) xy[k] = Node(nodes[k] = m.ITOPG(k + 1, i));
+    std::array<double, 8> f;
+    SurfaceHeatFlow(ThermalValue(hv, t), xy, f);
+    add(nodes, nullptr, f);
+  }
+  for (int i = 1; i <= h.nNodalTempPos; ++i) {
+    const int c = m.LLPV(i);
+    const HistoryView hv = History2(m.PPV, c, 1);
+    if (!ThermalActive(hv, t)) continue;
+    const int n = m.ITOPP(1, i);
+    const double factor = NodalFactor(axi_, Node(n), h.thickness);
+    const double k = m.PPV(2, c) * factor;
+    add(std::array<int, 1>{n}, &k, std::array<double, 1>{k * ThermalValue(hv, t)});
+  }
+  for (int i = 1; i <= h.nNodalFlowPos; ++i) {
+    const HistoryView hv = History2(m.PNL, m.LNL(i), 0);
+    if (!ThermalActive(hv, t)) continue;
+    const int n = m.ITOPN(1, i);
+    const double factor = NodalFactor(axi_, Node(n), h.thickness);
+    add(std::array<int, 1>{n}, nullptr, std::array<double, 1>{ThermalValue(hv, t) * factor});
+  }
+}
+
+ElementFailure TemperatureStep::Run(double t, double dt) {
+  RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  const int nn = h.nNodes;
+  band_.Clear();
+  std::memset(m.RR.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RR.Size()));
+  std::memset(m.RU.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RU.Size()));
+  std::memset(m.LAV.Data(), 0, sizeof(std::int32_t) * static_cast<std::size_t>(m.LAV.Size()));
+  std::memset(m.LPV.Data(), 0, sizeof(std::int32_t) * static_cast<std::size_t>(m.LPV.Size()));
+
+  if (h.nPipeConds > 0) UpdatePipes(t);
+  if (ElementFailure f = AssembleElements(t, dt)) return f;
+  if (ElementFailure f = AssembleInfinite(t, dt, false)) return f;
+  AssembleBoundary(t, false);
+
+  status_ = SolveBand(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+
+  // Boundary heat flows with the new temperatures (RU; 0 at inactive nodes).
+  for (int n = 1; n <= nn; ++n) {
+    if (m.LAV(n) != 1) m.RU(n) = 0.0;
+    m.RR(n) = 0.0;
+  }
+  for (int e = 1; e <= h.nEl8; ++e) {
+    const int corner = m.LWT(1, e);
+    if (corner == 0) continue;
+    const double* pel = &m.PEL(1, m.LEL(e));
+    const int pipe = m.LWT(2, e);
+    if (!Active(pel[1], pel[2], t) || !PipeActive(pipe, t)) continue;
+    std::array<Point2, 8> xy;
+    for (int k = 0; k < 8; ++k) xy[k] = Node(m.ITOP(k + 1, e));
+    const PipeWallTerms w = PipeWall(axi_, m.PWT(2, pipe), PipeWaterTemperature(pipe, m.LWT(3, e)),
+                                     m.PWT(3, pipe), h.thickness, corner, xy);
+    const int c = m.ITOP(corner, e);
+    m.RR(c) += w.fc - w.kcc * m.RU(c);
+  }
+  AssembleInfinite(t, dt, true);
+  AssembleBoundary(t, true);
+
+  for (int n = 1; n <= nn; ++n) {
+    if (m.LAV(n) == 1) {
+      m.DT(n) = (m.RU(n) - m.T(n)) / dt;
+      m.T(n) = m.RU(n);
+      m.Q(n) = m.RR(n);
+    } else {
+      m.DT(n) = 0.0;
+      m.T(n) = 0.0;
+      m.Q(n) = 0.0;
+    }
+  }
+  return {};
+}
+
+}  // namespace vemto::engine
