@@ -1,0 +1,63 @@
+// The stress step of the time loop: one incremental, linear stress solution per step with
+// the young-concrete model at every Gauss point, springs, loads, prescribed displacements,
+// the release of former supports and the residual carried into the next step.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "BandSolver.h"
+#include "ConcreteMaterial.h"
+#include "MechTypes.h"
+#include "ProgressChannel.h"
+#include "RunData.h"
+
+namespace vemto::engine::mech {
+
+class MechStressStep {
+ public:
+  // `d` must have its run and solver matrices defined; `working` is the solver's per-row
+  // callback. Reads the mechanical materials once. Throws std::invalid_argument for an
+  // analysis type other than 1, 2, 3.
+  MechStressStep(RunData& d, WorkingCallback working);
+
+  // Advances displacements, stresses and states to time t (end of the step, s) with step dt
+  // (s). Returns false after reporting an error through `channel` (non-positive Jacobian, or a
+  // result that is not a number); then the step's end-of-step update has not been made and
+  // nothing of it may be stored. The first indefinite or singular system of the run is
+  // reported as information text, once.
+  bool Run(double t, double dt, numlib::ProgressChannel& channel);
+
+  // Status of the last band solution.
+  SolverStatus LastSolverStatus() const { return status_; }
+
+  // Wall-clock seconds spent so far: whole steps, and the band solutions within them.
+  struct Times {
+    double total = 0.0;   // s
+    double solver = 0.0;  // s
+  };
+  const Times& TimesSpent() const { return times_; }
+
+ private:
+  struct PointInput {
+    double dMaturity = 0.0;
+    double dTemperature = 0.0;
+  };
+  bool Step(double t, double dt, numlib::ProgressChannel& channel);
+  bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
+  void Boundary(double t, double tPrev, bool forcesOnly);
+  void Prescribed(double t);
+  double ElementTemperatureAndMaturity(int e, double t, double& maturity) const;
+  void Fail(numlib::ProgressChannel& channel, const std::string& text);
+
+  RunData& d_;
+  WorkingCallback working_;
+  BandMatrix band_;
+  AnalysisType analysis_;
+  std::vector<ConcreteMaterial> materials_;
+  SolverStatus status_ = SolverStatus::kNormal;
+  bool solverReported_ = false;
+  Times times_;
+};
+
+}  // namespace vemto::engine::mech
