@@ -12,5 +12,6 @@ struct CommandStatus {
 };
 
 void AddMaterialsCommand(CLI::App& app, CommandStatus& status);
+void AddMeshCommand(CLI::App& app, CommandStatus& status);
 
 }  // namespace vemto::cli

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   vemto::cli::CommandStatus status;
   vemto::cli::AddMaterialsCommand(app, status);
+  vemto::cli::AddMeshCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -2,6 +2,10 @@
 // arguments, and runs of the mesher library.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,6 +14,7 @@
 
 #include "VemtoFile.h"
 #include "VemtoMesh.h"
+#include "test_datafile_model.h"
 
 namespace vemto {
 namespace {
@@ -356,6 +361,57 @@ TEST(VemtoMeshExecute, MissingLibraryFails) {
   mesh.Execute();
   EXPECT_TRUE(mesh.Failed);
   EXPECT_NE(mesh.ErrorText().find("could not be loaded"), std::string::npos);
+}
+
+std::string Slurp(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// Runs vemto-cli with `args`; returns the exit status, output in `log`.
+int RunCli(const std::string& args, const std::filesystem::path& log) {
+  const std::string command = std::string("\"") + VEMTO_BIN_DIR + "/vemto-cli\" " + args + " > \"" +
+                              log.string() + "\" 2>&1";
+  const int rc = std::system(command.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST(VemtoCliMesh, WritesTheDataFileAndTheListingOfAProject) {
+  if (!std::filesystem::exists(std::string(VEMTO_BIN_DIR) + "/vemto-cli") ||
+      !std::filesystem::exists(LibraryPath()))
+    GTEST_SKIP() << "no vemto-cli or mesher library";
+  const auto dir = std::filesystem::temp_directory_path() / "vemto_cli_mesh_test";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  TestDoc t;
+  t.Position<TVemtoEdgePos>(t.Condition<TVemtoTempCondition>("air", {{0, 20, 0, 0}}), t.e[0]);
+  t.doc.SetFileName((dir / "model.v3").string());
+  t.doc.Save();
+
+  ASSERT_EQ(RunCli("mesh \"" + (dir / "model.v3").string() + "\"", dir / "log.txt"), 0)
+      << Slurp(dir / "log.txt");
+  EXPECT_NE(Slurp(dir / "log.txt").find("MESHING FINISHED."), std::string::npos);
+  ASSERT_TRUE(std::filesystem::exists(dir / "model.lst"));
+  const auto r = meshgen::testing::ReadAnalysisData(Slurp(dir / "model.dat"));
+  // Surface 1: 2 x 3 eight-node elements, (5 x 7) - 6 = 29 nodes; surface 2: a strip
+  // of three five-node elements adding 4 nodes outside.
+  EXPECT_EQ(r.general, (std::vector<int>{2, 2, 33, 6, 2, 0}));
+  EXPECT_EQ(r.counts4[0], 3);
+  EXPECT_EQ(r.counts4[2], 2);  // two element edges along edge 0
+  EXPECT_EQ(r.counts4[3], 1);
+  for (const auto& e : r.el5) EXPECT_EQ(e.size(), 6u);
+  double xmax = 0.0;
+  for (const auto& c : r.coords) xmax = std::max(xmax, c[0]);
+  EXPECT_DOUBLE_EQ(xmax, 2.0);
+
+  // A project that cannot be meshed: non-zero status and the reason.
+  t.s2->SetMaterial(nullptr);
+  t.doc.Save();
+  EXPECT_NE(RunCli("mesh \"" + (dir / "model.v3").string() + "\"", dir / "log.txt"), 0);
+  EXPECT_NE(Slurp(dir / "log.txt").find("Element 2 has not been assigned a material."),
+            std::string::npos);
+  EXPECT_NE(RunCli("mesh \"" + (dir / "missing.v3").string() + "\"", dir / "log.txt"), 0);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
