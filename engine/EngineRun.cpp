@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <optional>
 
 #include <fmt/format.h>
@@ -96,6 +97,8 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
 
   std::optional<TemperatureStep> thermal;
   if (sim == 0) thermal.emplace(d, &SendWorking);
+  std::unique_ptr<StressStepper> stress;
+  if (h.StressesComputed()) stress = MakeStressStepper(d, &SendWorking);
 
   const std::vector<TimeInterval>& iv = a.intervals;
   const int nInt = static_cast<int>(iv.size());
@@ -123,8 +126,8 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
       }
     }
     if (tm && !tm->Advance(time, d)) throw numlib::FatalStop(kNoTmData, VEMTO_ERROR_NO_TM_DATA);
-    if (h.StressesComputed()) {
-      RunStressStep(d, time, dt, ch, &SendWorking);
+    if (stress) {
+      stress->Run(time, dt, ch);
       if (ch.BreakRequested()) return closeFiles();
       if (ch.ErrorReported()) {
         closeFiles();

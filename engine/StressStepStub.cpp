@@ -1,12 +1,24 @@
 // Placeholder of the stress step until the mechanical model is built in: a run
 // that asks for stresses ends with a clear error instead of storing zero stresses.
-// Delete this file when the real RunStressStep is added.
+// Replace this file by the adapter of the real stress step.
 #include "StressStep.h"
 
 namespace vemto::engine {
 
-void RunStressStep(RunData&, double, double, numlib::ProgressChannel& channel, WorkingCallback) {
-  channel.SendError(1000, " STRESS ANALYSIS NOT AVAILABLE IN THIS VERSION");
+namespace {
+
+class UnavailableStressStep final : public StressStepper {
+ public:
+  bool Run(double, double, numlib::ProgressChannel& channel) override {
+    channel.SendError(1000, " STRESS ANALYSIS NOT AVAILABLE IN THIS VERSION");
+    return false;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<StressStepper> MakeStressStepper(RunData&, WorkingCallback) {
+  return std::make_unique<UnavailableStressStep>();
 }
 
 }  // namespace vemto::engine
