@@ -1,0 +1,165 @@
+// The model check: every warning and error text and when it appears.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "VemtoFile.h"
+#include "VemtoLogic.h"
+#include "test_file_model.h"
+
+namespace vemto {
+namespace {
+
+using test::MakeSampleModel;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+bool Has(const std::vector<std::string>& list, const std::string& text) {
+  return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+TEST(CheckModel, SampleModelIsClean) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  logic.Warnings = {"stale"};
+  logic.Errors = {"stale"};
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Warnings, IsEmpty());
+  EXPECT_THAT(logic.Errors, IsEmpty());
+}
+
+TEST(CheckModel, EmptyModel) {
+  TVemtoFile doc;
+  TVemtoLogic logic;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("No surfaces defined."));
+  EXPECT_THAT(logic.Warnings, ElementsAre("No boundary conditions defined."));
+}
+
+TEST(CheckModel, SurfacesWithoutMaterial) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  doc.Surfaces[1]->SetMaterial(nullptr);
+  TVemtoLogic logic;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("No material assigned to surface 2"));
+}
+
+TEST(CheckModel, MissingTemperatureAndDisplacementConditions) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  auto* fixed = static_cast<TVemtoDisplCondition*>(doc.Conditions[1]);
+  TVemtoLogic logic;
+
+  fixed->Direction = 1;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Warnings,
+              ElementsAre("No displacement conditions defined in the Y direction."));
+  fixed->Direction = 2;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Warnings,
+              ElementsAre("No displacement conditions defined in the X direction."));
+
+  // Without the temperature and displacement positions (the first two).
+  doc.Positions.erase(doc.Positions.begin(), doc.Positions.begin() + 2);
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Warnings, ElementsAre("No temperature conditions defined.",
+                                          "No displacement conditions defined."));
+  EXPECT_THAT(logic.Errors, IsEmpty());
+}
+
+TEST(CheckModel, IntervalsAndThickness) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  doc.Intervals[0]->StoreStep = 1.0;  // below the time step 2
+  doc.Intervals[1]->StoreStep = 2.0;  // below the time step 4
+  doc.GeneralInfo.Thickness = 0.0;
+  TVemtoLogic logic;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("Storage step less than the timestep.",
+                                        "Storage step less than the timestep.",
+                                        "Thickness = 0 or negative value."));
+}
+
+TEST(CheckModel, StepsThatWouldFailLater) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+
+  doc.Intervals[0]->TimeStep = 0.0;
+  logic.CheckModel(doc);
+  EXPECT_TRUE(Has(logic.Errors, "Time step = 0 or negative value in interval 1."))
+      << logic.Errors.size();
+
+  doc.Intervals[0]->TimeStep = 2.0;
+  doc.Intervals[1]->TimeStep = -1.0;
+  doc.Intervals[1]->StoreStep = -1.0;
+  logic.CheckModel(doc);
+  EXPECT_TRUE(Has(logic.Errors, "Time step = 0 or negative value in interval 2."));
+  EXPECT_TRUE(Has(logic.Errors, "Storage step = 0 or negative value in interval 2."));
+
+  doc.Intervals[1]->TimeStep = 4.0;
+  doc.Intervals[1]->StoreStep = 24.0;
+  doc.Intervals[1]->EndTime = 168.0;  // the second interval ends where it starts
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("End time of interval 2 not after its start."));
+
+  doc.Intervals[1]->EndTime = 180.0;  // 12 h long, storage step 24 h
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("Storage step longer than interval 2."));
+
+  doc.Intervals.clear();
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("No time intervals defined."));
+}
+
+TEST(CheckModel, SharedEdgeNeedingDifferentDivisions) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  // Edge 2 is edge 1 of surface 1 (3 divisions, its own count) and edge 3 of surface 2,
+  // which is meshed with the count of its edge 1 (edge 6, 3 divisions).
+  doc.Edges[5]->Divisions = 6;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors,
+              ElementsAre("Surfaces 1 and 2 need different numbers of divisions (3 and 6) on "
+                          "their common edge."));
+  // Opposite edges of one surface may differ when not shared.
+  doc.Edges[5]->Divisions = 3;
+  doc.Edges[6]->Divisions = 9;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, IsEmpty());
+}
+
+TEST(CheckModel, SurfaceThicknessOfItsOwn) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  doc.Surfaces[0]->Thickness = -1.0;  // the general thickness applies
+  doc.Surfaces[1]->Thickness = 0.0;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("Thickness = 0 or negative value in surface 2."));
+  doc.Surfaces[1]->Thickness = -0.5;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("Thickness = 0 or negative value in surface 2."));
+}
+
+TEST(CheckModel, ReferencesTheMesherNeeds) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  doc.Positions[4]->Condition = nullptr;                                // nodal load
+  static_cast<TVemtoPipePos*>(doc.Positions[5].get())->Pipe = nullptr;  // pipe point
+  doc.Pipes[0]->Condition = nullptr;
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, ElementsAre("No condition assigned to boundary condition 5.",
+                                        "No pipe assigned to pipe point 6.",
+                                        "No pipe condition assigned to pipe Pipe."));
+}
+
+}  // namespace
+}  // namespace vemto
