@@ -1,9 +1,13 @@
 #include "MeshGeneration.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -406,94 +410,172 @@ void FindCommonBoundaries(MeshTables& mesh, const InfoSink& info) {
   }
 }
 
-void ReduceBandwidth(MeshTables& mesh) {
+void ReduceBandwidth(MeshTables& mesh, int threadCount) {
   const std::int32_t nodes = mesh.nodeCount;
+  const std::int32_t elements = mesh.elementCount;
   mesh.renumbered = false;
   if (nodes == 0) return;
 
-  // Adjacency lists in order of first appearance (compact rows, room from the
-  // element connectivity rather than a fixed count per node).
-  std::vector<std::int64_t> start(static_cast<std::size_t>(nodes) + 2, 0);
-  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
-    const int n = mesh.ncn(e);
-    for (int p = 1; p <= n; ++p) start[mesh.ncon(p, e) + 1] += n - 1;
+  // The adjacency list of a node holds the other nodes of its elements in order of
+  // first appearance (elements in element order, nodes in NCON order). A trial walks
+  // exactly that order through the node's elements, and an element whose nodes are all
+  // numbered is passed over as a whole: the first visited node of an element numbers all
+  // its other nodes, so every element is scanned once per trial.
+  std::vector<std::int64_t> first(static_cast<std::size_t>(nodes) + 2, 0);
+  for (std::int32_t e = 1; e <= elements; ++e)
+    for (int p = 1; p <= mesh.ncn(e); ++p) ++first[mesh.ncon(p, e) + 1];
+  for (std::int32_t v = 1; v <= nodes + 1; ++v) first[v] += first[v - 1];
+  std::vector<std::int32_t> nodeElements(static_cast<std::size_t>(first[nodes + 1]));
+  {
+    std::vector<std::int64_t> fill(first.begin(), first.end());
+    for (std::int32_t e = 1; e <= elements; ++e)
+      for (int p = 1; p <= mesh.ncn(e); ++p) nodeElements[fill[mesh.ncon(p, e)]++] = e;
   }
-  for (std::int32_t v = 1; v <= nodes + 1; ++v) start[v] += start[v - 1];
-  std::vector<std::int32_t> adjacency(static_cast<std::size_t>(start[nodes + 1]));
-  std::vector<std::int32_t> degree(static_cast<std::size_t>(nodes) + 1, 0);
+  // Element nodes packed per element (ncn, then the nodes).
+  std::vector<std::int32_t> elementNodes(static_cast<std::size_t>(elements) * 9 + 9);
   std::int32_t b0 = 0;
   int cliqueBound = 0;
-  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
+  for (std::int32_t e = 1; e <= elements; ++e) {
+    std::int32_t* packed = elementNodes.data() + 9 * e;
     const int n = mesh.ncn(e);
+    packed[0] = n;
+    std::int32_t lo = mesh.ncon(1, e), hi = lo;
+    int distinct = 0;
     for (int p = 1; p <= n; ++p) {
-      const std::int32_t u = mesh.ncon(p, e);
-      for (int q = 1; q <= n; ++q) {
-        const std::int32_t v = mesh.ncon(q, e);
-        if (q == p || v == u) continue;
-        std::int32_t* row = adjacency.data() + start[u];
-        if (std::find(row, row + degree[u], v) != row + degree[u]) continue;
-        row[degree[u]++] = v;
-        b0 = std::max(b0, v > u ? v - u : u - v);
-      }
-    }
-  }
-  std::int32_t degreeBound = 0;
-  for (std::int32_t v = 1; v <= nodes; ++v) {
-    mesh.jmem(v) = degree[v];
-    degreeBound = std::max(degreeBound, (degree[v] + 1) / 2);
-  }
-  for (std::int32_t e = 1; e <= mesh.elementCount; ++e) {
-    std::int32_t distinct[8];
-    int count = 0;
-    for (int p = 1; p <= mesh.ncn(e); ++p) {
       const std::int32_t v = mesh.ncon(p, e);
-      if (std::find(distinct, distinct + count, v) == distinct + count) distinct[count++] = v;
+      packed[p] = v;
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+      if (std::find(packed + 1, packed + p, v) == packed + p) ++distinct;
     }
-    cliqueBound = std::max(cliqueBound, count - 1);
+    b0 = std::max(b0, hi - lo);
+    cliqueBound = std::max(cliqueBound, distinct - 1);
   }
-  // No numbering has a bandwidth below this.
+
+  // Degrees (number of distinct neighbours), kept in JMEM while the tables are built.
+  std::vector<std::int32_t> stamp(static_cast<std::size_t>(nodes) + 1, 0);
+  std::vector<std::int32_t> degree(static_cast<std::size_t>(nodes) + 1, 0);
+  std::int32_t degreeBound = 0;
+  for (std::int32_t u = 1; u <= nodes; ++u) {
+    stamp[u] = u;
+    for (std::int64_t k = first[u]; k < first[u + 1]; ++k) {
+      const std::int32_t* packed = elementNodes.data() + 9 * nodeElements[k];
+      for (int p = 1; p <= packed[0]; ++p)
+        if (stamp[packed[p]] != u) {
+          stamp[packed[p]] = u;
+          ++degree[u];
+        }
+    }
+    mesh.jmem(u) = degree[u];
+    degreeBound = std::max(degreeBound, (degree[u] + 1) / 2);
+  }
+  // No numbering has a bandwidth below this: a node's neighbours need distinct numbers
+  // on both sides of it, and the nodes of one element are all adjacent.
   const std::int32_t lowerBound = std::max(degreeBound, cliqueBound);
 
-  // Trials. stamp[v] == r marks v as numbered in the trial from r.
-  std::vector<std::int32_t> stamp(static_cast<std::size_t>(nodes) + 1, 0);
-  std::vector<std::int32_t> order(static_cast<std::size_t>(nodes));
-  std::int32_t best = b0;
-  for (std::int32_t r = 1; r <= nodes && best > lowerBound; ++r) {
-    // The neighbours of the start get the numbers 2 ... degree + 1.
-    if (degree[r] >= best) continue;
-    stamp[r] = r;
-    order[0] = r;
-    std::int32_t count = 1;
-    std::int32_t trialWidth = 0;
-    bool abandoned = false;
-    for (std::int32_t head = 0; head < count && !abandoned; ++head) {
-      const std::int32_t u = order[head];
-      const std::int32_t giver = head + 1;
-      const std::int32_t* row = adjacency.data() + start[u];
-      for (std::int32_t k = 0; k < degree[u]; ++k) {
-        const std::int32_t v = row[k];
-        if (stamp[v] == r) continue;
-        const std::int32_t number = count + 1;
-        if (number - giver >= best) {
-          abandoned = true;
-          break;
-        }
-        stamp[v] = r;
-        order[count++] = v;
-        trialWidth = std::max(trialWidth, number - giver);
-      }
-    }
-    if (abandoned || count < nodes) continue;  // a mesh in pieces: failed trial
-    best = trialWidth;
-    for (std::int32_t i = 0; i < nodes; ++i) {
-      mesh.newjt(i + 1) = order[i];
-      mesh.jnt(order[i]) = i + 1;
-      mesh.joint(order[i]) = i + 1;
-    }
+  // Trials from every start, shared out among worker threads. The result is the one of
+  // trying the starts one after the other: the first start (in node order) whose
+  // numbering has the smallest bandwidth, when that beats the creation numbering. So the
+  // best trial so far is ranked by (bandwidth, start), and a trial is abandoned as soon
+  // as it cannot rank before it.
+  struct Best {
+    std::int32_t width;  // bandwidth of the best trial so far (b0: none)
+    std::int32_t start;  // its start node (0: none)
+  };
+  std::mutex bestMutex;
+  Best best{b0, 0};
+  std::atomic<std::uint64_t> bestPacked{(static_cast<std::uint64_t>(b0) << 32)};
+  std::vector<std::int32_t> bestOrder(static_cast<std::size_t>(nodes));
+  std::atomic<std::int32_t> nextStart{1};
+
+  int threads =
+      threadCount > 0 ? threadCount : static_cast<int>(std::thread::hardware_concurrency());
+  threads = std::clamp(threads, 1, 16);
+  if (threadCount <= 0 && nodes < 4096) threads = 1;  // not worth a thread
+  struct Scratch {
+    std::vector<std::int32_t> stamp, elementStamp, order;
+  };
+  std::vector<Scratch> scratch(static_cast<std::size_t>(threads));
+  for (auto& w : scratch) {
+    w.stamp.assign(static_cast<std::size_t>(nodes) + 1, 0);
+    w.elementStamp.assign(static_cast<std::size_t>(elements) + 1, 0);
+    w.order.assign(static_cast<std::size_t>(nodes), 0);
   }
 
-  if (best < b0) {
-    mesh.bandwidth = best;
+  auto worker = [&](Scratch& w) {
+    for (;;) {
+      const std::int32_t r = nextStart.fetch_add(1);
+      if (r > nodes) return;
+      // A trial from r must stay below this to rank first.
+      auto limitFor = [r](std::uint64_t packed) {
+        const auto width = static_cast<std::int32_t>(packed >> 32);
+        const auto start = static_cast<std::int32_t>(packed & 0xffffffffu);
+        return (start != 0 && r < start) ? width + 1 : width;
+      };
+      std::int32_t limit = limitFor(bestPacked.load(std::memory_order_relaxed));
+      if (limit <= lowerBound) continue;
+      // The neighbours of the start get the numbers 2 ... degree + 1.
+      if (degree[r] >= limit) continue;
+      w.stamp[r] = r;
+      w.order[0] = r;
+      std::int32_t count = 1;
+      std::int32_t trialWidth = 0;
+      bool abandoned = false;
+      for (std::int32_t head = 0; head < count && !abandoned; ++head) {
+        const std::int32_t u = w.order[head];
+        const std::int32_t giver = head + 1;
+        if ((head & 255) == 255) limit = limitFor(bestPacked.load(std::memory_order_relaxed));
+        for (std::int64_t k = first[u]; k < first[u + 1] && !abandoned; ++k) {
+          const std::int32_t e = nodeElements[k];
+          if (w.elementStamp[e] == r) continue;
+          w.elementStamp[e] = r;
+          const std::int32_t* packed = elementNodes.data() + 9 * e;
+          for (int p = 1; p <= packed[0]; ++p) {
+            const std::int32_t v = packed[p];
+            if (w.stamp[v] == r) continue;
+            const std::int32_t number = count + 1;
+            if (number - giver >= limit) {
+              abandoned = true;
+              break;
+            }
+            w.stamp[v] = r;
+            w.order[count++] = v;
+            trialWidth = std::max(trialWidth, number - giver);
+          }
+        }
+      }
+      if (abandoned || count < nodes) continue;  // a mesh in pieces: failed trial
+      const std::lock_guard<std::mutex> lock(bestMutex);
+      if (trialWidth < best.width ||
+          (trialWidth == best.width && best.start != 0 && r < best.start)) {
+        best = {trialWidth, r};
+        std::copy(w.order.begin(), w.order.end(), bestOrder.begin());
+        bestPacked.store(
+            (static_cast<std::uint64_t>(trialWidth) << 32) | static_cast<std::uint32_t>(r),
+            std::memory_order_relaxed);
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(worker, std::ref(scratch[static_cast<std::size_t>(t)]));
+    } catch (const std::system_error&) {
+      break;  // fewer threads: the calling thread does the rest
+    }
+  }
+  worker(scratch[0]);
+  for (auto& t : pool) t.join();
+
+  if (best.start != 0) {
+    for (std::int32_t i = 0; i < nodes; ++i) {
+      mesh.newjt(i + 1) = bestOrder[i];
+      mesh.jnt(bestOrder[i]) = i + 1;
+      mesh.joint(bestOrder[i]) = i + 1;
+    }
+  }
+  if (best.start != 0) {
+    mesh.bandwidth = best.width;
     for (std::int32_t n = 1; n <= nodes; ++n) mesh.jmem(mesh.jnt(n)) = n;
     mesh.renumbered = true;
   } else {

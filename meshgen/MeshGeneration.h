@@ -169,10 +169,13 @@ void SetElementNodeCounts(MeshTables& mesh);
 void FindCommonBoundaries(MeshTables& mesh, const InfoSink& info);
 
 /// Stage 4, step 3: Cuthill-McKee trials from every node; keeps the first numbering
-/// with the smallest bandwidth when it beats the creation numbering (JNT, JMEM,
-/// bandwidth, renumbered). A trial that cannot number every node (a mesh in several
-/// pieces) counts as failed.
-void ReduceBandwidth(MeshTables& mesh);
+/// (in start-node order) with the smallest bandwidth when it beats the creation
+/// numbering: JNT (creation -> new), JMEM (new -> creation), NEWJT, JOINT, bandwidth,
+/// renumbered. Otherwise JNT and JMEM are the identity and bandwidth is that of the
+/// creation numbering. A trial that cannot number every node (a mesh in several pieces)
+/// counts as failed. The trials are shared among threadCount threads (0: one per
+/// processor for large meshes); the result does not depend on the thread count.
+void ReduceBandwidth(MeshTables& mesh, int threadCount = 0);
 
 /// Stages 2-4 in order: FindInputConnectivity, MeshRegions, SetElementNodeCounts,
 /// FindCommonBoundaries (mixed runs only), ReduceBandwidth.
