@@ -29,7 +29,7 @@ void TVemtoGeneralInfo::LoadFromStream(TStream& stream) {
     if (analysis < 1 || analysis > 3)
       throw StreamError(
           fmt::format("general settings: analysis type {} is outside 1..3", analysis));
-    if (simulation % 10 < 0 || simulation % 10 > 2 || simulation < 0 || simulation > 12)
+    if (!((simulation >= 0 && simulation <= 2) || (simulation >= 10 && simulation <= 12)))
       throw StreamError(fmt::format(
           "general settings: simulation type {} is not one of 0, 1, 2, 10, 11, 12", simulation));
     AnalysisType = analysis;

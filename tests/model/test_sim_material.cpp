@@ -1,5 +1,6 @@
 // Materials: defaults from the property files, records of both layouts, the bundled data.
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -169,6 +170,33 @@ TEST(SimMaterialRecord, LayoutsByVersion) {
   TStream none;
   m.SaveToStream(none);
   EXPECT_EQ(none.Size(), head + 4u * 7);
+}
+
+TEST(SimMaterialRecord, FieldOffsets) {
+  TVemtoMaterial m;
+  m.Name = "M";
+  m.RefCount = 258;
+  m.VersionMinor = 1;
+  m.P(1) = 1.5;
+  m.P(68) = -2.0;
+  m.Option(1) = 1;
+  m.Option(7) = 7;
+  TStream s;
+  m.SaveToStream(s);
+  const auto& b = s.Bytes();
+  ASSERT_EQ(b.size(), 4u + 2 + 4 + 68 * 8 + 7 * 4);
+  const std::vector<std::uint8_t> head{2, 0, 0, 0, 'M', 0, 2, 1, 0, 0};  // length, text, RefCount
+  EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.begin() + 10), head);
+  double v;
+  std::memcpy(&v, b.data() + 10, 8);
+  EXPECT_EQ(v, 1.5);
+  std::memcpy(&v, b.data() + 10 + 67 * 8, 8);
+  EXPECT_EQ(v, -2.0);
+  std::int32_t o;
+  std::memcpy(&o, b.data() + 10 + 68 * 8, 4);
+  EXPECT_EQ(o, 1);
+  std::memcpy(&o, b.data() + b.size() - 4, 4);
+  EXPECT_EQ(o, 7);
 }
 
 TEST(SimMaterialRecord, OlderLayoutTakesStrengthFromP22) {
