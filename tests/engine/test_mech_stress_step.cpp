@@ -24,6 +24,9 @@ struct Loads {
   std::vector<std::array<int, 2>> dispSwitches;
   std::vector<std::pair<int, int>> nodalLoads;
   std::vector<std::vector<std::array<double, 3>>> nodalLoadConds;
+  // Edge springs: 3 nodes and condition; conditions (kx, ky) with histories (t, ax, ay).
+  std::vector<std::pair<std::array<int, 3>, int>> springs;
+  std::vector<std::pair<std::array<double, 2>, std::vector<std::array<double, 3>>>> springConds;
 };
 
 struct Messages {
@@ -63,6 +66,8 @@ class Model {
     h.nDispConds = static_cast<int>(loads.dispConds.size());
     h.nNodalLoadPos = static_cast<int>(loads.nodalLoads.size());
     h.nNodalLoadConds = static_cast<int>(loads.nodalLoadConds.size());
+    h.nSpringEdges = static_cast<int>(loads.springs.size());
+    h.nSpringConds = static_cast<int>(loads.springConds.size());
     EXPECT_TRUE(DefineHeaderMatrices(w_, d.m));
     EXPECT_TRUE(DefineRunMatrices(w_, d));
     RunMatrices& m = d.m;
@@ -114,6 +119,22 @@ class Model {
     }
     for (std::size_t c = 0; c < loads.nodalLoadConds.size(); ++c)
       fillHistory(m.PNLS, static_cast<int>(c + 1), loads.nodalLoadConds[c]);
+    for (std::size_t i = 0; i < loads.springs.size(); ++i) {
+      for (int k = 0; k < 3; ++k)
+        m.ITPSES(k + 1, static_cast<int>(i + 1)) =
+            loads.springs[i].first[static_cast<std::size_t>(k)];
+      m.LSES(static_cast<int>(i + 1)) = loads.springs[i].second;
+    }
+    for (std::size_t c = 0; c < loads.springConds.size(); ++c) {
+      const int col = static_cast<int>(c + 1);
+      const auto& pts = loads.springConds[c].second;
+      m.PSES(1, col) = static_cast<double>(pts.size());
+      m.PSES(2, col) = loads.springConds[c].first[0];
+      m.PSES(3, col) = loads.springConds[c].first[1];
+      for (std::size_t k = 0; k < pts.size(); ++k)
+        for (int v = 0; v < 3; ++v)
+          m.PSES(4 + 3 * static_cast<int>(k) + v, col) = pts[k][static_cast<std::size_t>(v)];
+    }
     d.halfBandWidth = HalfBandWidth(d);
     EXPECT_TRUE(DefineSolverMatrices(w_, d));
     for (numlib::RealMatrix* r : {&m.U, &m.RI, &m.P, &m.F, &m.FF, &m.SIG, &m.EPS, &m.STATE,
@@ -354,6 +375,84 @@ TEST(MechStressStep, BodyForceIsAppliedOnceAndOnlyToCastElements) {
   MechStressStep lateStep(late.d, nullptr);
   ASSERT_TRUE(late.runTo(lateStep, 4 * kHour, kHour));
   for (int k = 1; k <= late.d.header.nNodes; ++k) EXPECT_EQ(late.d.m.F(2 * k), 0.0);
+}
+
+TEST(MechStressStep, EdgeSpringsFollowTheirSupportAndCarryTheLoad) {
+  // One element on a bed of springs along its base (kx, ky per unit area); the support
+  // sinks by 2 mm over 24 h and the spring is removed in step 25.
+  Model probe(1, 1, 1, 1, 0.0, 1.0, 1.0);
+  Loads l;
+  l.springs.push_back({{probe.node(0, 0), probe.node(1, 0), probe.node(2, 0)}, 1});
+  l.springConds.push_back({{1e8, 2e8}, {{0.0, 0.0, 0.0}, {86400.0, 0.0, -2e-3}}});
+  {
+    Model md(1, 1, 1, 1, 0.0, 1.0, 1.0, l, 0.5);
+    MechStressStep step(md.d, nullptr);
+    for (int n = 1; n <= 25; ++n) {
+      ASSERT_TRUE(md.runTo(step, n * kHour, kHour));
+      const double sink = n <= 24 ? -2e-3 * n / 24.0 : 0.0;
+      for (int k = 1; k <= md.d.header.nNodes; ++k) {
+        EXPECT_NEAR(md.d.m.U(2 * k), sink, 1e-12) << "step " << n;
+        EXPECT_NEAR(md.d.m.U(2 * k - 1), 0.0, 1e-12);
+        EXPECT_NEAR(md.d.m.F(2 * k), 0.0, 1e-3);  // rigid motion: no spring force
+      }
+    }
+  }
+  // A load on a bed of springs under two elements (a single 8-node element with 2 x 2 points
+  // has a spurious mode): the spring forces balance the load (F sums to minus the load) and
+  // the nearly rigid block settles by load / (ky * width * thickness).
+  Model wide(1, 1, 2, 1, 0.0, 2.0, 1.0);
+  Loads w;
+  w.springs.push_back({{wide.node(0, 0), wide.node(1, 0), wide.node(2, 0)}, 1});
+  w.springs.push_back({{wide.node(2, 0), wide.node(3, 0), wide.node(4, 0)}, 1});
+  w.springConds.push_back({{1e8, 2e8}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  w.nodalLoads.push_back({wide.node(2, 2), 1});
+  w.nodalLoadConds.push_back({{0.0, 0.0, 0.0}, {3600.0, 0.0, -1e5}, {1e9, 0.0, -1e5}});
+  Model md(1, 1, 2, 1, 0.0, 2.0, 1.0, w, 0.5);
+  MechStressStep step(md.d, nullptr);
+  ASSERT_TRUE(md.runTo(step, 2 * kHour, kHour));
+  double fy = 0.0, fx = 0.0;
+  for (int k = 1; k <= md.d.header.nNodes; ++k) {
+    fy += md.d.m.F(2 * k);
+    fx += md.d.m.F(2 * k - 1);
+  }
+  const double load = -1e5 * 0.5;
+  EXPECT_NEAR(fy, -load, 1e-6 * std::abs(load));
+  EXPECT_NEAR(fx, 0.0, 1e-6 * std::abs(load));
+  const double rigid = load / (2e8 * 2.0 * 0.5);
+  for (int i = 0; i <= 4; ++i)
+    EXPECT_NEAR(md.d.m.U(2 * md.node(i, 0)), rigid, 0.05 * std::abs(rigid));
+}
+
+TEST(MechStressStep, TemperaturesFromAnotherModelAreInterpolated) {
+  // Simulation type 2, fully restrained block with nu = 0: sigma = -E alpha (T_e - T_0).
+  Model probe(2, 2, 1, 1, 0.0, 1.0, 1.0);
+  Loads l;
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
+  l.dispSwitches.push_back({1, 1});
+  for (int k = 1; k <= probe.d.header.nNodes; ++k) l.disp.push_back({k, 1});
+  Model md(2, 2, 1, 1, 0.0, 1.0, 1.0, l);
+  md.d.m.PELS(17, 1) = 0.0;
+  md.d.m.PELS(18, 1) = 0.0;
+  md.d.tmTimeA = 2 * kHour;
+  md.d.tmTimeB = 4 * kHour;
+  md.d.m.AT(1, 1) = 30.0;
+  md.d.m.AT(2, 1) = 40.0;
+  md.d.m.AM(1, 1) = 7200.0;
+  md.d.m.AM(2, 1) = 20000.0;
+  MechStressStep step(md.d, nullptr);
+  // Before block 1: between casting (0 h, 20 degC) and block 1 (2 h, 30 degC).
+  const double expected[4] = {25.0, 30.0, 35.0, 40.0};
+  for (int n = 1; n <= 4; ++n) {
+    ASSERT_TRUE(md.runTo(step, n * kHour, kHour));
+    const double s = -kE * kAlpha * (expected[n - 1] - 20.0);
+    for (int g = 1; g <= 4; ++g) EXPECT_NEAR(md.sig(1, g, 1), s, 1e-9 * kE * kAlpha * 20) << n;
+    EXPECT_NEAR(md.d.m.BT(1), expected[n - 1], 1e-12);
+  }
+  // Maturity follows the blocks too: 3600 at 1 h, 20000 at 4 h.
+  ConcreteState st;
+  std::memcpy(st.w.data(), &md.d.m.STATE(1, 1), sizeof(double) * kStateWords);
+  EXPECT_NEAR(st.maturity(), 20000.0, 1e-9);
+  EXPECT_NEAR(st.time(), 4 * kHour, 1e-9);
 }
 
 TEST(MechStressStep, NothingActiveKeepsEverythingZero) {
