@@ -1,0 +1,186 @@
+// The main window: the multiple-document frame with every menu and toolbar, the open
+// model and the material library, and the calculation run with its progress windows.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "CalculationSteps.h"
+#include "UserDialogs.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace vemto {
+
+class TVemtoEngine;
+class TVemtoFile;
+class TfrmDebug;
+class TfrmEngine;
+class TfrmMesh;
+class TfrmShutdown;
+
+/// How the main window is set up. Defaults give the program's behaviour.
+struct TMainOptions {
+  /// Folder of the libraries and of "materials.db"; empty = the running program's.
+  std::filesystem::path ProgramFolder;
+  /// Questions and messages; null = the platform's dialogs.
+  std::unique_ptr<TUserDialogs> Dialogs;
+  /// Steps of a calculation run; null = the computation drivers.
+  std::unique_ptr<TCalculationSteps> Steps;
+  /// Command-line arguments after the program name, processed when first shown.
+  QStringList Arguments;
+  /// Time a cancelled calculation gets before it is forcefully stopped.
+  std::chrono::milliseconds ShutdownTimeout{25000};
+  /// Delay between opening the model and the calculation in unattended mode.
+  std::chrono::milliseconds BatchDelay{2000};
+  /// Show the splash window at start.
+  bool ShowSplash = true;
+};
+
+/// The document windows the main window creates and closes on demand.
+enum class TDocumentWindow { Geometry, BoundaryConds, MaterialView, Result, InputData };
+
+/// The program's main window "Vemto 3.1".
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TfrmMain(TMainOptions options = {});
+  ~TfrmMain() override;
+
+  // Commands (each also reachable through its menu item and toolbar button).
+  void mnuFileNewClick();      ///< Close, then open "New model"
+  void mnuFileOpenClick();     ///< "Open model" dialog, Close, open the file
+  void mnuFileSaveClick();     ///< Save
+  void mnuFileSaveAsClick();   ///< Save as
+  void mnuFileCloseClick();    ///< Close the model
+  void mnuFileExitClick();     ///< Close the model, then the window
+  void mnuCalcExecuteClick();  ///< Execute
+  void mnuResultsShowClick();  ///< Show results
+
+  /// Opens a model by name ("New model" = an empty model), after closing the open one
+  /// with the save question. False when cancelled or when the file cannot be read.
+  bool OpenModel(const QString& name);
+  /// Closes the document windows and the model (with the save question). False when
+  /// the user cancelled (the model then stays open).
+  bool CloseModel();
+  /// Writes the model (asks for a name first for "New model"). False when cancelled
+  /// or failed.
+  bool SaveModel();
+  /// Asks for a new name and writes the model under it. False when cancelled or failed.
+  bool SaveModelAs();
+  /// Processes the command line: one existing file opens it; a file and "/x" runs the
+  /// calculation unattended and ends the program when the run ends.
+  void ProcessCommandLine(const QStringList& arguments);
+
+  /// The open model, or null.
+  TVemtoFile* Model() const { return model_.get(); }
+  /// Full file name of the model, "New model", or empty when none is open.
+  const QString& ModelName() const { return modelName_; }
+  /// The material library.
+  TVemtoFile& MaterialLibrary() const { return *library_; }
+  /// A calculation run (check, mesh or engine) is in progress.
+  bool Running() const { return runActive_; }
+  /// Started with "/x".
+  bool BatchMode() const { return batchMode_; }
+  /// Exit status for the process: non-zero after a failed unattended run.
+  int ExitCode() const { return exitCode_; }
+  /// Outcome of the last calculation run: true when mesher and engine both succeeded.
+  bool LastRunSucceeded() const { return lastRunSucceeded_; }
+  /// The simulation component (null before the first run).
+  TVemtoEngine* Engine() const { return engine_.get(); }
+  /// The progress windows.
+  TfrmEngine* EngineWindow() const { return frmEngine_; }
+  TfrmMesh* MeshWindow() const { return frmMesh_; }
+  TfrmShutdown* ShutdownWindow() const { return frmShutdown_; }
+  /// Whether the document window `kind` is switched on.
+  bool DocumentWindowOn(TDocumentWindow kind) const;
+  /// Text of status panel `index` (0..2).
+  QString StatusPanelText(int index) const;
+  /// Asks a running calculation to stop and waits (processing events) until it has
+  /// ended, by itself or forcefully. Returns at once when none runs.
+  void CancelRunAndWait();
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  struct Actions;
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBars();
+  void CreateStatusBar();
+  QAction* NewAction(const char* name, const QString& caption, const QString& hint,
+                     void (TfrmMain::*handler)() = nullptr);
+  QAction* NewButton(QToolBar* bar, const char* name, const QString& hint,
+                     void (TfrmMain::*handler)() = nullptr);
+  QAction* NewToggle(QToolBar* bar, const char* name, const QString& hint, bool down);
+  void RouteCommand(const QString& command);
+  void ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu);
+  void CloseDocumentWindow(TDocumentWindow kind);
+  void SetNoModelState();
+  void SetModelState();
+  void UpdateRunState();
+  bool WriteModel(const QString& name);
+  void ReloadMaterialLibrary(const QString& fileName);
+  void LoadMaterialLibraryAtStart();
+  void SaveMaterialLibraryAtExit();
+  bool ConfirmCancelRun();
+  void EnsureEngine();
+  void StartEngine(const TRunFileNames& files);
+  void PollEngine();
+  void EngineTerminated();
+  void EndRun(bool succeeded);
+  void ShowMeshError(const TMeshOutcome& outcome);
+  void Report(const QString& text);
+  void FinishBatch();
+
+  std::filesystem::path programFolder_;
+  std::unique_ptr<TUserDialogs> dialogs_;
+  std::unique_ptr<TCalculationSteps> steps_;
+  QStringList arguments_;
+  std::chrono::milliseconds shutdownTimeout_;
+  std::chrono::milliseconds batchDelay_;
+
+  std::unique_ptr<TVemtoFile> model_;
+  QString modelName_;
+  std::unique_ptr<TVemtoFile> library_;
+  bool libraryLoadFailed_ = false;
+  std::array<bool, 5> documentOn_{};
+  std::array<std::array<char, 512>, 3> viewState_{};  // geometry, conditions, materials
+  std::array<bool, 3> viewStateSaved_{};
+
+  std::unique_ptr<TVemtoEngine> engine_;
+  bool runActive_ = false;
+  bool meshing_ = false;
+  bool batchMode_ = false;
+  bool commandLineDone_ = false;
+  bool closing_ = false;
+  bool lastRunSucceeded_ = false;
+  int exitCode_ = 0;
+
+  QMdiArea* mdiArea_;
+  QTimer* tmrExecute_;
+  QTimer* tmrPoll_;
+  std::unique_ptr<Actions> a_;
+  std::array<QLabel*, 3> panels_{};
+  TfrmMesh* frmMesh_;
+  TfrmEngine* frmEngine_;
+  TfrmShutdown* frmShutdown_;
+  TfrmDebug* frmDebug_;
+};
+
+}  // namespace vemto

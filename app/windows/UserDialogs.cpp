@@ -1,0 +1,60 @@
+#include "UserDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "TfrmMessages.h"
+
+namespace vemto {
+
+TAnswer TQtUserDialogs::AskSaveChanges(QWidget* parent) {
+  const auto button =
+      QMessageBox::question(parent, QStringLiteral("Vemto 3"), QStringLiteral("Save changes?"),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (button == QMessageBox::Yes) return TAnswer::Yes;
+  if (button == QMessageBox::No) return TAnswer::No;
+  return TAnswer::Cancel;
+}
+
+bool TQtUserDialogs::AskYesNo(QWidget* parent, const QString& text) {
+  return QMessageBox::question(parent, QStringLiteral("Vemto 3"), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TQtUserDialogs::ShowMessage(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QStringLiteral("Vemto 3"), text);
+}
+
+void TQtUserDialogs::ShowError(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QStringLiteral("Vemto 3"), text);
+}
+
+QString TQtUserDialogs::AskOpenFileName(QWidget* parent) {
+  QFileDialog dialog(parent, QStringLiteral("Open model"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QStringLiteral("v3"));
+  dialog.setNameFilters(
+      {QStringLiteral("Vemto 3 model (*.v3)"), QStringLiteral("Vemto material database (*.db)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+QString TQtUserDialogs::AskSaveFileName(QWidget* parent, const QString& current) {
+  QFileDialog dialog(parent, QStringLiteral("Save model"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("v3"));
+  dialog.setNameFilters({QStringLiteral("Vemto 3 model (*.v3)")});
+  if (!current.isEmpty()) dialog.selectFile(current);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+bool TQtUserDialogs::ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
+                                       const QStringList& errors) {
+  TfrmMessages dialog(parent);
+  dialog.SetLists(warnings, errors);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace vemto

@@ -1,0 +1,49 @@
+// The questions and messages the main window puts to the user. The program uses the
+// platform's dialogs; tests put a scripted stand-in in their place.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace vemto {
+
+/// Answer to a question with Yes, No and Cancel.
+enum class TAnswer { Yes, No, Cancel };
+
+/// Modal questions and messages of the main window.
+class TUserDialogs {
+ public:
+  virtual ~TUserDialogs() = default;
+  /// "Save changes?" with Yes, No and Cancel.
+  virtual TAnswer AskSaveChanges(QWidget* parent) = 0;
+  /// A question with Yes and No; true for Yes.
+  virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+  /// A message with an OK button.
+  virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+  /// An error message with an OK button.
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  /// The "Open model" dialog; empty when cancelled.
+  virtual QString AskOpenFileName(QWidget* parent) = 0;
+  /// The "Save model" dialog prefilled with `current`; empty when cancelled.
+  virtual QString AskSaveFileName(QWidget* parent, const QString& current) = 0;
+  /// The "Messages" dialog of the model check; true for Continue, false for Cancel.
+  virtual bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
+                                 const QStringList& errors) = 0;
+};
+
+/// The platform's message boxes and file dialogs.
+class TQtUserDialogs : public TUserDialogs {
+ public:
+  TAnswer AskSaveChanges(QWidget* parent) override;
+  bool AskYesNo(QWidget* parent, const QString& text) override;
+  void ShowMessage(QWidget* parent, const QString& text) override;
+  void ShowError(QWidget* parent, const QString& text) override;
+  QString AskOpenFileName(QWidget* parent) override;
+  QString AskSaveFileName(QWidget* parent, const QString& current) override;
+  bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
+                         const QStringList& errors) override;
+};
+
+}  // namespace vemto

@@ -1,0 +1,119 @@
+#include "AppTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <fstream>
+#include <random>
+
+#include "VemtoFile.h"
+
+namespace vemto::test {
+
+TAnswer ScriptedDialogs::AskSaveChanges(QWidget*) {
+  ++s_->saveChangesAsked;
+  if (s_->saveChanges.empty()) return TAnswer::Cancel;
+  const TAnswer answer = s_->saveChanges.front();
+  s_->saveChanges.pop_front();
+  return answer;
+}
+
+bool ScriptedDialogs::AskYesNo(QWidget*, const QString& text) {
+  s_->questions << text;
+  if (s_->yesNo.empty()) return false;
+  const bool answer = s_->yesNo.front();
+  s_->yesNo.pop_front();
+  return answer;
+}
+
+QString ScriptedDialogs::AskOpenFileName(QWidget*) {
+  if (s_->openNames.empty()) return {};
+  const QString name = s_->openNames.front();
+  s_->openNames.pop_front();
+  return name;
+}
+
+QString ScriptedDialogs::AskSaveFileName(QWidget*, const QString& current) {
+  s_->lastSavePrefill = current;
+  if (s_->saveNames.empty()) return {};
+  const QString name = s_->saveNames.front();
+  s_->saveNames.pop_front();
+  return name;
+}
+
+bool ScriptedDialogs::ConfirmModelCheck(QWidget*, const QStringList& warnings,
+                                        const QStringList& errors) {
+  ++s_->checkShown;
+  s_->checkWarnings = warnings;
+  s_->checkErrors = errors;
+  return s_->continueCheck;
+}
+
+TMeshOutcome StandInSteps::Mesh(TVemtoFile&, const TRunFileNames& files,
+                                const TMeshProgress& progress) {
+  ++s_->meshRuns;
+  s_->lastDataFile = files.DataFile;
+  TMeshOutcome outcome;
+  if (progress.OnInfo) progress.OnInfo(" READING INPUT");
+  if (s_->meshFails) {
+    outcome.Failed = true;
+    outcome.ErrorNumber = s_->meshErrorNumber;
+    outcome.ErrorText = s_->meshErrorText;
+    return outcome;
+  }
+  std::ofstream(files.DataFile) << s_->dataFileLine << "\n";
+  if (progress.OnDone) progress.OnDone(" CALCULATION DONE");
+  return outcome;
+}
+
+std::shared_ptr<TComputationLibrary> StandInSteps::EngineLibrary() {
+  static std::shared_ptr<TComputationLibrary> library = TComputationLibrary::Load(
+      std::filesystem::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
+  return library;
+}
+
+ScratchFolder::ScratchFolder() {
+  std::random_device random;
+  path_ = std::filesystem::temp_directory_path() /
+          ("vemto-app-test-" + std::to_string(random()) + std::to_string(random()));
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+QString ScratchFolder::File(const char* name) const {
+  return QString::fromStdString((path_ / name).string());
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeout.count()) return done();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::sendPostedEvents();
+  }
+  return true;
+}
+
+Harness::Harness(const std::filesystem::path& folder, std::chrono::milliseconds shutdownTimeout) {
+  TMainOptions options;
+  options.ProgramFolder = folder;
+  options.Dialogs = std::make_unique<ScriptedDialogs>(dialogs);
+  options.Steps = std::make_unique<StandInSteps>(steps);
+  options.ShutdownTimeout = shutdownTimeout;
+  options.BatchDelay = std::chrono::milliseconds(0);
+  options.ShowSplash = false;
+  frm = std::make_unique<TfrmMain>(std::move(options));
+}
+
+void WriteEmptyModel(const QString& name) {
+  TVemtoFile model;
+  model.SetFileName(name.toStdString());
+  model.Save();
+}
+
+}  // namespace vemto::test

@@ -1,0 +1,105 @@
+// Shared pieces of the desktop program's tests: scripted dialogs, stand-in run steps
+// over the stand-in engine library, a scratch folder and event-loop waiting.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CalculationSteps.h"
+#include "TfrmMain.h"
+#include "UserDialogs.h"
+
+namespace vemto::test {
+
+/// What the scripted dialogs were asked, and the answers they give.
+struct DialogScript {
+  std::deque<TAnswer> saveChanges;         ///< answers to "Save changes?" (Cancel when empty)
+  std::deque<bool> yesNo;                  ///< answers to yes/no questions (No when empty)
+  std::deque<QString> openNames;           ///< answers of the open dialog (cancel when empty)
+  std::deque<QString> saveNames;           ///< answers of the save dialog (cancel when empty)
+  bool continueCheck = true;               ///< answer of the "Messages" dialog
+  QStringList messages;                    ///< every message and error shown
+  QStringList questions;                   ///< every yes/no question asked
+  int saveChangesAsked = 0;                ///< number of "Save changes?" questions
+  int checkShown = 0;                      ///< number of "Messages" dialogs
+  QStringList checkWarnings, checkErrors;  ///< lists of the last "Messages" dialog
+  QString lastSavePrefill;                 ///< prefilled name of the last save dialog
+};
+
+/// Dialogs answering from a script shared with the test.
+class ScriptedDialogs : public TUserDialogs {
+ public:
+  explicit ScriptedDialogs(std::shared_ptr<DialogScript> script) : s_(std::move(script)) {}
+  TAnswer AskSaveChanges(QWidget*) override;
+  bool AskYesNo(QWidget*, const QString& text) override;
+  void ShowMessage(QWidget*, const QString& text) override { s_->messages << text; }
+  void ShowError(QWidget*, const QString& text) override { s_->messages << text; }
+  QString AskOpenFileName(QWidget*) override;
+  QString AskSaveFileName(QWidget*, const QString& current) override;
+  bool ConfirmModelCheck(QWidget*, const QStringList& warnings, const QStringList& errors) override;
+
+ private:
+  std::shared_ptr<DialogScript> s_;
+};
+
+/// What the stand-in steps do and saw.
+struct StepScript {
+  TModelCheck check;                     ///< result of the model check
+  std::string dataFileLine = "run 5 1";  ///< written to the analysis data file
+  bool meshFails = false;                ///< the mesher reports an error
+  std::int32_t meshErrorNumber = 1000;
+  std::string meshErrorText = "SUPERELEMENT 1 HAS NO NODES";
+  int meshRuns = 0;          ///< number of mesher runs
+  std::string lastDataFile;  ///< data file of the last mesher run
+};
+
+/// Run steps that write a one-line analysis data file for the stand-in engine.
+class StandInSteps : public TCalculationSteps {
+ public:
+  explicit StandInSteps(std::shared_ptr<StepScript> script) : s_(std::move(script)) {}
+  TModelCheck CheckModel(const TVemtoFile&) override { return s_->check; }
+  TMeshOutcome Mesh(TVemtoFile& model, const TRunFileNames& files,
+                    const TMeshProgress& progress) override;
+  void CancelMesh() override {}
+  std::shared_ptr<TComputationLibrary> EngineLibrary() override;
+
+ private:
+  std::shared_ptr<StepScript> s_;
+};
+
+/// A fresh scratch folder under the system's temporary folder, removed at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  const std::filesystem::path& Path() const { return path_; }
+  QString File(const char* name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+/// Processes events until `done` holds or `timeout` passes; returns `done()`.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+/// A main window with scripted dialogs and stand-in steps, in `folder`.
+struct Harness {
+  explicit Harness(const std::filesystem::path& folder,
+                   std::chrono::milliseconds shutdownTimeout = std::chrono::milliseconds(25000));
+  std::shared_ptr<DialogScript> dialogs = std::make_shared<DialogScript>();
+  std::shared_ptr<StepScript> steps = std::make_shared<StepScript>();
+  std::unique_ptr<TfrmMain> frm;
+};
+
+/// Writes an empty model to `name`.
+void WriteEmptyModel(const QString& name);
+
+}  // namespace vemto::test

@@ -1,0 +1,116 @@
+// The progress windows on their own: duration texts, the engine window's step and
+// time panels, the mesher window and the shutdown countdown.
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "DurationText.h"
+#include "TfrmEngine.h"
+#include "TfrmMesh.h"
+
+namespace vemto::test {
+namespace {
+
+using std::chrono::seconds;
+
+TEST(DurationText, ShowsHoursMinutesSecondsWithoutWrappingAtOneDay) {
+  EXPECT_EQ(FormatDuration(0.0), "00:00:00");
+  EXPECT_EQ(FormatDuration(59.999), "00:00:59");  // whole seconds, fractions dropped
+  EXPECT_EQ(FormatDuration(3661.0), "01:01:01");
+  EXPECT_EQ(FormatDuration(86399.0), "23:59:59");
+  EXPECT_EQ(FormatDuration(86400.0), "24:00:00");
+  EXPECT_EQ(FormatDuration(27 * 3600.0 + 190.0), "27:03:10");
+  EXPECT_EQ(FormatDuration(123 * 3600.0), "123:00:00");
+  EXPECT_EQ(FormatDuration(-5.0), "00:00:00");
+  EXPECT_EQ(FormatDuration(std::nan("")), "00:00:00");
+}
+
+QString Text(QWidget* w, const char* name) {
+  return w->findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+TEST(EngineWindow, StepPanelsShowCountElapsedAndRemainingTime) {
+  TfrmEngine frm;
+  frm.Start(84);  // 168 h in steps of 2 h
+  const auto t0 = std::chrono::steady_clock::time_point{} + seconds(1000);
+  frm.TimeStepAt(t0);
+  EXPECT_EQ(Text(&frm, "pnlStep"), QStringLiteral("Step : 1"));
+  EXPECT_EQ(Text(&frm, "pnlStepTime"), QStringLiteral("Time : "));  // nothing measured yet
+  EXPECT_EQ(Text(&frm, "pnlLeft"), QStringLiteral("Left : "));
+  EXPECT_EQ(Text(&frm, "pnlInfoText"), QStringLiteral("TIMESTEPPING"));
+  frm.TimeStepAt(t0 + seconds(30));
+  // 83 steps still to come at 30 s each: 41 min 30 s.
+  EXPECT_EQ(Text(&frm, "pnlStep"), QStringLiteral("Step : 2"));
+  EXPECT_EQ(Text(&frm, "pnlStepTime"), QStringLiteral("Time : 00:00:30"));
+  EXPECT_EQ(Text(&frm, "pnlLeft"), QStringLiteral("Left : 00:41:30"));
+  frm.TimeStepAt(t0 + seconds(30 + 3600));
+  // One step took an hour: 82 hours to go, shown without wrapping at a day.
+  EXPECT_EQ(Text(&frm, "pnlStepTime"), QStringLiteral("Time : 01:00:30"));
+  EXPECT_EQ(Text(&frm, "pnlLeft"), QStringLiteral("Left : 82:00:00"));
+  EXPECT_EQ(frm.findChild<QProgressBar*>(QStringLiteral("prgProcessing"))->value(), 3);
+  // A new phase resets the elapsed sum.
+  frm.Info("   STORING RESULTS  ");
+  EXPECT_EQ(Text(&frm, "pnlInfoText"), QStringLiteral("STORING RESULTS"));
+  frm.TimeStepAt(t0 + seconds(30 + 3600 + 10));
+  EXPECT_EQ(Text(&frm, "pnlStepTime"), QStringLiteral("Time : 00:00:10"));
+  frm.Done();
+  EXPECT_EQ(Text(&frm, "pnlInfoText"), QStringLiteral("CALCULATION DONE"));
+  EXPECT_EQ(frm.findChild<QProgressBar*>(QStringLiteral("prgProcessing"))->value(), 0);
+}
+
+TEST(EngineWindow, PauseAndResumeButtonsAlternate) {
+  TfrmEngine frm;
+  int paused = 0;
+  int resumed = 0;
+  frm.OnPause = [&] { ++paused; };
+  frm.OnResume = [&] { ++resumed; };
+  frm.Start(10);
+  auto* pause = frm.findChild<QPushButton*>(QStringLiteral("btnPause"));
+  auto* resume = frm.findChild<QPushButton*>(QStringLiteral("btnResume"));
+  EXPECT_TRUE(pause->isEnabled());
+  EXPECT_FALSE(resume->isEnabled());
+  pause->click();
+  pause->click();  // disabled: no second pause
+  EXPECT_EQ(paused, 1);
+  EXPECT_TRUE(resume->isEnabled());
+  resume->click();
+  EXPECT_EQ(resumed, 1);
+  EXPECT_TRUE(pause->isEnabled());
+}
+
+TEST(MeshWindow, ShowsTheTrimmedPhaseTextAndCancelAsksTheMesherToStop) {
+  TfrmMesh frm;
+  int cancelled = 0;
+  frm.OnCancel = [&] { ++cancelled; };
+  frm.Start();
+  frm.Info("  GENERATING MESH   ");
+  EXPECT_EQ(frm.InfoText(), QStringLiteral("GENERATING MESH"));
+  EXPECT_EQ(frm.findChild<QProgressBar*>(QStringLiteral("prgProcessing"))->value(), 1);
+  frm.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_EQ(frm.InfoText(), QStringLiteral("CALCULATION DONE"));
+  EXPECT_EQ(frm.windowTitle(), QStringLiteral("Vemto mesh"));
+}
+
+TEST(Program, UnattendedRunOfAMissingFileEndsTheProcessWithAnErrorStatus) {
+  ScratchFolder folder;
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.File("config"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), folder.File("data"));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(VEMTO_BIN_DIR "/vemto"),
+                {folder.File("missing.v3"), QStringLiteral("/x")});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_NE(process.exitCode(), 0);
+  EXPECT_TRUE(process.readAllStandardError().contains("missing.v3"));
+}
+
+}  // namespace
+}  // namespace vemto::test

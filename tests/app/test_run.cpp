@@ -1,0 +1,287 @@
+// The calculation run from the main window: model check, meshing, the engine on its
+// worker thread with progress, pause, resume, cancel and the forced stop, and the
+// unattended mode.
+#include <QAction>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "TfrmEngine.h"
+#include "TfrmMesh.h"
+#include "TfrmShutdown.h"
+#include "VemtoEngine.h"
+#include "VemtoFile.h"
+
+namespace vemto::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+QAction* Act(TfrmMain& frm, const char* name) {
+  auto* action = frm.findChild<QAction*>(QString::fromLatin1(name));
+  EXPECT_NE(action, nullptr) << name;
+  return action;
+}
+
+QString PanelText(QWidget* window, const char* name) {
+  auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
+  EXPECT_NE(label, nullptr) << name;
+  return label != nullptr ? label->text() : QString();
+}
+
+void Click(QWidget* window, const char* name) {
+  auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
+  ASSERT_NE(button, nullptr) << name;
+  ASSERT_TRUE(button->isEnabled()) << name;
+  button->click();
+}
+
+class Run : public ::testing::Test {
+ protected:
+  explicit Run(milliseconds shutdown = milliseconds(25000)) : h(folder.Path(), shutdown) {}
+  void OpenModel() {
+    model = folder.File("run.v3");
+    WriteEmptyModel(model);
+    ASSERT_TRUE(frm.OpenModel(model));
+    frm.show();
+  }
+  bool Idle() { return !frm.Running(); }
+  std::filesystem::path FileOf(const char* extension) {
+    return folder.Path() / (std::string("run") + extension);
+  }
+
+  ScratchFolder folder;
+  Harness h;
+  TfrmMain& frm = *h.frm;
+  QString model;
+};
+
+TEST_F(Run, ExecuteRunsToCompletionWithStepCountAndReenablesTheCommands) {
+  OpenModel();
+  frm.Model()->Intervals.at(0)->EndTime = 12.0;  // 6 steps of 2 h
+  h.steps->dataFileLine = "run 6 2";
+  Act(frm, "btnCalcExecute")->trigger();
+  EXPECT_TRUE(frm.Running());
+  for (const char* name : {"mnuCalcExecute", "btnCalcExecute", "mnuResultsShow", "btnResults"})
+    EXPECT_FALSE(Act(frm, name)->isEnabled()) << name;
+  EXPECT_TRUE(frm.EngineWindow()->isVisible());
+  auto* bar = frm.EngineWindow()->findChild<QProgressBar*>(QStringLiteral("prgProcessing"));
+  EXPECT_EQ(bar->maximum(), 6);
+
+  // A second run cannot start while one runs.
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(h.steps->meshRuns, 1);
+
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_TRUE(frm.LastRunSucceeded());
+  EXPECT_FALSE(frm.EngineWindow()->isVisible());
+  EXPECT_FALSE(frm.MeshWindow()->isVisible());
+  EXPECT_EQ(PanelText(frm.EngineWindow(), "pnlStep"), QStringLiteral("Step : 6"));
+  EXPECT_EQ(PanelText(frm.EngineWindow(), "pnlInfoText"), QStringLiteral("CALCULATION DONE"));
+  EXPECT_EQ(h.steps->lastDataFile, FileOf(".dat").string());
+  EXPECT_TRUE(std::filesystem::exists(FileOf(".out")));
+  for (const char* name : {"mnuCalcExecute", "btnCalcExecute", "mnuResultsShow", "btnResults"})
+    EXPECT_TRUE(Act(frm, name)->isEnabled()) << name;
+  EXPECT_TRUE(h.dialogs->messages.isEmpty());
+  EXPECT_EQ(h.dialogs->checkShown, 0);  // the check found nothing to say
+  EXPECT_GT(frm.EngineWindow()->HandledMessages(), 6);
+}
+
+TEST_F(Run, ModelCheckDialogListsBothListsAndCancelStopsBeforeMeshing) {
+  OpenModel();
+  h.steps->check.Warnings = {"No boundary conditions defined."};
+  h.dialogs->continueCheck = false;
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(h.dialogs->checkShown, 1);
+  EXPECT_EQ(h.dialogs->checkWarnings,
+            QStringList{QStringLiteral("No boundary conditions defined.")});
+  EXPECT_TRUE(h.dialogs->checkErrors.isEmpty());
+  EXPECT_EQ(h.steps->meshRuns, 0);
+  EXPECT_FALSE(frm.Running());
+  EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
+  EXPECT_TRUE(Act(frm, "mnuResultsShow")->isEnabled());
+
+  // Continue goes on even with errors listed.
+  h.steps->check.Errors = {"No surfaces defined."};
+  h.dialogs->continueCheck = true;
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(h.steps->meshRuns, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_TRUE(frm.LastRunSucceeded());
+}
+
+TEST_F(Run, ExecuteOnANeverSavedModelAsksForAFileNameFirst) {
+  frm.OpenModel(QStringLiteral("New model"));
+  Act(frm, "mnuCalcExecute")->trigger();  // name dialog cancelled
+  EXPECT_EQ(h.steps->meshRuns, 0);
+  EXPECT_FALSE(frm.Running());
+  h.dialogs->saveNames.push_back(folder.File("named.v3"));
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(h.steps->lastDataFile, (folder.Path() / "named.dat").string());
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+}
+
+TEST_F(Run, MesherErrorsAreShownAndTheEngineDoesNotStart) {
+  OpenModel();
+  h.steps->meshFails = true;
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_FALSE(frm.Running());
+  EXPECT_EQ(frm.Engine(), nullptr);
+  ASSERT_EQ(h.dialogs->messages.size(), 1);
+  EXPECT_EQ(h.dialogs->messages[0], QStringLiteral("MESH ERROR : SUPERELEMENT 1 HAS NO NODES"));
+
+  h.steps->meshErrorNumber = 2001;
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_EQ(h.dialogs->messages.size(), 2);
+  EXPECT_EQ(h.dialogs->messages[1], QStringLiteral("Max 1000 points allowed in boundary history."));
+  EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
+}
+
+TEST_F(Run, EngineErrorsAreShownWithTheEngineText) {
+  OpenModel();
+  h.steps->dataFileLine = "error";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_FALSE(frm.LastRunSucceeded());
+  ASSERT_EQ(h.dialogs->messages.size(), 1);
+  EXPECT_EQ(h.dialogs->messages[0],
+            QStringLiteral("ENGINE ERROR : ELEMENT     3 HAS A NON-POSITIVE JACOBIAN"));
+}
+
+TEST_F(Run, PauseHoldsTheWorkerAndResumeLetsItFinish) {
+  OpenModel();
+  h.steps->dataFileLine = "run 60 5";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 3; }));
+  Click(frm.EngineWindow(), "btnPause");
+  EXPECT_FALSE(
+      frm.EngineWindow()->findChild<QPushButton*>(QStringLiteral("btnPause"))->isEnabled());
+  EXPECT_TRUE(frm.Engine()->Paused());
+  WaitUntil([] { return false; }, milliseconds(60));  // let a step in flight arrive
+  const std::int32_t held = frm.Engine()->Position();
+  WaitUntil([] { return false; }, milliseconds(150));
+  EXPECT_EQ(frm.Engine()->Position(), held);
+  EXPECT_TRUE(frm.Running());
+  Click(frm.EngineWindow(), "btnResume");
+  EXPECT_FALSE(
+      frm.EngineWindow()->findChild<QPushButton*>(QStringLiteral("btnResume"))->isEnabled());
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_TRUE(frm.LastRunSucceeded());
+  EXPECT_EQ(frm.Engine()->Position(), 60);
+}
+
+TEST_F(Run, CancelWithinTheTimeoutEndsTheRunAndKeepsTheFiles) {
+  OpenModel();
+  h.steps->dataFileLine = "run 100000 2";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 2; }));
+  Click(frm.EngineWindow(), "btnCancel");
+  EXPECT_TRUE(frm.ShutdownWindow()->isVisible());
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_FALSE(frm.ShutdownWindow()->isVisible());
+  EXPECT_FALSE(frm.EngineWindow()->isVisible());
+  EXPECT_FALSE(frm.Engine()->ForcedShutdown());
+  EXPECT_FALSE(frm.LastRunSucceeded());
+  EXPECT_TRUE(std::filesystem::exists(FileOf(".dat")));
+  EXPECT_TRUE(std::filesystem::exists(FileOf(".out")));
+  EXPECT_TRUE(h.dialogs->messages.isEmpty());
+  EXPECT_TRUE(Act(frm, "btnCalcExecute")->isEnabled());
+}
+
+TEST_F(Run, NewDuringARunAsksToCancelItAndNoKeepsItRunning) {
+  OpenModel();
+  h.steps->dataFileLine = "run 100000 2";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 1; }));
+  h.dialogs->yesNo.push_back(false);
+  Act(frm, "mnuFileNew")->trigger();
+  EXPECT_EQ(h.dialogs->questions.size(), 1);
+  EXPECT_TRUE(frm.Running());
+  EXPECT_EQ(frm.ModelName(), model);
+
+  h.dialogs->yesNo.push_back(true);
+  h.dialogs->saveChanges.push_back(TAnswer::No);
+  Act(frm, "mnuFileNew")->trigger();
+  EXPECT_FALSE(frm.Running());
+  EXPECT_EQ(frm.ModelName(), QStringLiteral("New model"));
+}
+
+class ForcedStop : public Run {
+ protected:
+  ForcedStop() : Run(milliseconds(400)) {}
+};
+
+TEST_F(ForcedStop, AStalledEngineIsStoppedByForceAfterTheTimeout) {
+  OpenModel();
+  h.steps->dataFileLine = "stubborn";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 2; }));
+  Click(frm.EngineWindow(), "btnCancel");
+  EXPECT_TRUE(frm.ShutdownWindow()->isVisible());
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(5000)));
+  EXPECT_TRUE(frm.Engine()->ForcedShutdown());
+  EXPECT_FALSE(frm.ShutdownWindow()->isVisible());
+  EXPECT_GT(frm.ShutdownWindow()->Ticks(), 0);
+  EXPECT_FALSE(std::filesystem::exists(FileOf(".dat")));
+  EXPECT_FALSE(std::filesystem::exists(FileOf(".out")));
+  ASSERT_TRUE(WaitUntil([&] { return !h.dialogs->messages.isEmpty(); }));
+  EXPECT_EQ(h.dialogs->messages[0],
+            QStringLiteral("Calculation thread was forcefully shutdown.\nTo ensure stable "
+                           "operation, save model and restart Vemto."));
+  // The engine stays held by the parked thread: a new run is refused with a message.
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_FALSE(frm.Running());
+  ASSERT_EQ(h.dialogs->messages.size(), 2);
+  EXPECT_TRUE(h.dialogs->messages[1].startsWith(QStringLiteral("ENGINE ERROR : ")));
+}
+
+TEST_F(Run, UnattendedRunSkipsTheCheckAndClosesTheWindowWithStatusZero) {
+  const QString name = folder.File("batch.v3");
+  WriteEmptyModel(name);
+  h.steps->check.Errors = {"No surfaces defined."};
+  frm.show();
+  frm.ProcessCommandLine({name, QStringLiteral("/x")});
+  EXPECT_TRUE(frm.BatchMode());
+  ASSERT_TRUE(WaitUntil([&] { return !frm.isVisible(); }));
+  EXPECT_EQ(h.dialogs->checkShown, 0);
+  EXPECT_EQ(h.dialogs->saveChangesAsked, 0);
+  EXPECT_EQ(h.steps->meshRuns, 1);
+  EXPECT_EQ(frm.ExitCode(), 0);
+}
+
+TEST_F(Run, UnattendedRunEndsWithAnErrorStatusAfterAMesherErrorWithoutDialogs) {
+  const QString name = folder.File("batch.v3");
+  WriteEmptyModel(name);
+  h.steps->meshFails = true;
+  frm.show();
+  frm.ProcessCommandLine({name, QStringLiteral("/x")});
+  ASSERT_TRUE(WaitUntil([&] { return !frm.isVisible(); }));
+  EXPECT_TRUE(h.dialogs->messages.isEmpty());
+  EXPECT_NE(frm.ExitCode(), 0);
+}
+
+TEST_F(Run, UnattendedRunOfAMissingFileEndsWithAnErrorStatus) {
+  frm.show();
+  frm.ProcessCommandLine({folder.File("missing.v3"), QStringLiteral("/x")});
+  ASSERT_TRUE(WaitUntil([&] { return !frm.isVisible(); }));
+  EXPECT_NE(frm.ExitCode(), 0);
+  EXPECT_TRUE(h.dialogs->messages.isEmpty());
+}
+
+TEST_F(Run, OneArgumentOnlyOpensTheFile) {
+  const QString name = folder.File("only.v3");
+  WriteEmptyModel(name);
+  frm.ProcessCommandLine({name});
+  EXPECT_EQ(frm.ModelName(), name);
+  EXPECT_FALSE(frm.BatchMode());
+  EXPECT_FALSE(frm.Running());
+  frm.ProcessCommandLine({name, QStringLiteral("/X")});  // the switch is case-sensitive
+  EXPECT_FALSE(frm.BatchMode());
+}
+
+}  // namespace
+}  // namespace vemto::test
