@@ -526,6 +526,83 @@ TEST(MeshGeneration, RenumberingOfAMeshInPiecesFails) {
   for (int n = 1; n <= 8; ++n) EXPECT_EQ(mesh.jnt(n), n);
 }
 
+// A wall on ground, the ground bounded by infinite elements at the sides and below and
+// a corner element: the kind of section the program meshes every day.
+TestModel WallOnGround() {
+  TestModel m;
+  const int n1 = m.AddNode(0, 0), n2 = m.AddNode(1.5, 0), n3 = m.AddNode(2.5, 0),
+            n4 = m.AddNode(4, 0);
+  const int n5 = m.AddNode(0, 2), n6 = m.AddNode(1.5, 2), n7 = m.AddNode(2.5, 2),
+            n8 = m.AddNode(4, 2);
+  const int n9 = m.AddNode(1.5, 4), n10 = m.AddNode(2.5, 4);
+  const int n11 = m.AddNode(6, 0), n12 = m.AddNode(6, 2);
+  const int n13 = m.AddNode(-2, 0), n14 = m.AddNode(-2, 2);
+  const int n15 = m.AddNode(0, -2), n16 = m.AddNode(1.5, -2), n17 = m.AddNode(2.5, -2),
+            n18 = m.AddNode(4, -2), n19 = m.AddNode(6, -2);
+  constexpr int kStrip = MESHGEN_TYPE_INFINITE_SURFACE;
+  m.elements.push_back(Quad(n1, n2, n6, n5, 2, 3));            // ground, left
+  m.elements.push_back(Quad(n2, n3, n7, n6, 2, 2));            // ground, middle
+  m.elements.push_back(Quad(n3, n4, n8, n7, 2, 3));            // ground, right
+  m.elements.push_back(Quad(n6, n7, n10, n9, 4, 2));           // wall
+  m.elements.push_back(Quad(n4, n11, n12, n8, 2, 1, kStrip));  // right side
+  m.elements.push_back(Quad(n13, n1, n5, n14, 2, 1, kStrip));  // left side
+  m.elements.push_back(Quad(n15, n16, n2, n1, 1, 3, kStrip));  // below
+  m.elements.push_back(Quad(n16, n17, n3, n2, 1, 2, kStrip));
+  m.elements.push_back(Quad(n17, n18, n4, n3, 1, 3, kStrip));
+  m.elements.push_back(Quad(n18, n19, n11, n4, 1, 1, MESHGEN_TYPE_INFINITE_CORNER));
+  return m;
+}
+
+TEST(MeshGeneration, WallOnGroundGivesAValidMesh) {
+  TestModel model = WallOnGround();
+  const MeshgenArgs args = model.Args();
+  MeshRun run(args);
+  run.Generate(args);
+  const MeshTables& mesh = run.mesh;
+  EXPECT_EQ(mesh.nodeCount, 117);
+  ASSERT_EQ(mesh.elementCount, 37);
+  int counts[9] = {};
+  std::vector<int> used(mesh.nodeCount + 1, 0);
+  for (int e = 1; e <= mesh.elementCount; ++e) {
+    const std::vector<int> nodes = run.Ncon(e);
+    ++counts[nodes.size()];
+    for (int n : nodes) {
+      ASSERT_GE(n, 1);
+      ASSERT_LE(n, mesh.nodeCount);
+      ++used[n];
+    }
+    // Counter-clockwise: positive area of the boundary polygon (corners of infinite
+    // elements, all eight nodes of finite ones).
+    double area = 0.0;
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+      const int a = nodes[i], b = nodes[(i + 1) % nodes.size()];
+      area += run.X(a) * run.Y(b) - run.X(b) * run.Y(a);
+    }
+    EXPECT_GT(area, 0.0) << "element " << e;
+    if (nodes.size() == 5) {
+      // Starts with a finite element's side: the middle node halfway between the ends.
+      EXPECT_NEAR(run.X(nodes[1]), (run.X(nodes[0]) + run.X(nodes[2])) / 2, kTol);
+      EXPECT_NEAR(run.Y(nodes[1]), (run.Y(nodes[0]) + run.Y(nodes[2])) / 2, kTol);
+    }
+  }
+  EXPECT_EQ(counts[8], 24);
+  EXPECT_EQ(counts[5], 12);  // every infinite strip element borders the ground
+  EXPECT_EQ(counts[4], 0);
+  EXPECT_EQ(counts[3], 1);
+  for (int n = 1; n <= mesh.nodeCount; ++n) EXPECT_GT(used[n], 0) << "node " << n;
+  for (int a = 1; a <= mesh.nodeCount; ++a)
+    for (int b = a + 1; b <= mesh.nodeCount; ++b)
+      ASSERT_FALSE(std::fabs(run.X(a) - run.X(b)) <= 1e-6 && std::fabs(run.Y(a) - run.Y(b)) <= 1e-6)
+          << a << " " << b;
+  int interfaceElements = 0;
+  for (int e = 1; e <= mesh.elementCount; ++e)
+    if (IsFinite(mesh.ity(e)) && mesh.jte(e) != 0) ++interfaceElements;
+  EXPECT_EQ(interfaceElements, 10);  // 3 + 2 + 3 along the bottom, 1 on each side
+  EXPECT_EQ(std::count(run.infos.begin(), run.infos.end(), kTextCommonBoundaries),
+            4 * interfaceElements);
+  ExpectSameAsReference(model, 2);
+}
+
 TEST(NodeFinder, AnswersLikeTheLinearSearch) {
   std::mt19937 random(12345);
   std::uniform_real_distribution<double> coordinate(-1e-5, 1e-5);
