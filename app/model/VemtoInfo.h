@@ -42,12 +42,12 @@ class TVemtoProjectInfo : public TVemtoObject {
   /// Reads the six texts; the texts change only when all six were read.
   void LoadFromStream(TStream& stream) override;
 
-  std::string Title;
-  std::string Subject;
-  std::string Author;
-  std::string Manager;
-  std::string Company;
-  std::string Description;
+  std::string Title;        ///< project title, at most 255 characters
+  std::string Subject;      ///< subject, at most 255 characters
+  std::string Author;       ///< author, at most 255 characters
+  std::string Manager;      ///< manager, at most 255 characters
+  std::string Company;      ///< company, at most 255 characters
+  std::string Description;  ///< description, at most 255 characters
 };
 
 }  // namespace vemto
