@@ -1,0 +1,28 @@
+// The time loop's stress step: the mechanical stress step behind the loop's interface.
+#include <memory>
+
+#include "MechStressStep.h"
+#include "StressStep.h"
+
+namespace vemto::engine {
+
+namespace {
+
+class MechanicalStressStepper final : public StressStepper {
+ public:
+  MechanicalStressStepper(RunData& d, WorkingCallback working) : step_(d, working) {}
+  bool Run(double t, double dt, numlib::ProgressChannel& channel) override {
+    return step_.Run(t, dt, channel);
+  }
+
+ private:
+  mech::MechStressStep step_;
+};
+
+}  // namespace
+
+std::unique_ptr<StressStepper> MakeStressStepper(RunData& d, WorkingCallback working) {
+  return std::make_unique<MechanicalStressStepper>(d, working);
+}
+
+}  // namespace vemto::engine
