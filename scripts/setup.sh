@@ -11,6 +11,7 @@ packages=(
   libeigen3-dev libsuitesparse-dev
   python3 python3-olefile python3-meshio
   clang libclang-rt-14-dev
+  xvfb xdotool imagemagick
 )
 
 missing=()

@@ -88,6 +88,8 @@ void TfrmEngine::Attach(TVemtoEngine& engine) {
 }
 
 void TfrmEngine::Start(std::int32_t stepCount) {
+  longestHandlerMs_ = 0.0;
+  handledMessages_ = 0;
   prgProcessing_->setRange(0, std::max<std::int32_t>(stepCount, 0));
   prgProcessing_->setValue(0);
   pnlInfoText_->clear();

@@ -37,6 +37,13 @@ namespace {
 
 const QString kNewModel = QString::fromLatin1(kNewModelName);
 constexpr int kPollIntervalMs = 100;
+constexpr int kProbeIntervalMs = 20;
+
+std::int64_t ProbeClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 QStringList ToList(const std::vector<std::string>& texts) {
   QStringList list;
@@ -71,6 +78,7 @@ TfrmMain::TfrmMain(TMainOptions options)
       mdiArea_(new QMdiArea(this)),
       tmrExecute_(new QTimer(this)),
       tmrPoll_(new QTimer(this)),
+      tmrProbe_(new QTimer(this)),
       a_(std::make_unique<Actions>()),
       frmMesh_(new TfrmMesh(this)),
       frmEngine_(new TfrmEngine(this)),
@@ -103,6 +111,14 @@ TfrmMain::TfrmMain(TMainOptions options)
   connect(tmrExecute_, &QTimer::timeout, this, &TfrmMain::mnuCalcExecuteClick);
   tmrPoll_->setInterval(kPollIntervalMs);
   connect(tmrPoll_, &QTimer::timeout, this, &TfrmMain::PollEngine);
+  tmrProbe_->setInterval(kProbeIntervalMs);
+  tmrProbe_->setTimerType(Qt::PreciseTimer);
+  connect(tmrProbe_, &QTimer::timeout, this, [this] {
+    const std::int64_t now = ProbeClockNs();
+    const double late = static_cast<double>(now - lastProbeNs_) * 1e-6 - kProbeIntervalMs;
+    longestStallMs_ = std::max(longestStallMs_, late);
+    lastProbeNs_ = now;
+  });
 
   frmMesh_->setWindowModality(Qt::ApplicationModal);
   frmMesh_->OnCancel = [this] { steps_->CancelMesh(); };
@@ -825,6 +841,9 @@ void TfrmMain::StartEngine(const TRunFileNames& files) {
     frmEngine_->Start(engine_->StepCount);
     frmEngine_->show();
     engine_->Execute();
+    longestStallMs_ = 0.0;
+    lastProbeNs_ = ProbeClockNs();
+    tmrProbe_->start();
   } catch (const std::exception& e) {
     frmEngine_->hide();
     Report(QStringLiteral("ENGINE ERROR : %1").arg(QString::fromStdString(e.what())));
@@ -838,6 +857,8 @@ void TfrmMain::PollEngine() {
 
 void TfrmMain::EngineTerminated() {
   tmrPoll_->stop();
+  tmrProbe_->stop();
+  ReportResponsiveness();
   frmEngine_->hide();
   frmShutdown_->hide();
   const bool forced = engine_->ForcedShutdown();
@@ -851,6 +872,18 @@ void TfrmMain::EngineTerminated() {
       QTimer::singleShot(0, this, [this, text] { dialogs_->ShowMessage(this, text); });
   }
   EndRun(succeeded);
+}
+
+void TfrmMain::ReportResponsiveness() {
+  const QString text = QStringLiteral(
+                           "Engine run: %1 messages handled on the main thread, longest %2 ms; "
+                           "longest event-loop delay %3 ms")
+                           .arg(frmEngine_->HandledMessages())
+                           .arg(frmEngine_->LongestHandlerMs(), 0, 'f', 3)
+                           .arg(longestStallMs_, 0, 'f', 1);
+  frmDebug_->AppendLine(text);
+  if (qEnvironmentVariableIsSet("VEMTO_UI_TIMING"))
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 void TfrmMain::EndRun(bool succeeded) {

@@ -108,6 +108,11 @@ class TfrmMain : public QMainWindow {
   bool DocumentWindowOn(TDocumentWindow kind) const;
   /// Text of status panel `index` (0..2).
   QString StatusPanelText(int index) const;
+  /// Longest delay of the event loop during the last engine run, in ms (how long the
+  /// window could not react to the user).
+  double LongestStallMs() const { return longestStallMs_; }
+  /// The debug output window.
+  TfrmDebug* DebugWindow() const { return frmDebug_; }
   /// Asks a running calculation to stop and waits (processing events) until it has
   /// ended, by itself or forcefully. Returns at once when none runs.
   void CancelRunAndWait();
@@ -147,6 +152,7 @@ class TfrmMain : public QMainWindow {
   void ShowMeshError(const TMeshOutcome& outcome);
   void Report(const QString& text);
   void FinishBatch();
+  void ReportResponsiveness();
 
   std::filesystem::path programFolder_;
   std::unique_ptr<TUserDialogs> dialogs_;
@@ -175,6 +181,9 @@ class TfrmMain : public QMainWindow {
   QMdiArea* mdiArea_;
   QTimer* tmrExecute_;
   QTimer* tmrPoll_;
+  QTimer* tmrProbe_;  // measures the event loop's delays during a run
+  std::int64_t lastProbeNs_ = 0;
+  double longestStallMs_ = 0.0;
   std::unique_ptr<Actions> a_;
   std::array<QLabel*, 3> panels_{};
   TfrmMesh* frmMesh_;

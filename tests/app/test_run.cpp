@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
+#include "PeripheralWindows.h"
 #include "TfrmEngine.h"
 #include "TfrmMesh.h"
 #include "TfrmShutdown.h"
@@ -89,6 +90,9 @@ TEST_F(Run, ExecuteRunsToCompletionWithStepCountAndReenablesTheCommands) {
   EXPECT_TRUE(h.dialogs->messages.isEmpty());
   EXPECT_EQ(h.dialogs->checkShown, 0);  // the check found nothing to say
   EXPECT_GT(frm.EngineWindow()->HandledMessages(), 6);
+  // The run's timing goes to the debug output window.
+  EXPECT_TRUE(
+      frm.DebugWindow()->Text().contains(QStringLiteral("messages handled on the main thread")));
 }
 
 TEST_F(Run, ModelCheckDialogListsBothListsAndCancelStopsBeforeMeshing) {

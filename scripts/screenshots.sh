@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Starts the desktop program under a virtual X display on an example project, runs the
+# calculation from the Calculation menu and keeps pictures of the screen: the open model,
+# the run in progress and the state after the run, plus the program's timing line.
+#   scripts/screenshots.sh [BUILD_DIR] [EXAMPLE.v3] [OUTPUT_DIR]
+# Needs xvfb, xdotool and imagemagick (scripts/setup.sh installs them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+example=${2:-examples/wall_on_slab.v3}
+out=${3:-$build/screenshots}
+program="$build/bin/vemto"
+[[ -x "$program" ]] || { echo "No program at $program: build first." >&2; exit 1; }
+[[ -f "$example" ]] || { echo "No example project $example." >&2; exit 1; }
+
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/vemto-stderr.txt
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cp "$example" "$work/"
+model="$work/$(basename "$example")"
+
+display=""
+for d in $(seq 90 140); do
+  if [[ ! -e /tmp/.X11-unix/X$d && ! -e /tmp/.X$d-lock ]]; then display=":$d"; break; fi
+done
+[[ -n "$display" ]] || { echo "No free X display number." >&2; exit 1; }
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb VEMTO_UI_TIMING=1
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
+visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+"$program" "$model" 2>"$out/vemto-stderr.txt" &
+app_pid=$!
+main=$(xdotool search --sync --onlyvisible --name "^Vemto 3.1\$" | head -1)
+# No window manager here: give the main window the screen itself.
+xdotool windowmove "$main" 0 0 windowsize "$main" 1280 800
+sleep 3.5  # the splash window closes after 3 s
+echo "Pictures:"
+shot 01-model-open
+
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+xdotool key alt+c
+sleep 0.3
+xdotool key e
+sleep 0.3
+if visible Messages; then
+  shot 02-model-check
+  xdotool key alt+c  # Continue
+fi
+
+frame=0
+for _ in $(seq 600); do
+  if visible "Vemto Engine"; then
+    frame=$((frame + 1))
+    shot "$(printf '03-run-%02d' "$frame")"
+    [[ $frame -ge 8 ]] && break
+    sleep 0.2
+  elif [[ $frame -gt 0 ]]; then
+    break
+  else
+    sleep 0.05
+  fi
+done
+for _ in $(seq 1200); do visible "Vemto Engine" || break; sleep 0.1; done
+sleep 0.5
+shot 04-after-run
+
+# Dismiss a message of the run, then leave through File > Exit without saving.
+xdotool key Return || true
+sleep 0.3
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key alt+f
+sleep 0.2
+xdotool key x
+sleep 0.5
+xdotool key alt+n || true
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app_pid" 2>/dev/null; then
+  echo "The program did not end through File > Exit." >&2
+else
+  app_pid=""
+fi
+echo "Program messages:"
+cat "$out/vemto-stderr.txt" | grep -v -e '^QStandardPaths' || true
+[[ $frame -gt 0 ]] || echo "The run ended before a picture of it could be taken." >&2
