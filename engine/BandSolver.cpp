@@ -55,7 +55,10 @@ SolverStatus SolveBand(const BandMatrix& k, double* ru, double* rr, const int* l
     rr[i - 1] -= s;
   }
 
-  // Pass 2: forward elimination over the free rows.
+  // Pass 2: forward elimination over the free rows. `blocked` is the first row at
+  // or after i that is not free; when the whole window of row i is free the
+  // updates run without per-entry checks.
+  int blocked = 1;
   for (int i = 1; i <= neq; ++i) {
     Working(working);
     if (!Free(lpv, lav, i)) continue;
@@ -70,15 +73,27 @@ SolverStatus SolveBand(const BandMatrix& k, double* ru, double* rr, const int* l
       return SolverStatus::kSingular;
     }
     const int hi = std::min(neq, i + nbw - 1);
+    if (blocked <= i) {
+      blocked = i + 1;
+      while (blocked <= neq && Free(lpv, lav, blocked)) ++blocked;
+    }
+    const bool allFree = blocked > hi;
     const double* rowI = &k.At(i, 1);
+    const double rri = rr[i - 1];
     for (int j = i + 1; j <= hi; ++j) {
-      if (!Free(lpv, lav, j)) continue;
+      if (!allFree && !Free(lpv, lav, j)) continue;
       const double c = rowI[j - i] / pivot;
       if (c == 0.0) continue;  // exact zero: the update would add nothing
       double* rowJ = &k.At(j, 1);
-      for (int kk = j; kk <= hi; ++kk)
-        if (Free(lpv, lav, kk)) rowJ[kk - j] -= c * rowI[kk - i];
-      rr[j - 1] -= c * rr[i - 1];
+      const double* src = rowI + (j - i);
+      const int len = hi - j + 1;
+      if (allFree) {
+        for (int t = 0; t < len; ++t) rowJ[t] -= c * src[t];
+      } else {
+        for (int t = 0; t < len; ++t)
+          if (Free(lpv, lav, j + t)) rowJ[t] -= c * src[t];
+      }
+      rr[j - 1] -= c * rri;
     }
   }
 

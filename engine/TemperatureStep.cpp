@@ -1,5 +1,6 @@
 #include "TemperatureStep.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -316,7 +317,10 @@ ElementFailure TemperatureStep::Run(double t, double dt) {
   if (ElementFailure f = AssembleInfinite(t, dt, false)) return f;
   AssembleBoundary(t, false);
 
+  const auto solveStart = std::chrono::steady_clock::now();
   status_ = SolveBand(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+  solverSeconds_ +=
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - solveStart).count();
 
   // Boundary heat flows with the new temperatures (RU; 0 at inactive nodes).
   for (int n = 1; n <= nn; ++n) {

@@ -37,6 +37,8 @@ class TemperatureStep {
 
   /// Status of the last band solution.
   SolverStatus LastSolverStatus() const { return status_; }
+  /// Wall-clock time spent in the band solver so far (s), for benchmarks.
+  double SolverSeconds() const { return solverSeconds_; }
 
  private:
   Point2 Node(int n) const;
@@ -52,6 +54,7 @@ class TemperatureStep {
   BandMatrix band_;
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;
+  double solverSeconds_ = 0.0;
 };
 
 }  // namespace vemto::engine
