@@ -1,4 +1,5 @@
-// The steps of a calculation run through the computation drivers.
+// The steps of a calculation run through the computation drivers: the model check, the
+// conversion and meshing of the run sequence, and the engine library.
 #include <stdexcept>
 
 #include "CalculationSteps.h"
@@ -6,7 +7,9 @@
 #include "VemtoFile.h"
 #include "VemtoLogic.h"
 
-#ifdef VEMTO_HAVE_MESH_DRIVER
+#if defined(VEMTO_HAVE_CALCULATION_RUN)
+#include "CalculationRun.h"
+#elif defined(VEMTO_HAVE_MESH_DRIVER)
 #include "VemtoMesh.h"
 #endif
 
@@ -28,15 +31,23 @@ class TDriverCalculationSteps : public TCalculationSteps {
   TMeshOutcome Mesh(TVemtoFile& model, const TRunFileNames& files,
                     const TMeshProgress& progress) override {
     TMeshOutcome outcome;
-#ifdef VEMTO_HAVE_MESH_DRIVER
-    TVemtoMesh& mesh = Mesher();
-    mesh.OnMessage = progress.OnMessage;
+#if defined(VEMTO_HAVE_CALCULATION_RUN)
+    TRunObserver observer;
+    observer.OnMeshInfo = progress.OnInfo;
+    observer.OnMeshDone = progress.OnDone;
+    const TRunMeshOutcome run = MeshModelStep(model, files, observer, MeshgenPath());
+    outcome.Failed = run.Failed;
+    outcome.ErrorNumber = run.ErrorNumber;
+    outcome.ErrorText = run.ErrorText;
+#elif defined(VEMTO_HAVE_MESH_DRIVER)
+    TVemtoMesh mesh;
+    mesh.LibraryPath = MeshgenPath();
+    std::string message;  // a conversion problem, reported once through the outcome
+    mesh.OnMessage = [&message](const std::string& text) {
+      if (message.empty()) message = text;
+    };
     mesh.OnProgress = progress.OnInfo;
     mesh.OnFinished = progress.OnDone;
-    mesh.OnError = [&outcome](TVemtoMesh& sender, std::int32_t errorNumber) {
-      outcome.ErrorNumber = errorNumber;
-      outcome.ErrorText = sender.ErrorText();
-    };
     mesh.FileName = files.DataFile;
     mesh.InputDataName = files.ListFile;
     mesh.Convert(model);
@@ -54,22 +65,28 @@ class TDriverCalculationSteps : public TCalculationSteps {
       mesh.Execute();
     }
     outcome.Failed = mesh.Failed;
-    if (outcome.Failed && outcome.ErrorText.empty()) outcome.ErrorText = mesh.ErrorText();
-    if (outcome.Failed && outcome.ErrorNumber == 0) outcome.ErrorNumber = mesh.ErrorNumber();
+    outcome.ErrorNumber = mesh.ErrorNumber();
+    outcome.ErrorText = mesh.ErrorNumber() == 0 && !message.empty() ? message : mesh.ErrorText();
 #else
     (void)model;
     (void)files;
     (void)progress;
     outcome.Failed = true;
+    outcome.ErrorNumber = VEMTO_ERROR_GENERAL;
     outcome.ErrorText = "The mesher driver is not part of this build.";
 #endif
     return outcome;
   }
 
   void CancelMesh() override {
-#ifdef VEMTO_HAVE_MESH_DRIVER
-    if (mesh_ != nullptr) mesh_->Cancel();
-#endif
+    // The mesher library is loaded once per process (RTLD_LOCAL, same file): its break
+    // entry reaches the run in progress.
+    try {
+      if (meshgen_ == nullptr) meshgen_ = TComputationLibrary::Load(MeshgenPath());
+      meshgen_->Break();
+    } catch (const TDriverError&) {
+      // No mesher library: no run to cancel.
+    }
   }
 
   std::shared_ptr<TComputationLibrary> EngineLibrary() override {
@@ -78,17 +95,12 @@ class TDriverCalculationSteps : public TCalculationSteps {
   }
 
  private:
-#ifdef VEMTO_HAVE_MESH_DRIVER
-  TVemtoMesh& Mesher() {
-    if (mesh_ == nullptr) {
-      mesh_ = std::make_unique<TVemtoMesh>();
-      mesh_->LibraryPath = (programFolder_ / "libmeshgen.so").string();
-    }
-    return *mesh_;
+  std::string MeshgenPath() const {
+    return (programFolder_ / "libmeshgen.so").string();
   }
-  std::unique_ptr<TVemtoMesh> mesh_;
-#endif
+
   std::filesystem::path programFolder_;
+  std::shared_ptr<TComputationLibrary> meshgen_;
   std::shared_ptr<TComputationLibrary> engine_;
 };
 

@@ -797,10 +797,13 @@ void TfrmMain::mnuCalcExecuteClick() {
 void TfrmMain::ShowMeshError(const TMeshOutcome& outcome) {
   if (outcome.ErrorNumber >= 2000) {
     Report(QStringLiteral("Max 1000 points allowed in boundary history."));
-  } else if (!outcome.ErrorText.empty()) {
+  } else if (outcome.ErrorNumber == 0) {
+    // A conversion problem ("Element 3 has not been assigned a material."): shown as
+    // it is, unless it has already been shown while converting.
+    if (!outcome.ErrorText.empty()) Report(QString::fromStdString(outcome.ErrorText));
+  } else {
     Report(QStringLiteral("MESH ERROR : %1").arg(QString::fromStdString(outcome.ErrorText)));
   }
-  // Otherwise the conversion has already shown its message.
 }
 
 void TfrmMain::EnsureEngine() {

@@ -142,6 +142,13 @@ TEST_F(Run, MesherErrorsAreShownAndTheEngineDoesNotStart) {
   Act(frm, "mnuCalcExecute")->trigger();
   ASSERT_EQ(h.dialogs->messages.size(), 2);
   EXPECT_EQ(h.dialogs->messages[1], QStringLiteral("Max 1000 points allowed in boundary history."));
+
+  // A conversion problem is shown as it is.
+  h.steps->meshErrorNumber = 0;
+  h.steps->meshErrorText = "Element 2 has not been assigned a material.";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_EQ(h.dialogs->messages.size(), 3);
+  EXPECT_EQ(h.dialogs->messages[2], QStringLiteral("Element 2 has not been assigned a material."));
   EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
 }
 
