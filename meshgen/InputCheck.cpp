@@ -30,7 +30,8 @@ void CheckHistories(std::int32_t count, const double* records, int recordLength,
   CheckArray(count, records, what);
   for (std::int32_t k = 0; k < count; ++k) {
     const double n = records[static_cast<std::int64_t>(k) * recordLength];
-    if (!(n >= 0.0 && std::lround(n) <= MESHGEN_HISTORY_POINTS))
+    // The nearest integer (halves away from zero) must lie within 0 ... 1000.
+    if (!(n >= 0.0 && n < MESHGEN_HISTORY_POINTS + 0.5))
       Fail(fmt::format(" NUMBER OF TIMES OUT OF RANGE IN CONDITION{:5d} OF {}", k + 1, what));
   }
 }

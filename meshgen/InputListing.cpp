@@ -234,7 +234,7 @@ void ListConditions(Listing& out, const ConditionSet& set) {
         out.Value("PIPE DIAMETER:", c(3), " m", 12);
         out.Value("LENGTH OF PARTS:", c(4), " m", 12);
         out.Value("SPECIFIC HEAT OF COOLING LIQUID:", c(5), " J/kgK", 12);
-        times(std::lround(c(6)) == 0 ? "    TIME (h) TEMP-IN (C) FLOW (kg/s)"
+        times((c(6) > -0.5 && c(6) < 0.5) ? "    TIME (h) TEMP-IN (C) FLOW (kg/s)"
                                      : "    TIME (h) TEMP-IN (C) TEMP-OUT (C)",
               [&](long p) {
                 return Cat({E(c(3 * p + 4) / kSecondsPerHour, 12), E(c(3 * p + 5), 12),

@@ -235,6 +235,14 @@ TEST_F(MesherRunTest, DamagedArgumentsAreReportedNotFollowed) {
          m.edgeTempPos = {1, 2, 1};
        },
        " NUMBER OF TIMES OUT OF RANGE IN CONDITION    1 OF EDGE TEMPERATURE CONDITIONS"},
+      {"history rounding to 1001",
+       [](TestModel& m) { test::AddRecord(m.nodalFlowConds, MESHGEN_FLOW_RECORD, 1000.5, {}, {}); },
+       " NUMBER OF TIMES OUT OF RANGE IN CONDITION    1 OF NODAL HEAT FLOW CONDITIONS"},
+      {"history count not a number",
+       [](TestModel& m) {
+         test::AddRecord(m.areaTempConds, MESHGEN_TEMP_RECORD, std::nan(""), {}, {});
+       },
+       " NUMBER OF TIMES OUT OF RANGE IN CONDITION    1 OF SURFACE TEMPERATURE CONDITIONS"},
       {"negative history",
        [](TestModel& m) { test::AddRecord(m.pipeConds, MESHGEN_PIPE_RECORD, -2, {}, {}); },
        " NUMBER OF TIMES OUT OF RANGE IN CONDITION    1 OF PIPE CONDITIONS"},
