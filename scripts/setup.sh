@@ -9,7 +9,7 @@ packages=(
   libgsf-1-dev libfmt-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libsuitesparse-dev
-  python3 python3-olefile python3-meshio
+  python3 python3-olefile python3-meshio libole-storage-lite-perl
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick
 )
