@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -93,14 +94,17 @@ void AddMaterialsCommand(CLI::App& app, CommandStatus& status) {
         status.code = 1;
         return;
       }
+      // Create every material first, so that a refusal prints nothing but the error.
+      std::vector<TVemtoMaterial> materials;
+      for (int type = 1; type <= cement.CementCount; ++type)
+        materials.emplace_back(fmt::format("Concrete {}", type), 1, type, options->cementContent,
+                               options->ratio, folder);
       std::cout << fmt::format("Default materials from \"{}\" and \"{}\"\n", cementFile.string(),
                                (folder / kConcreteFileName).string());
       std::cout << "Ages are at 20 C, where the maturity equals the age; strength and stiffness\n"
                    "develop with the maturity alone, heat with the cement type.\n\n";
       for (int type = 1; type <= cement.CementCount; ++type) {
-        const TVemtoMaterial m(fmt::format("Concrete {}", type), 1, type, options->cementContent,
-                               options->ratio, folder);
-        PrintMaterial(m, type);
+        PrintMaterial(materials[static_cast<std::size_t>(type - 1)], type);
         std::cout << "\n";
       }
       status.code = 0;
