@@ -230,6 +230,7 @@ struct TVemtoMesh::Library {
   VemtoInitFn init = nullptr;
   VemtoGetInfoTextFn getInfoText = nullptr;
   VemtoBreakFn requestBreak = nullptr;
+  void (*graphInit)(std::intptr_t, std::int32_t, std::int32_t, std::int32_t) = nullptr;
   ~Library() {
     if (handle != nullptr) dlclose(handle);
   }
@@ -480,6 +481,8 @@ void TVemtoMesh::Execute() {
         reinterpret_cast<VemtoGetInfoTextFn>(dlsym(lib->handle, "IO_FUNC_mp_vemto_getinfotext"));
     lib->requestBreak =
         reinterpret_cast<VemtoBreakFn>(dlsym(lib->handle, "IO_FUNC_mp_vemto_break"));
+    lib->graphInit =
+        reinterpret_cast<decltype(lib->graphInit)>(dlsym(lib->handle, "FGRAPH_mp_init"));
     if (!lib->execute || !lib->init || !lib->getInfoText || !lib->requestBreak) {
       Fail(VEMTO_ERROR_GENERAL, fmt::format("The mesher library {} lacks its entry points.", path));
       return;
@@ -505,6 +508,9 @@ void TVemtoMesh::Execute() {
 
   const VemtoListener listener{&TVemtoMesh::Send, this};
   library_->init(&listener);
+  // The library's own mesh drawing stays off (device context, width, height and
+  // switch all zero); a library without the drawing module needs no call.
+  if (library_->graphInit != nullptr) library_->graphInit(0, 0, 0, 0);
   library_->execute(&args);
   library_->init(nullptr);  // the listener lives on this stack frame only
 }
