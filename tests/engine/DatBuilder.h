@@ -43,10 +43,21 @@ struct DatModel {
   std::vector<DatCondition> edgeTempConds;
   std::vector<std::array<int, 4>> edgeFlow;
   std::vector<DatCondition> edgeFlowConds;
+  std::vector<std::array<int, 9>> surfTemp;  // 8 element nodes, condition
+  std::vector<DatCondition> surfTempConds;
+  std::vector<std::array<int, 9>> surfFlow;
+  std::vector<DatCondition> surfFlowConds;
   std::vector<std::array<int, 2>> nodalTemp;
   std::vector<DatCondition> nodalTempConds;
   std::vector<std::array<int, 2>> nodalFlow;
   std::vector<DatCondition> nodalFlowConds;
+  /// Pipe: α_p, D, L, ρc_w, mode and its history (t, inflow, flow or outflow).
+  struct Pipe {
+    double alpha = 500.0, diameter = 0.05, length = 10.0, rhoc = 4186.0;
+    int mode = 0;
+    std::vector<std::array<double, 3>> history;
+  };
+  std::vector<Pipe> pipes;
   std::vector<double> thicknessOf;  // per element; empty = default (-1)
 
   // Grid of a rectangular mesh (node number of grid point (i, j), 0 = none).
@@ -61,10 +72,11 @@ struct DatModel {
     s += fmt::format("{} 1 {} {} {} {}\n", analysisType, nodes.size(), el8.size(), materials.size(),
                      tempMode);
     s += fmt::format("{:.17g} 3600 3600 {:.17g}\n", initialTime, thickness);
-    s += fmt::format("{} {} {} {} {} {} 0 0 0 0 {} {} {} {} 0\n", el5.size(), el3.size(),
+    s += fmt::format("{} {} {} {} {} {} {} {} {} {} {} {} {} {} {}\n", el5.size(), el3.size(),
                      edgeTemp.size(), edgeTempConds.size(), edgeFlow.size(), edgeFlowConds.size(),
+                     surfTemp.size(), surfTempConds.size(), surfFlow.size(), surfFlowConds.size(),
                      nodalTemp.size(), nodalTempConds.size(), nodalFlow.size(),
-                     nodalFlowConds.size());
+                     nodalFlowConds.size(), pipes.size());
     s += "0 0 0 0 0 0 0 0 0 0\n";
     for (const auto& n : nodes) s += fmt::format("{:.17g} {:.17g}\n", n[0], n[1]);
     for (const auto& e : el8) s += fmt::format("{}\n", fmt::join(e, " "));
@@ -96,10 +108,20 @@ struct DatModel {
     history(edgeTempConds, true);
     items(edgeFlow);
     history(edgeFlowConds, false);
+    items(surfTemp);
+    history(surfTempConds, true);
+    items(surfFlow);
+    history(surfFlowConds, false);
     items(nodalTemp);
     history(nodalTempConds, true);
     items(nodalFlow);
     history(nodalFlowConds, false);
+    for (const Pipe& p : pipes) {
+      s += fmt::format("{} {:.17g} {:.17g} {:.17g} {:.17g} {}\n", p.history.size(), p.alpha,
+                       p.diameter, p.length, p.rhoc, p.mode);
+      for (const auto& h : p.history)
+        s += fmt::format("{:.17g} {:.17g} {:.17g}\n", h[0], h[1], h[2]);
+    }
     for (std::size_t e = 0; e < el8.size(); ++e)
       s += fmt::format("1 {:.17g}\n", thicknessOf.empty() ? -1.0 : thicknessOf[e]);
     return s;
