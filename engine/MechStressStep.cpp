@@ -195,6 +195,9 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
       in.dMaturity = maturity - s.w[1];
       in.dTemperature = rate * dt;
       if (pass == 1) {
+        if (cm.sw.fracture)
+          for (int k = 0; k < kCrackSlots; ++k)
+            softening_ = softening_ || s.slotState(k) == CrackState::Softening;
         const ConcreteStiffness k = concreteStiffness(cm, in, s, sigma);
         mechAddStiffness(analysis_, gp, k.D, K);
         mechAddStressForce(analysis_, gp, k.dSigma0, f);
@@ -377,6 +380,7 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
     m.LAV(i) = 0;
   }
   band_.Clear();
+  softening_ = false;
   // 2.-7. Element stiffness and loads, springs, loads, prescribed displacements.
   if (!ElementPass(1, t, dt, channel)) return false;
   Boundary(t, tPrev, false);
@@ -392,7 +396,9 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
   const auto solveStart = std::chrono::steady_clock::now();
   status_ = SolveBand(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
   times_.solver += secondsSince(solveStart);
-  if (status_ != SolverStatus::kNormal && !solverReported_) {
+  const bool suspicious = status_ == SolverStatus::kSingular ||
+                          (status_ == SolverStatus::kNonPositivePivot && !softening_);
+  if (suspicious && !solverReported_) {
     solverReported_ = true;
     channel.SendInfo(
         status_ == SolverStatus::kSingular
@@ -400,7 +406,7 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
                           " DISPLACEMENT INCREMENTS SET TO ZERO",
                           t / 3600.0)
             : fmt::format(" WARNING: STRESS SYSTEM NOT POSITIVE DEFINITE AT {:g} H -"
-                          " SUPPORTS MISSING OR SOFTENING CRACKS",
+                          " SUPPORTS MISSING?",
                           t / 3600.0));
   }
   for (int i = 1; i <= neq; ++i)

@@ -24,8 +24,9 @@ class MechStressStep {
   // Advances displacements, stresses and states to time t (end of the step, s) with step dt
   // (s). Returns false after reporting an error through `channel` (non-positive Jacobian, or a
   // result that is not a number); then the step's end-of-step update has not been made and
-  // nothing of it may be stored. The first indefinite or singular system of the run is
-  // reported as information text, once.
+  // nothing of it may be stored. The first singular system of the run, or the first system
+  // with a non-positive pivot while no crack is softening (softening cracks make the
+  // stiffness indefinite on purpose), is reported once as information text.
   bool Run(double t, double dt, numlib::ProgressChannel& channel);
 
   // Status of the last band solution.
@@ -57,6 +58,7 @@ class MechStressStep {
   std::vector<ConcreteMaterial> materials_;
   SolverStatus status_ = SolverStatus::kNormal;
   bool solverReported_ = false;
+  bool softening_ = false;  // some Gauss point entered the step with a softening crack
   Times times_;
 };
 
