@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -54,6 +55,14 @@ void Serendipity(double xi, double eta, double n[8]) {
       n[p] = 0.5 * (1.0 + xi * xp) * (1.0 - eta * eta);
     }
   }
+}
+
+// The limit a trial from start r must stay below to rank before the best trial so far,
+// packed as (bandwidth << 32 | start); start 0 means no trial has ranked yet.
+std::int32_t LimitFor(std::uint64_t packed, std::int32_t r) {
+  const auto width = static_cast<std::int32_t>(packed >> 32);
+  const auto start = static_cast<std::int32_t>(packed & 0xffffffffu);
+  return (start != 0 && r < start) ? width + 1 : width;
 }
 
 }  // namespace
@@ -486,7 +495,7 @@ void ReduceBandwidth(MeshTables& mesh, int threadCount) {
   Best best{b0, 0};
   std::atomic<std::uint64_t> bestPacked{(static_cast<std::uint64_t>(b0) << 32)};
   std::vector<std::int32_t> bestOrder(static_cast<std::size_t>(nodes));
-  std::atomic<std::int32_t> nextStart{1};
+  std::atomic<std::int32_t> nextBatch{0};
 
   int threads =
       threadCount > 0 ? threadCount : static_cast<int>(std::thread::hardware_concurrency());
@@ -494,65 +503,206 @@ void ReduceBandwidth(MeshTables& mesh, int threadCount) {
   if (threadCount <= 0 && nodes < 4096) threads = 1;  // not worth a thread
   struct Scratch {
     std::vector<std::int32_t> stamp, elementStamp, order;
+    // Level widths of 64 starts at once: per node the lanes (starts) that have reached
+    // it, that reach it in the current level and in the next one; per element the lanes
+    // arriving at it.
+    std::vector<std::uint64_t> visited, front, next, elementMask;
+    std::vector<std::int32_t> frontList, nextList, touched, visitedList;
   };
   std::vector<Scratch> scratch(static_cast<std::size_t>(threads));
   for (auto& w : scratch) {
     w.stamp.assign(static_cast<std::size_t>(nodes) + 1, 0);
     w.elementStamp.assign(static_cast<std::size_t>(elements) + 1, 0);
     w.order.assign(static_cast<std::size_t>(nodes), 0);
+    w.visited.assign(static_cast<std::size_t>(nodes) + 1, 0);
+    w.front.assign(static_cast<std::size_t>(nodes) + 1, 0);
+    w.next.assign(static_cast<std::size_t>(nodes) + 1, 0);
+    w.elementMask.assign(static_cast<std::size_t>(elements) + 1, 0);
+    w.frontList.reserve(static_cast<std::size_t>(nodes));
+    w.nextList.reserve(static_cast<std::size_t>(nodes));
+    w.visitedList.reserve(static_cast<std::size_t>(nodes));
+    w.touched.reserve(static_cast<std::size_t>(elements));
+  }
+
+  // A trial numbers the nodes level by level (breadth first), so the last node of level
+  // L is numbered at least width(L) after its giver: a start with a level at least as
+  // wide as its limit cannot rank first, and its trial is skipped. WideLevels finds
+  // such starts for up to 64 starts at once (one bit per start), level by
+  // level, and returns the lanes found; lanes in `done` are not followed.
+  auto wideLevels = [&](Scratch& w, const std::int32_t* starts, int lanes,
+                        const std::int32_t* limits, std::uint64_t done) {
+    const std::uint64_t all = lanes == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << lanes) - 1;
+    w.frontList.clear();
+    w.visitedList.clear();
+    for (int j = 0; j < lanes; ++j) {
+      const std::int32_t r = starts[j];
+      const std::uint64_t bit = std::uint64_t{1} << j;
+      if (done & bit) continue;
+      if (w.visited[r] == 0) {
+        w.visitedList.push_back(r);
+        w.frontList.push_back(r);
+      }
+      w.visited[r] |= bit;
+      w.front[r] |= bit;
+    }
+    std::uint64_t slices[32];
+    while (!w.frontList.empty() && done != all) {
+      // Lanes arriving at every element of the current level.
+      w.touched.clear();
+      for (const std::int32_t u : w.frontList) {
+        const std::uint64_t m = w.front[u] & ~done;
+        w.front[u] = 0;
+        if (m == 0) continue;
+        for (std::int64_t k = first[u]; k < first[u + 1]; ++k) {
+          const std::int32_t e = nodeElements[k];
+          if (w.elementMask[e] == 0) w.touched.push_back(e);
+          w.elementMask[e] |= m;
+        }
+      }
+      // The next level: nodes of those elements not reached before.
+      w.nextList.clear();
+      for (const std::int32_t e : w.touched) {
+        const std::uint64_t m = w.elementMask[e];
+        w.elementMask[e] = 0;
+        const std::int32_t* packed = elementNodes.data() + 9 * e;
+        for (int p = 1; p <= packed[0]; ++p) {
+          const std::int32_t v = packed[p];
+          const std::uint64_t add = m & ~w.visited[v] & ~w.next[v];
+          if (add == 0) continue;
+          if (w.next[v] == 0) w.nextList.push_back(v);
+          w.next[v] |= add;
+        }
+      }
+      // Level widths per lane, counted in bit slices (slice s holds bit s of each count).
+      std::fill(std::begin(slices), std::end(slices), 0);
+      for (const std::int32_t v : w.nextList) {
+        const std::uint64_t add = w.next[v];
+        if (w.visited[v] == 0) w.visitedList.push_back(v);
+        w.visited[v] |= add;
+        w.front[v] = add;
+        w.next[v] = 0;
+        std::uint64_t carry = add;
+        for (int b = 0; b < 32 && carry != 0; ++b) {
+          const std::uint64_t t = slices[b] & carry;
+          slices[b] ^= carry;
+          carry = t;
+        }
+      }
+      for (int j = 0; j < lanes; ++j) {
+        const std::uint64_t bit = std::uint64_t{1} << j;
+        if (done & bit) continue;
+        std::int64_t width = 0;
+        for (int b = 0; b < 32; ++b) width |= static_cast<std::int64_t>((slices[b] >> j) & 1u) << b;
+        if (width >= limits[j]) done |= bit;
+      }
+      std::swap(w.frontList, w.nextList);
+    }
+    for (const std::int32_t v : w.visitedList) w.visited[v] = 0;
+    for (const std::int32_t v : w.frontList) w.front[v] = 0;
+    return done;
+  };
+
+  // The trial from r as written; returns whether it ranks first and was stored.
+  auto trial = [&](Scratch& w, std::int32_t r, auto&& limitFor) {
+    std::int32_t limit = limitFor(bestPacked.load(std::memory_order_relaxed));
+    if (limit <= lowerBound) return;
+    // The neighbours of the start get the numbers 2 ... degree + 1.
+    if (degree[r] >= limit) return;
+    w.stamp[r] = r;
+    w.order[0] = r;
+    std::int32_t count = 1;
+    std::int32_t trialWidth = 0;
+    bool abandoned = false;
+    for (std::int32_t head = 0; head < count && !abandoned; ++head) {
+      const std::int32_t u = w.order[head];
+      const std::int32_t giver = head + 1;
+      if ((head & 255) == 255) limit = limitFor(bestPacked.load(std::memory_order_relaxed));
+      for (std::int64_t k = first[u]; k < first[u + 1] && !abandoned; ++k) {
+        const std::int32_t e = nodeElements[k];
+        if (w.elementStamp[e] == r) continue;
+        w.elementStamp[e] = r;
+        const std::int32_t* packed = elementNodes.data() + 9 * e;
+        for (int p = 1; p <= packed[0]; ++p) {
+          const std::int32_t v = packed[p];
+          if (w.stamp[v] == r) continue;
+          const std::int32_t number = count + 1;
+          if (number - giver >= limit) {
+            abandoned = true;
+            break;
+          }
+          w.stamp[v] = r;
+          w.order[count++] = v;
+          trialWidth = std::max(trialWidth, number - giver);
+        }
+      }
+    }
+    if (abandoned || count < nodes) return;  // a mesh in pieces: failed trial
+    const std::lock_guard<std::mutex> lock(bestMutex);
+    if (trialWidth < best.width ||
+        (trialWidth == best.width && best.start != 0 && r < best.start)) {
+      best = {trialWidth, r};
+      std::copy(w.order.begin(), w.order.end(), bestOrder.begin());
+      bestPacked.store(
+          (static_cast<std::uint64_t>(trialWidth) << 32) | static_cast<std::uint32_t>(r),
+          std::memory_order_relaxed);
+    }
+  };
+
+  // Starts are taken in batches of 64 that lie close together (in the order of a
+  // Morton curve through the node coordinates), so that their levels overlap.
+  std::vector<std::int32_t> sweep(static_cast<std::size_t>(nodes));
+  for (std::int32_t i = 0; i < nodes; ++i) sweep[i] = i + 1;
+  if (mesh.x.Data() != nullptr && mesh.y.Data() != nullptr) {
+    double lo[2] = {0, 0}, hi[2] = {0, 0};
+    bool any = false;
+    for (std::int32_t n = 1; n <= nodes; ++n) {
+      const double c[2] = {mesh.x(n), mesh.y(n)};
+      if (!std::isfinite(c[0]) || !std::isfinite(c[1])) continue;
+      for (int d = 0; d < 2; ++d) {
+        lo[d] = any ? std::min(lo[d], c[d]) : c[d];
+        hi[d] = any ? std::max(hi[d], c[d]) : c[d];
+      }
+      any = true;
+    }
+    std::vector<std::uint32_t> key(static_cast<std::size_t>(nodes) + 1, 0);
+    for (std::int32_t n = 1; n <= nodes; ++n) {
+      const double c[2] = {mesh.x(n), mesh.y(n)};
+      std::uint32_t q[2] = {0, 0};
+      // One scale for both directions keeps the batches compact in long sections.
+      const double span = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+      for (int d = 0; d < 2; ++d) {
+        if (std::isfinite(c[d]) && span > 0.0)
+          q[d] = static_cast<std::uint32_t>(std::clamp((c[d] - lo[d]) / span, 0.0, 1.0) * 65535.0);
+      }
+      std::uint32_t k = 0;
+      for (int b = 0; b < 16; ++b)
+        k |= ((q[0] >> b) & 1u) << (2 * b) | ((q[1] >> b) & 1u) << (2 * b + 1);
+      key[n] = k;
+    }
+    std::stable_sort(sweep.begin(), sweep.end(),
+                     [&key](std::int32_t a, std::int32_t b) { return key[a] < key[b]; });
   }
 
   auto worker = [&](Scratch& w) {
     for (;;) {
-      const std::int32_t r = nextStart.fetch_add(1);
-      if (r > nodes) return;
-      // A trial from r must stay below this to rank first.
-      auto limitFor = [r](std::uint64_t packed) {
-        const auto width = static_cast<std::int32_t>(packed >> 32);
-        const auto start = static_cast<std::int32_t>(packed & 0xffffffffu);
-        return (start != 0 && r < start) ? width + 1 : width;
-      };
-      std::int32_t limit = limitFor(bestPacked.load(std::memory_order_relaxed));
-      if (limit <= lowerBound) continue;
-      // The neighbours of the start get the numbers 2 ... degree + 1.
-      if (degree[r] >= limit) continue;
-      w.stamp[r] = r;
-      w.order[0] = r;
-      std::int32_t count = 1;
-      std::int32_t trialWidth = 0;
-      bool abandoned = false;
-      for (std::int32_t head = 0; head < count && !abandoned; ++head) {
-        const std::int32_t u = w.order[head];
-        const std::int32_t giver = head + 1;
-        if ((head & 255) == 255) limit = limitFor(bestPacked.load(std::memory_order_relaxed));
-        for (std::int64_t k = first[u]; k < first[u + 1] && !abandoned; ++k) {
-          const std::int32_t e = nodeElements[k];
-          if (w.elementStamp[e] == r) continue;
-          w.elementStamp[e] = r;
-          const std::int32_t* packed = elementNodes.data() + 9 * e;
-          for (int p = 1; p <= packed[0]; ++p) {
-            const std::int32_t v = packed[p];
-            if (w.stamp[v] == r) continue;
-            const std::int32_t number = count + 1;
-            if (number - giver >= limit) {
-              abandoned = true;
-              break;
-            }
-            w.stamp[v] = r;
-            w.order[count++] = v;
-            trialWidth = std::max(trialWidth, number - giver);
-          }
-        }
+      const std::int32_t batch = nextBatch.fetch_add(1);
+      const std::int64_t firstIndex = std::int64_t{64} * batch;
+      if (firstIndex >= nodes) return;
+      const int lanes = static_cast<int>(std::min<std::int64_t>(64, nodes - firstIndex));
+      const std::int32_t* starts = sweep.data() + firstIndex;
+      std::int32_t limits[64];
+      std::uint64_t done = 0;
+      const std::uint64_t packed = bestPacked.load(std::memory_order_relaxed);
+      for (int j = 0; j < lanes; ++j) {
+        limits[j] = LimitFor(packed, starts[j]);
+        if (limits[j] <= lowerBound || degree[starts[j]] >= limits[j])
+          done |= std::uint64_t{1} << j;
       }
-      if (abandoned || count < nodes) continue;  // a mesh in pieces: failed trial
-      const std::lock_guard<std::mutex> lock(bestMutex);
-      if (trialWidth < best.width ||
-          (trialWidth == best.width && best.start != 0 && r < best.start)) {
-        best = {trialWidth, r};
-        std::copy(w.order.begin(), w.order.end(), bestOrder.begin());
-        bestPacked.store(
-            (static_cast<std::uint64_t>(trialWidth) << 32) | static_cast<std::uint32_t>(r),
-            std::memory_order_relaxed);
+      done = wideLevels(w, starts, lanes, limits, done);
+      for (int j = 0; j < lanes; ++j) {
+        if (done & (std::uint64_t{1} << j)) continue;
+        const std::int32_t r = starts[j];
+        trial(w, r, [r](std::uint64_t p) { return LimitFor(p, r); });
       }
     }
   };

@@ -487,6 +487,8 @@ TEST(MeshGeneration, RenumberingMatchesTheTrialRuleOnSeveralMeshes) {
   {
     TestModel block = UnitSquare(MESHGEN_TYPE_FINITE, 5, 4);
     for (int threads : {1, 4}) ExpectSameAsReference(block, threads);
+    TestModel big = UnitSquare(MESHGEN_TYPE_FINITE, 12, 14);
+    for (int threads : {1, 2}) ExpectSameAsReference(big, threads);
   }
   {
     TestModel mixed;
