@@ -317,6 +317,11 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
       throw FileError(
           fileName, TStorageError::InvalidName,
           fmt::format("{} (it is a folder)", StorageErrorMessage(TStorageError::InvalidName)));
+    // A read-only project stays as it is, although the folder would allow a rename.
+    if (::access(target.c_str(), W_OK) != 0 && errno == EACCES)
+      throw FileError(fileName, TStorageError::AccessDenied,
+                      fmt::format("{} (the file is read-only)",
+                                  StorageErrorMessage(TStorageError::AccessDenied)));
     mode = st.st_mode & 07777;
     keepMode = true;
     int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);

@@ -244,5 +244,21 @@ TEST(CompoundFile, UnwritableFolderIsAccessDenied) {
   EXPECT_EQ(ReadBytes(file), before);
 }
 
+TEST(CompoundFile, ReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+  TempDir dir;
+  const std::string file = dir.Path("ro.v3");
+  WriteCompoundFile(file, SampleImage());
+  const auto before = ReadBytes(file);
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  try {
+    WriteCompoundFile(file, TCompoundImage{});
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.Kind(), TStorageError::AccessDenied) << e.what();
+  }
+  EXPECT_EQ(ReadBytes(file), before);
+}
+
 }  // namespace
 }  // namespace vemto
