@@ -98,5 +98,43 @@ TEST_F(CliSimulate, ErrorsGiveNonZeroStatusWithTheirText) {
   EXPECT_NE(r.err.find("broken.out"), std::string::npos) << r.err;
 }
 
+// An example project from the project file to the result database: mesh, then a
+// thermal-only run (temperature mode 10) and a run with stresses.
+TEST_F(CliSimulate, ExampleProjectMeshThenSimulate) {
+  const std::string example = std::string(VEMTO_SOURCE_DIR) + "/examples/wall_on_slab.v3";
+  if (!std::filesystem::exists(example) ||
+      !std::filesystem::exists(std::string(VEMTO_BIN_DIR) + "/libmeshgen.so"))
+    GTEST_SKIP() << "example project or mesher not available";
+  testing::ScratchDir dir;
+  std::filesystem::copy_file(example, dir.File("wall.v3"));
+  Result r = RunCli(dir, "mesh '" + dir.File("wall.v3") + "'");
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  std::stringstream text;
+  text << std::ifstream(dir.File("wall.dat"), std::ios::binary).rdbuf();
+  std::string dat = text.str();
+  // Line 2 ends with the temperature mode: make it 10 (no stresses).
+  const std::size_t l2 = dat.find('\n') + 1, e2 = dat.find('\n', l2);
+  std::string line2 = dat.substr(l2, e2 - l2);
+  const std::size_t last = line2.find_last_not_of(' ');
+  ASSERT_NE(last, std::string::npos);
+  const std::size_t start = line2.find_last_of(' ', last) + 1;
+  ASSERT_EQ(line2.substr(start, last - start + 1), "0");
+  line2.replace(start, last - start + 1, "10");
+  std::ofstream(dir.File("thermal.dat"), std::ios::binary)
+      << dat.substr(0, l2) + line2 + dat.substr(e2);
+
+  r = RunCli(dir, "simulate '" + dir.File("thermal.dat") + "' '" + dir.File("thermal.out") +
+                      "' --interval 12,2,6");
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = RunCli(dir, "results '" + dir.File("thermal.out") + "' --list");
+  EXPECT_NE(r.out.find("1,6,TQMA\n2,12,TQMA\n"), std::string::npos) << r.out;
+
+  r = RunCli(dir, "simulate '" + dir.File("wall.dat") + "' '" + dir.File("wall.out") +
+                      "' --interval 4,2,4");
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = RunCli(dir, "results '" + dir.File("wall.out") + "' --list");
+  EXPECT_NE(r.out.find("1,4,TQMAUFSRDC\n"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace vemto::engine
