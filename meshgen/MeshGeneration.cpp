@@ -706,16 +706,24 @@ void ReduceBandwidth(MeshTables& mesh, int threadCount) {
       }
     }
   };
-  std::vector<std::thread> pool;
+  // The workers allocate nothing; the pool is joined on every way out.
+  struct Pool {
+    std::vector<std::thread> threads;
+    ~Pool() {
+      for (auto& t : threads)
+        if (t.joinable()) t.join();
+    }
+  } pool;
+  pool.threads.reserve(static_cast<std::size_t>(threads));
   for (int t = 1; t < threads; ++t) {
     try {
-      pool.emplace_back(worker, std::ref(scratch[static_cast<std::size_t>(t)]));
+      pool.threads.emplace_back(worker, std::ref(scratch[static_cast<std::size_t>(t)]));
     } catch (const std::system_error&) {
       break;  // fewer threads: the calling thread does the rest
     }
   }
   worker(scratch[0]);
-  for (auto& t : pool) t.join();
+  for (auto& t : pool.threads) t.join();
 
   if (best.start != 0) {
     for (std::int32_t i = 0; i < nodes; ++i) {

@@ -173,8 +173,10 @@ void FindCommonBoundaries(MeshTables& mesh, const InfoSink& info);
 /// numbering: JNT (creation -> new), JMEM (new -> creation), NEWJT, JOINT, bandwidth,
 /// renumbered. Otherwise JNT and JMEM are the identity and bandwidth is that of the
 /// creation numbering. A trial that cannot number every node (a mesh in several pieces)
-/// counts as failed. The trials are shared among threadCount threads (0: one per
-/// processor for large meshes); the result does not depend on the thread count.
+/// counts as failed. Starts whose breadth-first levels include one at least as wide as
+/// the bandwidth to beat are passed over without a trial (their trial would be
+/// abandoned), and the trials are shared among threadCount threads (0: one per
+/// processor for large meshes); neither changes the result.
 void ReduceBandwidth(MeshTables& mesh, int threadCount = 0);
 
 /// Stages 2-4 in order: FindInputConnectivity, MeshRegions, SetElementNodeCounts,
