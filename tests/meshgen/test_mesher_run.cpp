@@ -36,6 +36,7 @@ class Recorder {
   ~Recorder() { IO_FUNC_mp_vemto_init(nullptr); }
 
   std::vector<Message> messages;
+  bool breakOnEveryMessage = false;  // the user presses Cancel all the time
 
   std::vector<Message> Of(int number) const {
     std::vector<Message> out;
@@ -48,8 +49,9 @@ class Recorder {
   static void Send(void* context, int message, std::intptr_t lParam) {
     char buffer[256] = {};
     IO_FUNC_mp_vemto_getinfotext(buffer);
-    static_cast<Recorder*>(context)->messages.push_back(
-        {message, lParam, std::string(buffer, 255)});
+    auto* self = static_cast<Recorder*>(context);
+    self->messages.push_back({message, lParam, std::string(buffer, 255)});
+    if (self->breakOnEveryMessage) IO_FUNC_mp_vemto_break();
   }
   VemtoListener listener_;
 };
@@ -185,7 +187,7 @@ TEST_F(MesherRunTest, CancelHasNoEffectAndANewRegistrationClearsAnError) {
     EXPECT_NE(Run(bad, recorder), "");
   }
   Recorder recorder;  // registers again
-  IO_FUNC_mp_vemto_break();
+  recorder.breakOnEveryMessage = true;
   TestModel model = Square();
   EXPECT_EQ(Run(model, recorder), "");
   EXPECT_FALSE(numlib::Module().channel.ErrorReported());
