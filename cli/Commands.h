@@ -13,6 +13,8 @@ struct CommandStatus {
 
 void AddMaterialsCommand(CLI::App& app, CommandStatus& status);
 void AddMeshCommand(CLI::App& app, CommandStatus& status);
+void AddRunCommand(CLI::App& app, CommandStatus& status);
+void AddCheckCommand(CLI::App& app, CommandStatus& status);
 void AddSimulateCommand(CLI::App& app, CommandStatus& status);
 void AddResultsCommand(CLI::App& app, CommandStatus& status);
 

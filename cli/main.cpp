@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
   vemto::cli::CommandStatus status;
   vemto::cli::AddMaterialsCommand(app, status);
   vemto::cli::AddMeshCommand(app, status);
+  vemto::cli::AddRunCommand(app, status);
+  vemto::cli::AddCheckCommand(app, status);
   vemto::cli::AddSimulateCommand(app, status);
   vemto::cli::AddResultsCommand(app, status);
   try {

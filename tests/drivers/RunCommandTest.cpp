@@ -1,0 +1,87 @@
+// vemto-cli run and check: the unattended calculation end to end and its failures.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+
+Outcome Cli(const std::string& arguments) {
+  const std::string command = fs::path(VEMTO_BIN_DIR) / "vemto-cli";
+  Outcome outcome;
+  FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return outcome;
+}
+
+class RunCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("vemto_cli_run_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  fs::path Example(const std::string& name) {
+    const fs::path target = folder_ / name;
+    fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / name, target);
+    return target;
+  }
+  fs::path folder_;
+};
+
+}  // namespace
+
+TEST_F(RunCommand, RunsAnExampleFromProjectToResults) {
+  const fs::path model = Example("column_axisymmetric.v3");
+  const Outcome outcome = Cli("run -q " + model.string());
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(fs::exists(folder_ / "column_axisymmetric.dat"));
+  EXPECT_TRUE(fs::exists(folder_ / "column_axisymmetric.lst"));
+  ASSERT_TRUE(fs::exists(folder_ / "column_axisymmetric.out"));
+  EXPECT_GT(fs::file_size(folder_ / "column_axisymmetric.out"), 1000u);
+}
+
+TEST_F(RunCommand, DamagedOrMissingProjectsFailWithTheirName) {
+  Outcome outcome = Cli("run " + (folder_ / "missing.v3").string());
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find("missing.v3"), std::string::npos) << outcome.output;
+
+  const fs::path model = Example("wall_on_slab.v3");
+  const auto size = fs::file_size(model);
+  fs::resize_file(model, size / 2);  // truncated
+  outcome = Cli("run " + model.string());
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find("wall_on_slab.v3"), std::string::npos) << outcome.output;
+  EXPECT_EQ(fs::file_size(model), size / 2);  // left as it was
+  EXPECT_FALSE(fs::exists(folder_ / "wall_on_slab.dat"));
+
+  std::ofstream(folder_ / "garbage.v3") << "not a compound file";
+  outcome = Cli("check " + (folder_ / "garbage.v3").string());
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find("garbage.v3"), std::string::npos) << outcome.output;
+}
+
+TEST_F(RunCommand, CheckPrintsTheModelCheck) {
+  const fs::path model = Example("wall_on_slab.v3");
+  const Outcome outcome = Cli("check " + model.string());
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_FALSE(outcome.output.empty());
+}
