@@ -588,11 +588,14 @@ void ReduceBandwidth(MeshTables& mesh, int threadCount) {
           carry = t;
         }
       }
+      int used = 32;
+      while (used > 0 && slices[used - 1] == 0) --used;
       for (int j = 0; j < lanes; ++j) {
         const std::uint64_t bit = std::uint64_t{1} << j;
         if (done & bit) continue;
         std::int64_t width = 0;
-        for (int b = 0; b < 32; ++b) width |= static_cast<std::int64_t>((slices[b] >> j) & 1u) << b;
+        for (int b = 0; b < used; ++b)
+          width |= static_cast<std::int64_t>((slices[b] >> j) & 1u) << b;
         if (width >= limits[j]) done |= bit;
       }
       std::swap(w.frontList, w.nextList);
