@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -411,6 +412,82 @@ TEST(VemtoCliMesh, WritesTheDataFileAndTheListingOfAProject) {
   EXPECT_NE(Slurp(dir / "log.txt").find("Element 2 has not been assigned a material."),
             std::string::npos);
   EXPECT_NE(RunCli("mesh \"" + (dir / "missing.v3").string() + "\"", dir / "log.txt"), 0);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(VemtoCliMesh, MeshesEveryExampleProject) {
+  if (!std::filesystem::exists(std::string(VEMTO_BIN_DIR) + "/vemto-cli") ||
+      !std::filesystem::exists(LibraryPath()))
+    GTEST_SKIP() << "no vemto-cli or mesher library";
+  const auto examples = std::filesystem::path(VEMTO_SOURCE_DIR) / "examples";
+  const auto dir = std::filesystem::temp_directory_path() / "vemto_cli_mesh_examples";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  int meshed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+    if (entry.path().extension() != ".v3") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    const auto project = dir / entry.path().filename();
+    std::filesystem::copy_file(entry.path(), project);
+    ASSERT_EQ(RunCli("mesh \"" + project.string() + "\"", dir / "log.txt"), 0)
+        << Slurp(dir / "log.txt");
+    auto data = project;
+    const auto r = meshgen::testing::ReadAnalysisData(Slurp(data.replace_extension(".dat")));
+
+    // Expected counts from the project itself.
+    TVemtoFile doc;
+    doc.SetFileName(project.string());
+    doc.Load();
+    TVemtoMesh mesh;
+    mesh.Convert(doc);
+    ASSERT_FALSE(mesh.Failed);
+    const MeshArrays& a = mesh.Arrays();
+    int el8 = 0, el5 = 0, el3 = 0;
+    for (std::size_t s = 0; s < a.elementType.size(); ++s) {
+      const int cells = a.elementRows[s] * a.elementColumns[s];
+      (a.elementType[s] == 5 ? el8 : a.elementType[s] == 2 ? el5 : el3) += cells;
+    }
+    const int nNodes = r.general[2];
+    EXPECT_EQ(r.general[0], doc.GeneralInfo.AnalysisType);
+    EXPECT_EQ(r.general[3], el8);
+    EXPECT_EQ(r.general[4], static_cast<int>(doc.Materials.Count()));
+    EXPECT_EQ(r.counts4[0], el5);
+    EXPECT_EQ(r.counts4[1], el3);
+    EXPECT_EQ(r.counts4[14], a.pipe.nConds);
+    EXPECT_EQ(r.counts5[5], a.nodalDisp.nConds + a.edgeDisp.nConds);
+
+    // Every node is used by an element, and every element node exists.
+    std::vector<bool> used(static_cast<std::size_t>(nNodes) + 1, false);
+    auto use = [&](const std::vector<int>& line, std::size_t nodes) {
+      for (std::size_t k = 0; k < nodes; ++k) {
+        ASSERT_GE(line[k], 1);
+        ASSERT_LE(line[k], nNodes);
+        used[static_cast<std::size_t>(line[k])] = true;
+      }
+    };
+    for (const auto& e : r.el8) {
+      use(e, 8);
+      EXPECT_TRUE(e[9] == 0 ||
+                  (e[10] >= 1 && e[10] <= a.pipe.nConds && e[11] >= 1 && e[11] <= kMaxPipePoints));
+    }
+    for (const auto& e : r.el5) use(e, 5);
+    for (const auto& e : r.el3) use(e, 3);
+    EXPECT_EQ(std::count(used.begin() + 1, used.end(), false), 0);
+    // Every super node of a surface is a node of the mesh.
+    for (std::size_t s = 0; s < a.superElementNodes.size(); ++s) {
+      const int sn = a.superElementNodes[s];
+      if (sn == 0) continue;
+      const double x = a.superNodeX[static_cast<std::size_t>(sn - 1)];
+      const double y = a.superNodeY[static_cast<std::size_t>(sn - 1)];
+      const bool found = std::any_of(r.coords.begin(), r.coords.end(), [&](const auto& c) {
+        return std::fabs(c[0] - x) <= 1e-9 * (1 + std::fabs(x)) &&
+               std::fabs(c[1] - y) <= 1e-9 * (1 + std::fabs(y));
+      });
+      EXPECT_TRUE(found) << "super node " << sn;
+    }
+    ++meshed;
+  }
+  EXPECT_GE(meshed, 1);
   std::filesystem::remove_all(dir);
 }
 
