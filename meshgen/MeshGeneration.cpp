@@ -345,6 +345,9 @@ void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTabl
         }
         for (int p = 1; p <= 8; ++p) mesh.ncon(p, e) = p <= count ? nodes[p - 1] : 0;
         const auto [lo, hi] = std::minmax_element(nodes, nodes + count);
+        // A grid point without a node can only come from a side taken over from a
+        // neighbour that has none there (two corner elements on one side).
+        if (*lo < 1) throw numlib::FatalStop(kErrConnectivity);
         mesh.bandwidth = std::max(mesh.bandwidth, *hi - *lo);
       }
     }

@@ -368,6 +368,20 @@ TEST(MeshGeneration, UnequalDivisionsOnASharedSideAreAnError) {
             " SUPER ELEMENTS    1 AND    2 HAVE DIFFERENT DIVISIONS ON THEIR COMMON SIDE");
 }
 
+TEST(MeshGeneration, CornerElementsSharingASideAreAConnectivityError) {
+  // The first one has no node at its top-right point, which the second would take over.
+  TestModel model;
+  for (double x : {0.0, 1.0, 2.0}) model.AddNode(x, 0.0);  // 1 2 3
+  for (double x : {0.0, 1.0, 2.0}) model.AddNode(x, 1.0);  // 4 5 6
+  model.elements.push_back(Quad(1, 2, 5, 4, 1, 1, MESHGEN_TYPE_INFINITE_CORNER));
+  model.elements.push_back(Quad(2, 3, 6, 5, 1, 1, MESHGEN_TYPE_INFINITE_CORNER));
+  const MeshgenArgs args = model.Args();
+  MeshRun run(args);
+  run.Rearrange(args);
+  EXPECT_EQ(ErrorOf([&] { GenerateMesh(args, run.se, run.mesh, nullptr, nullptr); }),
+            "               INPUT ERROR IN CONNECTIVITY, PROGRAM TERMINATED");
+}
+
 TEST(MeshGeneration, CapacityGuards) {
   TestModel model = UnitSquare(MESHGEN_TYPE_FINITE, 2, 2);
   const MeshgenArgs args = model.Args();
