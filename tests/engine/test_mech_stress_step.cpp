@@ -43,7 +43,7 @@ struct Messages {
 class Model {
  public:
   Model(int analysisType, int tempMode, int nx, int ny, double x0, double lx, double ly,
-        const Loads& loads = {}, double thickness = 1.0)
+        const Loads& loads = {}, double thickness = 1.0, int materials = 1)
       : w_(400'000), nx_(nx), ny_(ny) {
     gi_ = 2 * nx;
     gj_ = 2 * ny;
@@ -60,7 +60,7 @@ class Model {
     h.tempMode = tempMode;
     h.nNodes = static_cast<int>(xy.size());
     h.nEl8 = nx * ny;
-    h.nMaterials = 1;
+    h.nMaterials = materials;  // with 2, the last element has material 2
     h.thickness = thickness;
     h.nDispNodes = static_cast<int>(loads.disp.size());
     h.nDispConds = static_cast<int>(loads.dispConds.size());
@@ -86,8 +86,8 @@ class Model {
           m.ITOP(k + 1, e) = node(local[k][0], local[k][1]);
           m.ITPS(k + 1, e) = m.ITOP(k + 1, e);
         }
-        m.LEL(e) = 1;
-        m.LELS(e) = 1;
+        m.LEL(e) = e == nx * ny ? materials : 1;
+        m.LELS(e) = m.LEL(e);
         m.THCKN(e) = -1.0;
       }
     for (int r = 1; r <= 57; ++r) m.PELS(r, 1) = 0.0;
@@ -104,6 +104,10 @@ class Model {
     m.PELS(28, 1) = kAlpha;
     m.PELS(29, 1) = 1.0;
     m.PELS(53, 1) = 40e6;
+    for (int j = 2; j <= materials; ++j) {
+      for (int r = 1; r <= 57; ++r) m.PELS(r, j) = m.PELS(r, 1);
+      for (int r = 1; r <= 5; ++r) m.IPELS(r, j) = 0;
+    }
     for (std::size_t i = 0; i < loads.disp.size(); ++i) {
       m.ITPPPS(1, static_cast<int>(i + 1)) = loads.disp[i].first;
       m.LPVS(static_cast<int>(i + 1)) = loads.disp[i].second;
@@ -453,6 +457,86 @@ TEST(MechStressStep, TemperaturesFromAnotherModelAreInterpolated) {
   std::memcpy(st.w.data(), &md.d.m.STATE(1, 1), sizeof(double) * kStateWords);
   EXPECT_NEAR(st.maturity(), 20000.0, 1e-9);
   EXPECT_NEAR(st.time(), 4 * kHour, 1e-9);
+}
+
+TEST(MechStressStep, ElementCastLaterStartsFromItsOwnInitialState) {
+  // Element 1 cast at 0 (20 degC), element 2 (material 2, 30 degC) at 5400 s, within the step
+  // that ends at 7200 s. Nodes at 30 degC after step 1 and 35 degC after step 2, so both
+  // elements heat uniformly by 5 K in step 2: element 2 by (T - its initial temperature).
+  // Left side held in x, lower left corner in y: free expansion, no stress.
+  Model probe(1, 0, 2, 1, 0.0, 2.0, 1.0);
+  Loads l;
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
+  l.dispSwitches.push_back({1, 0});
+  l.dispSwitches.push_back({0, 1});
+  for (int j = 0; j <= probe.lastJ(); ++j) l.disp.push_back({probe.node(0, j), 1});
+  l.disp.push_back({probe.node(0, 0), 2});
+  Model md(1, 0, 2, 1, 0.0, 2.0, 1.0, l, 1.0, 2);
+  md.d.m.PELS(1, 2) = 5400.0;
+  md.d.m.PELS(3, 2) = 30.0;
+  md.d.m.PELS(4, 2) = 500.0;
+  MechStressStep step(md.d, nullptr);
+  const int shared = md.node(2, 0), right = md.node(4, 0);
+  heatTo(md, 30.0);
+  ASSERT_TRUE(md.runTo(step, kHour, kHour));
+  EXPECT_NEAR(md.d.m.U(2 * shared - 1), 10 * kAlpha * 1.0, 1e-12);
+  EXPECT_EQ(md.d.m.U(2 * right - 1), 0.0);  // not yet part of the structure
+  EXPECT_EQ(md.d.m.LAV(2 * right - 1), 0);
+  heatTo(md, 35.0);
+  for (int n = 1; n <= md.d.header.nNodes; ++n) md.d.m.DT(n) = 5.0 / kHour;
+  ASSERT_TRUE(md.runTo(step, 2 * kHour, kHour));
+  EXPECT_NEAR(md.d.m.U(2 * shared - 1), 15 * kAlpha * 1.0, 1e-12);
+  // The exclusive nodes of element 2 start from 0 at its casting: 5 K over 2 m, not 15 K.
+  EXPECT_NEAR(md.d.m.U(2 * right - 1), 5 * kAlpha * 2.0, 1e-12);
+  for (int g = 1; g <= 4; ++g) {
+    ConcreteState st;
+    std::memcpy(st.w.data(), &md.d.m.STATE(kStateWords * (g - 1) + 1, 2),
+                sizeof(double) * kStateWords);
+    EXPECT_EQ(st.time(), 7200.0);
+    EXPECT_NEAR(st.temperature(), 35.0, 1e-12);
+    EXPECT_NEAR(st.maxTemperature(), 35.0, 1e-12);
+    EXPECT_EQ(st.maturity(), 0.0);  // maturity of the thermal step (RM = 0 here)
+    for (int c = 1; c <= 4; ++c) EXPECT_NEAR(md.sig(2, g, c), 0.0, 1e-3);
+  }
+}
+
+TEST(MechStressStep, CrackBandExtentsAreStoredAtTheCrack) {
+  // Plane stress bar of 2 x 1 elements pulled along x past its strength (fracture on): the
+  // crack runs at 0 degrees and every point stores the extents of its corner quadrilateral.
+  Model probe(1, 1, 2, 1, 0.0, 2.0, 1.0);
+  Loads l;
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {10 * kHour, 4e-4, 0.0}, {1e9, 4e-4, 0.0}});
+  l.dispSwitches.push_back({1, 0});
+  l.dispSwitches.push_back({0, 1});
+  l.dispSwitches.push_back({1, 0});
+  for (int j = 0; j <= probe.lastJ(); ++j) {
+    l.disp.push_back({probe.node(0, j), 1});
+    l.disp.push_back({probe.node(probe.lastI(), j), 3});
+  }
+  l.disp.push_back({probe.node(0, 0), 2});
+  Model md(1, 1, 2, 1, 0.0, 2.0, 1.0, l);
+  md.d.m.PELS(17, 1) = md.d.m.PELS(18, 1) = 0.0;
+  md.d.m.IPELS(2, 1) = 1;
+  MechStressStep step(md.d, nullptr);
+  ASSERT_TRUE(md.runTo(step, 10 * kHour, kHour));
+  for (int e = 1; e <= 2; ++e)
+    for (int g = 1; g <= 4; ++g) {
+      ConcreteState st;
+      std::memcpy(st.w.data(), &md.d.m.STATE(kStateWords * (g - 1) + 1, e),
+                  sizeof(double) * kStateWords);
+      EXPECT_NE(st.slotState(0), CrackState::Uncracked);
+      EXPECT_EQ(st.crackAngle(), 0.0);
+      // Elements 1 x 1: corner quadrilaterals of 0.5 x 0.5.
+      EXPECT_NEAR(st.bandWidth(0), 0.5, 1e-12);
+      EXPECT_NEAR(st.bandWidth(1), 0.5, 1e-12);
+      EXPECT_NEAR(st.bandWidth(2), 0.5, 1e-12);
+      EXPECT_LE(md.sig(e, g, 1), 3e6 * (1 + 1e-9));
+    }
+  EXPECT_TRUE(md.messages.list.empty() ||
+              md.messages.list[0].second.find("SINGULAR") == std::string::npos);
 }
 
 TEST(MechStressStep, NothingActiveKeepsEverythingZero) {
