@@ -1,5 +1,7 @@
 #include "TfrmEngine.h"
 
+#include <QCloseEvent>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <ctime>
 
 #include "DurationText.h"
 #include "VemtoEngine.h"
@@ -16,6 +19,14 @@
 namespace vemto {
 
 namespace {
+/// Processor time of the calling thread, in ms (wall time also counts waiting for the
+/// processor on a busy machine).
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
 QLabel* Panel(QWidget* parent, const char* name) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -66,9 +77,11 @@ void TfrmEngine::RunOnMainThread(const std::function<void()>& handler) {
   const auto timed = [this, &handler] {
     QElapsedTimer timer;
     timer.start();
+    const double cpuStart = ThreadCpuMs();
     handler();
     const double ms = static_cast<double>(timer.nsecsElapsed()) * 1e-6;
     longestHandlerMs_ = std::max(longestHandlerMs_, ms);
+    longestHandlerCpuMs_ = std::max(longestHandlerCpuMs_, ThreadCpuMs() - cpuStart);
     ++handledMessages_;
   };
   if (QThread::currentThread() == thread())
@@ -89,6 +102,7 @@ void TfrmEngine::Attach(TVemtoEngine& engine) {
 
 void TfrmEngine::Start(std::int32_t stepCount) {
   longestHandlerMs_ = 0.0;
+  longestHandlerCpuMs_ = 0.0;
   handledMessages_ = 0;
   prgProcessing_->setRange(0, std::max<std::int32_t>(stepCount, 0));
   prgProcessing_->setValue(0);
@@ -166,6 +180,11 @@ void TfrmEngine::btnResumeClick() {
   if (OnResume) OnResume();
   btnPause_->setEnabled(true);
   btnResume_->setEnabled(false);
+}
+
+void TfrmEngine::closeEvent(QCloseEvent* event) {
+  // Closed only by its owner (hide()); the user ends a run with Cancel.
+  event->ignore();
 }
 
 }  // namespace vemto

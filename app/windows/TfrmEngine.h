@@ -47,10 +47,18 @@ class TfrmEngine : public QDialog {
   /// The same with the time of the message given (tests).
   void TimeStepAt(std::chrono::steady_clock::time_point now);
 
-  /// Longest time the main thread spent handling one engine message, in ms.
+  /// Longest time the main thread spent handling one engine message of the current or
+  /// last run, in ms (wall clock).
   double LongestHandlerMs() const { return longestHandlerMs_; }
+  /// The same in processor time of the main thread, in ms.
+  double LongestHandlerCpuMs() const { return longestHandlerCpuMs_; }
   /// Number of engine messages handled on the main thread.
   std::int64_t HandledMessages() const { return handledMessages_; }
+
+ protected:
+  /// Escape does not hide the window: it stays until the run has ended.
+  void reject() override {}
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void btnCancelClick();
@@ -71,6 +79,7 @@ class TfrmEngine : public QDialog {
   std::chrono::steady_clock::time_point lastStep_{};
   double elapsedSeconds_ = 0.0;
   double longestHandlerMs_ = 0.0;
+  double longestHandlerCpuMs_ = 0.0;
   std::int64_t handledMessages_ = 0;
 };
 

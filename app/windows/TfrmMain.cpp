@@ -504,6 +504,9 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     case TDocumentWindow::Result:
       break;
   }
+  // A closed geometry or boundary-condition window takes its toolbar along.
+  if (!on && kind == TDocumentWindow::Geometry) a_->Bar("Geometry")->hide();
+  if (!on && kind == TDocumentWindow::BoundaryConds) a_->Bar("Boundary Conditions")->hide();
   if (menu != nullptr) (*a_)[menu]->setChecked(on);
   if (button != nullptr) (*a_)[button]->setChecked(on);
   // Switched on by its menu item a window is zoomed to its extents; by its button only
@@ -879,10 +882,11 @@ void TfrmMain::EngineTerminated() {
 
 void TfrmMain::ReportResponsiveness() {
   const QString text = QStringLiteral(
-                           "Engine run: %1 messages handled on the main thread, longest %2 ms; "
-                           "longest event-loop delay %3 ms")
+                           "Engine run: %1 messages handled on the main thread, longest %2 ms "
+                           "(processor time %3 ms); longest event-loop delay %4 ms")
                            .arg(frmEngine_->HandledMessages())
                            .arg(frmEngine_->LongestHandlerMs(), 0, 'f', 3)
+                           .arg(frmEngine_->LongestHandlerCpuMs(), 0, 'f', 3)
                            .arg(longestStallMs_, 0, 'f', 1);
   frmDebug_->AppendLine(text);
   if (qEnvironmentVariableIsSet("VEMTO_UI_TIMING"))

@@ -1,5 +1,7 @@
 #include "TfrmMesh.h"
 
+#include <QCloseEvent>
+
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -63,6 +65,11 @@ void TfrmMesh::btnCancelClick() {
   if (OnCancel) OnCancel();
   prgProcessing_->setValue(0);
   pnlInfoText_->setText(QStringLiteral("CALCULATION DONE"));
+}
+
+void TfrmMesh::closeEvent(QCloseEvent* event) {
+  // Closed only by its owner (hide()); the user ends a run with Cancel.
+  event->ignore();
 }
 
 }  // namespace vemto

@@ -32,6 +32,11 @@ class TfrmMesh : public QDialog {
   /// The information text shown (for tests).
   QString InfoText() const;
 
+ protected:
+  /// Escape does not hide the window: it stays until the run has ended.
+  void reject() override {}
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void btnCancelClick();
 

@@ -1,5 +1,7 @@
 #include "TfrmShutdown.h"
 
+#include <QCloseEvent>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -54,6 +56,11 @@ void TfrmShutdown::showEvent(QShowEvent* event) {
 void TfrmShutdown::hideEvent(QHideEvent* event) {
   tmrTimeOut_->stop();
   QDialog::hideEvent(event);
+}
+
+void TfrmShutdown::closeEvent(QCloseEvent* event) {
+  // Closed only by its owner (hide()); the user ends a run with Cancel.
+  event->ignore();
 }
 
 }  // namespace vemto

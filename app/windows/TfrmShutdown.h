@@ -21,6 +21,9 @@ class TfrmShutdown : public QDialog {
   int Ticks() const;
 
  protected:
+  /// Escape does not hide the window: it stays until the run has ended.
+  void reject() override {}
+  void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 

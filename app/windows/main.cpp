@@ -11,7 +11,6 @@ int main(int argc, char** argv) {
   // on screen always use ".".
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Vemto 3"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Vemto 3"));
   QApplication::setOrganizationName(QStringLiteral("Orvanda"));
 
   vemto::TMainOptions options;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -44,6 +45,11 @@ void Click(QWidget* window, const char* name) {
 class Run : public ::testing::Test {
  protected:
   explicit Run(milliseconds shutdown = milliseconds(25000)) : h(folder.Path(), shutdown) {}
+  void SetUp() override {
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(VEMTO_BIN_DIR) /
+                                        "libdrivers_standin_engine.so"))
+        << "the stand-in engine library is built with the driver tests";
+  }
   void OpenModel() {
     model = folder.File("run.v3");
     WriteEmptyModel(model);
@@ -76,6 +82,10 @@ TEST_F(Run, ExecuteRunsToCompletionWithStepCountAndReenablesTheCommands) {
   // A second run cannot start while one runs.
   Act(frm, "mnuCalcExecute")->trigger();
   EXPECT_EQ(h.steps->meshRuns, 1);
+  // Escape and a close request leave the progress window where it is.
+  QTest::keyClick(frm.EngineWindow(), Qt::Key_Escape);
+  EXPECT_FALSE(frm.EngineWindow()->close());
+  EXPECT_TRUE(frm.EngineWindow()->isVisible());
 
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_TRUE(frm.LastRunSucceeded());
