@@ -488,17 +488,16 @@ StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const Concret
         if (candState == CrackState::Softening && !(s.bandWidth(cand) > 0.0))
           s.bandWidth(cand) = in.fallbackBandWidth;
       }
-      bool negative = false;
+      // A slot whose energy is used up (it may overshoot below zero by rounding) keeps 0;
+      // the other slots keep theirs.
       for (int k = 0; k < kCrackSlots; ++k) {
         const auto uk = static_cast<std::size_t>(k);
         const auto ic = static_cast<std::size_t>(slotComponent(k));
         s.crackStrain(k) += lambda * dw[uk];
         s.energy(k) -= (sl[ic] + 0.5 * lambda * ds[ic]) * lambda * dw[uk] * s.bandWidth(k);
-        if (s.energy(k) < 0.0) negative = true;
+        if (s.energy(k) < 0.0) s.energy(k) = 0.0;
         if (was[uk] == CrackState::Softening) s.softeningStrain(k) += lambda * dw[uk];
       }
-      if (negative)
-        for (int k = 0; k < kCrackSlots; ++k) s.energy(k) = 0.0;
       for (int k = 0; k < kCrackSlots; ++k)
         f[static_cast<std::size_t>(k)] = slotStrength(pNew.ft, s.energy(k), pNew.GF);
       for (std::size_t i = 0; i < 4; ++i) {

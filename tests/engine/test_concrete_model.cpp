@@ -585,6 +585,26 @@ TEST(ConcreteCracking, HoopCrackWithoutBandWidthUsesFallback) {
   EXPECT_LE(p.sigma[3], 3e6 * (1 + 1e-9));
 }
 
+TEST(ConcreteCracking, OpeningOneCrackLeavesTheOtherSlotsTheirStrength) {
+  ConcreteMaterial m = elasticMaterial(0.0);
+  m.sw.fracture = true;
+  for (int steps : {1, 7, 400}) {
+    Point p{m};
+    // Open slot 1 completely (in one or in many steps): its energy runs out, possibly a
+    // rounding error below zero, which must not take the energy of the other slots. Then pull
+    // along y to half the strength: no crack there.
+    for (int n = 0; n < steps; ++n)
+      p.step(input(AnalysisType::PlaneStrain, 3600, 0, 0), {1e-2 / steps, 0, 0, 0});
+    ASSERT_EQ(p.s.slotState(0), CrackState::Open);
+    EXPECT_GE(p.s.energy(0), 0.0);
+    EXPECT_NEAR(p.s.energy(1), 100.0, 1e-9);
+    EXPECT_NEAR(p.s.energy(2), 100.0, 1e-9);
+    p.step(input(AnalysisType::PlaneStrain, 3600, 0, 0), {0, 1.5e6 / kE, 0, 0});
+    EXPECT_EQ(p.s.slotState(1), CrackState::Uncracked) << steps;
+    EXPECT_NEAR(p.sigma[1], 1.5e6, 1e-6 * 1.5e6);
+  }
+}
+
 TEST(ConcreteCracking, OpenCrackTransfersNoNormalStressButSlotTwoStillWorks) {
   ConcreteMaterial m = elasticMaterial(0.0);
   m.sw.fracture = true;
