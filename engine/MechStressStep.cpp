@@ -394,7 +394,7 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
     }
   // 9. Solution.
   const auto solveStart = std::chrono::steady_clock::now();
-  status_ = SolveBand(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+  status_ = solver_.Solve(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
   times_.solver += secondsSince(solveStart);
   const bool suspicious = status_ == SolverStatus::kSingular ||
                           (status_ == SolverStatus::kNonPositivePivot && !softening_);

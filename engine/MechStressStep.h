@@ -11,6 +11,7 @@
 #include "MechTypes.h"
 #include "ProgressChannel.h"
 #include "RunData.h"
+#include "SparseSolver.h"
 
 namespace vemto::engine::mech {
 
@@ -38,6 +39,8 @@ class MechStressStep {
     double solver = 0.0;  // s
   };
   const Times& TimesSpent() const { return times_; }
+  // The equation solver (sparse path unless VEMTO_SOLVER=band).
+  const EquationSolver& Solver() const { return solver_; }
 
  private:
   struct PointInput {
@@ -54,6 +57,7 @@ class MechStressStep {
   RunData& d_;
   WorkingCallback working_;
   BandMatrix band_;
+  EquationSolver solver_;
   AnalysisType analysis_;
   std::vector<ConcreteMaterial> materials_;
   SolverStatus status_ = SolverStatus::kNormal;

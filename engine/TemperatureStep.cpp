@@ -318,7 +318,7 @@ ElementFailure TemperatureStep::Run(double t, double dt) {
   AssembleBoundary(t, false);
 
   const auto solveStart = std::chrono::steady_clock::now();
-  status_ = SolveBand(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+  status_ = solver_.Solve(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
   solverSeconds_ +=
       std::chrono::duration<double>(std::chrono::steady_clock::now() - solveStart).count();
 

@@ -7,6 +7,7 @@
 
 #include "BandSolver.h"
 #include "RunData.h"
+#include "SparseSolver.h"
 #include "ThermalElements.h"
 
 namespace vemto::engine {
@@ -37,8 +38,10 @@ class TemperatureStep {
 
   /// Status of the last band solution.
   SolverStatus LastSolverStatus() const { return status_; }
-  /// Wall-clock time spent in the band solver so far (s), for benchmarks.
+  /// Wall-clock time spent in the equation solver so far (s), for benchmarks.
   double SolverSeconds() const { return solverSeconds_; }
+  /// The equation solver (sparse path unless VEMTO_SOLVER=band).
+  const EquationSolver& Solver() const { return solver_; }
 
  private:
   Point2 Node(int n) const;
@@ -52,6 +55,7 @@ class TemperatureStep {
   RunData& d_;
   WorkingCallback working_;
   BandMatrix band_;
+  EquationSolver solver_;
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;
   double solverSeconds_ = 0.0;

@@ -1,0 +1,350 @@
+// The sparse solution path in whole temperature steps and whole runs: the kept
+// thermal factorisation is renewed at every change of the matrix, and the sparse
+// and the band path give the same temperatures, displacements and stresses.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "AnalysisData.h"
+#include "DatBuilder.h"
+#include "DataFileReader.h"
+#include "EngineHarness.h"
+#include "FreeFormatReader.h"
+#include "TemperatureStep.h"
+
+namespace vemto::engine {
+namespace {
+
+using testing::DatModel;
+using testing::Hours;
+using testing::Recorder;
+using testing::ScratchDir;
+
+// Sets VEMTO_SOLVER for the lifetime of the object, restoring the old value.
+class SolverChoice {
+ public:
+  explicit SolverChoice(const char* value) {
+    if (const char* old = std::getenv("VEMTO_SOLVER")) old_ = std::make_unique<std::string>(old);
+    if (value != nullptr)
+      ::setenv("VEMTO_SOLVER", value, 1);
+    else
+      ::unsetenv("VEMTO_SOLVER");
+  }
+  ~SolverChoice() {
+    if (old_)
+      ::setenv("VEMTO_SOLVER", old_->c_str(), 1);
+    else
+      ::unsetenv("VEMTO_SOLVER");
+  }
+
+ private:
+  std::unique_ptr<std::string> old_;
+};
+
+// The matrices of a model read from its analysis data file, ready for steps.
+struct LoadedModel {
+  numlib::WorkStorage w{2000000};
+  RunData d;
+  explicit LoadedModel(const std::string& path) {
+    std::ifstream in(path);
+    FreeFormatReader reader(in, path);
+    std::string title;
+    EXPECT_TRUE(DefineHeaderMatrices(w, d.m));
+    ReadAnalysisHeader(reader, d.header, title);
+    d.nStore = 1;
+    EXPECT_TRUE(DefineRunMatrices(w, d));
+    ReadAnalysisBody(reader, d);
+    EXPECT_TRUE(DefineSolverMatrices(w, d));
+  }
+};
+
+// Relative difference in the maximum norm, relative to the largest entry of b or to
+// `floor`, whichever is larger.
+double RelativeDifference(const std::vector<double>& a, const std::vector<double>& b,
+                          double floor = 0.0) {
+  double d = 0.0, m = floor;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    d = std::max(d, std::fabs(a[i] - b[i]));
+    m = std::max(m, std::fabs(b[i]));
+  }
+  return m > 0.0 ? d / m : d;
+}
+
+// Temperatures, rates, flows: round-off only between the two paths.
+constexpr double kThermalTolerance = 1e-11;
+// Displacements, forces, stresses, strengths of whole runs (relative to the largest
+// entry of the field at that storage event).
+constexpr double kRunTolerance = 1e-10;
+
+// A 6 × 3 section of hydrating concrete with a later cast column (material 2,
+// cast at 5.5 h, removed at 7.5 h), an edge heat transfer acting from 1.5 h to
+// 4.5 h and a cooling pipe at element 1 from 8.5 h on.
+DatModel ChangingSection() {
+  DatModel m = testing::Rectangle(6, 3, 3.0, 1.5);
+  testing::DatMaterial& c = m.materials[0];
+  c.kind = 1;
+  c.cement = 350.0;
+  c.qInf = 450e3;
+  c.lambda1 = 1.5;
+  c.t1 = 15.0;
+  c.kappa1 = 1.6;
+  testing::DatMaterial late = c;
+  late.cast = 5.5 * 3600.0;
+  late.removal = 7.5 * 3600.0;
+  late.t0 = 15.0;
+  m.materials.push_back(late);
+  for (int ey = 0; ey < 3; ++ey) m.el8[static_cast<std::size_t>(ey * 6 + 5)][8] = 2;
+  for (int ex = 0; ex < 5; ++ex) {
+    const auto tp = m.TopEdge(ex);
+    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
+  }
+  m.edgeTempConds.push_back({8.0, {{1.5 * 3600.0, 5.0}, {4.5 * 3600.0, 5.0}}});
+  m.el8[0][9] = 1;  // pipe 1 at corner 1 of element 1, pass 1
+  m.el8[0][10] = 1;
+  m.el8[0][11] = 1;
+  DatModel::Pipe p;
+  p.history = {{8.5 * 3600.0, 8.0, 1e-4}, {1e9, 8.0, 1e-4}};
+  m.pipes.push_back(p);
+  return m;
+}
+
+struct ThermalTrace {
+  std::vector<std::vector<double>> temperatures, flows;
+  std::vector<long> factorisations, analyses;
+};
+
+ThermalTrace RunThermal(const std::string& path, const char* solver,
+                        const std::vector<double>& ends) {
+  SolverChoice choice(solver);
+  LoadedModel model(path);
+  TemperatureStep step(model.d, nullptr);
+  ThermalTrace trace;
+  double t = 0.0;
+  for (double end : ends) {
+    EXPECT_FALSE(step.Run(end * 3600.0, end * 3600.0 - t));
+    t = end * 3600.0;
+    const RunMatrices& m = model.d.m;
+    trace.temperatures.emplace_back(m.T.Data(), m.T.Data() + model.d.header.nNodes);
+    trace.flows.emplace_back(m.Q.Data(), m.Q.Data() + model.d.header.nNodes);
+    trace.factorisations.push_back(step.Solver().Counts().factorisations);
+    trace.analyses.push_back(step.Solver().Counts().analyses);
+  }
+  return trace;
+}
+
+TEST(SparseRuns, ThermalFactorisationIsKeptAndRenewedAtEveryChange) {
+  ScratchDir dir;
+  const std::string path = dir.File("changing.dat");
+  ChangingSection().Write(path);
+  const std::vector<double> ends{1, 2, 3, 4, 5, 6, 7, 8, 9, 9.5, 10, 10.5};
+  const ThermalTrace sparse = RunThermal(path, nullptr, ends);
+  const ThermalTrace band = RunThermal(path, "band", ends);
+
+  // Factorised in step 1; edge condition active (2 h) and inactive again (5 h);
+  // column cast (6 h, new pattern) and removed (8 h, pattern back); pipe active
+  // (9 h); another step length (9.5 h). Every other step only solves.
+  EXPECT_EQ(sparse.factorisations, (std::vector<long>{1, 2, 2, 2, 3, 4, 4, 5, 6, 7, 7, 7}));
+  EXPECT_EQ(sparse.analyses, (std::vector<long>{1, 1, 1, 1, 1, 2, 2, 3, 3, 3, 3, 3}));
+  EXPECT_EQ(band.factorisations.back(), 0);  // the band path keeps nothing
+
+  for (std::size_t k = 0; k < ends.size(); ++k) {
+    EXPECT_LT(RelativeDifference(sparse.temperatures[k], band.temperatures[k]), kThermalTolerance)
+        << "step ending at " << ends[k] << " h";
+    EXPECT_LT(RelativeDifference(sparse.flows[k], band.flows[k]), 1e-8)
+        << "step ending at " << ends[k] << " h";
+  }
+  // The changes do act: the cast column heats up, the pipe cools its corner.
+  EXPECT_NE(sparse.temperatures[5], sparse.temperatures[4]);
+}
+
+// ---- whole runs with stresses ------------------------------------------------
+
+constexpr double kE = 30e9, kNu = 0.2;
+
+// Mechanical rows 5 ... 57 of every material and prescribed displacements.
+struct Mechanics {
+  std::vector<double> rows = std::vector<double>(58, 0.0);
+  std::vector<std::array<int, 2>> dispNodes;  // node, condition
+  std::vector<std::pair<std::array<int, 2>, std::vector<std::array<double, 3>>>> dispConds;
+  Mechanics() {
+    rows[5] = 1e10;
+    rows[9] = 28 * 86400.0;
+    rows[12] = kE;
+    rows[17] = rows[18] = kNu;
+    rows[21] = 5e6;
+    rows[26] = 100.0;
+    rows[28] = 1e-5;
+    rows[29] = 1.0;
+    rows[53] = 40e6;
+  }
+};
+
+// The analysis data file of `m` with the mechanical data of `mech` filled in.
+std::string WithMechanics(const DatModel& m, const Mechanics& mech) {
+  std::string zero;
+  for (int l = 0; l < 12; ++l) zero += "0 0 0 0\n";
+  zero = "0 0 0\n0 0 0 0 0\n" + zero + "0 0\n";
+  std::string block =
+      fmt::format("{:.17g} {:.17g} {:.17g}\n0 0 0 0 0\n", mech.rows[5], mech.rows[6], mech.rows[7]);
+  for (int l = 0; l < 12; ++l)
+    block += fmt::format("{:.17g} {:.17g} {:.17g} {:.17g}\n", mech.rows[8 + 4 * l],
+                         mech.rows[9 + 4 * l], mech.rows[10 + 4 * l], mech.rows[11 + 4 * l]);
+  block += fmt::format("{:.17g} {:.17g}\n", mech.rows[56], mech.rows[57]);
+  std::string text = m.Text();
+  for (std::size_t at = text.find(zero); at != std::string::npos;
+       at = text.find(zero, at + block.size()))
+    text.replace(at, zero.size(), block);
+  std::vector<std::string> lines;
+  for (std::size_t a = 0; a < text.size();) {
+    const std::size_t e = text.find('\n', a);
+    lines.push_back(text.substr(a, e - a + 1));
+    a = e + 1;
+  }
+  lines[4] = fmt::format("0 0 0 0 {} {} 0 0 0 0\n", mech.dispNodes.size(), mech.dispConds.size());
+  std::string sections;
+  for (const auto& d : mech.dispNodes) sections += fmt::format("{} {}\n", d[0], d[1]);
+  for (const auto& c : mech.dispConds) {
+    sections += fmt::format("{} {} {}\n", c.second.size(), c.first[0], c.first[1]);
+    for (const auto& p : c.second)
+      sections += fmt::format("{:.17g} {:.17g} {:.17g}\n", p[0], p[1], p[2]);
+  }
+  std::string out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i == lines.size() - m.el8.size()) out += sections;
+    out += lines[i];
+  }
+  return out;
+}
+
+// Runs the engine on `dat` with the given solver choice; returns the result file.
+std::string RunWith(const ScratchDir& dir, const std::string& dat, const char* solver,
+                    const std::vector<Hours>& intervals) {
+  SolverChoice choice(solver);
+  const std::string out = dir.File(std::string("r_") + (solver ? solver : "default") + ".out");
+  Recorder rec;
+  testing::RunEngineOn(rec, dat, out, intervals);
+  EXPECT_EQ(rec.Count(VEMTO_MSG_ERROR), 0)
+      << (rec.First(VEMTO_MSG_ERROR) ? rec.First(VEMTO_MSG_ERROR)->text : "");
+  return out;
+}
+
+// Scale below which a stored field counts as zero up to round-off: while the
+// concrete has no stiffness yet, displacements and stresses are noise of 1e-20 m.
+double FieldFloor(char letter) {
+  switch (letter) {
+    case 'U':
+      return 1e-6;  // m
+    case 'F':
+      return 1e3;  // N
+    case 'S':
+    case 'D':
+    case 'C':
+      return 1e3;  // Pa
+    case 'R':
+      return 1e-3;  // stress/strength ratio
+    default:
+      return 0.0;  // temperatures, flows, maturities, hydration, pipes
+  }
+}
+
+// Every stored field of every storage event agrees within `tolerance`, relative to
+// the largest entry of that field at that event (at least its floor); returns the
+// number of blocks compared.
+int CompareResults(const std::string& a, const std::string& b, double tolerance) {
+  numlib::DataFileReader ra(a), rb(b);
+  EXPECT_EQ(ra.Blocks().size(), rb.Blocks().size());
+  int compared = 0;
+  for (const numlib::DataBlock& block : ra.Blocks()) {
+    const numlib::DataBlock* other = rb.Find(block.name);
+    EXPECT_NE(other, nullptr) << block.name;
+    if (other == nullptr || block.type != numlib::MatrixType::Real) continue;
+    const auto va = ra.ReadReals(block), vb = rb.ReadReals(*other);
+    EXPECT_EQ(va.values.size(), vb.values.size()) << block.name;
+    const bool event = block.name.size() == 8 && block.name[1] == '0';
+    const double diff =
+        RelativeDifference(va.values, vb.values, event ? FieldFloor(block.name[0]) : 0.0);
+    EXPECT_LE(diff, tolerance) << block.name;
+    if (std::getenv("VEMTO_SHOW_DIFFERENCES") != nullptr)
+      fmt::print("{} {:.3g}\n", block.name, diff);
+    ++compared;
+  }
+  return compared;
+}
+
+// A wall of two pours on a held base: the second pour cast at 24 h, heated by its
+// hydration and cooled at the top.
+DatModel TwoPours() {
+  DatModel m = testing::Rectangle(6, 4, 3.0, 2.0);
+  testing::DatMaterial& c = m.materials[0];
+  c.kind = 1;
+  c.cement = 350.0;
+  c.qInf = 450e3;
+  c.lambda1 = 1.5;
+  c.t1 = 15.0;
+  c.kappa1 = 1.6;
+  testing::DatMaterial second = c;
+  second.cast = 24 * 3600.0;
+  m.materials.push_back(second);
+  for (std::size_t e = 12; e < 24; ++e) m.el8[e][8] = 2;
+  for (int ex = 0; ex < 6; ++ex) {
+    const auto tp = m.TopEdge(ex);
+    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
+  }
+  m.edgeTempConds.push_back({10.0, {{0.0, 10.0}, {1e9, 10.0}}});
+  m.tempMode = 0;
+  return m;
+}
+
+TEST(SparseRuns, WholeRunsWithStressesEqualTheBandPath) {
+  ScratchDir dir;
+  DatModel m = TwoPours();
+  Mechanics mech;
+  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  const std::string dat = dir.File("pours.dat");
+  std::ofstream(dat, std::ios::binary) << WithMechanics(m, mech);
+  const std::vector<Hours> intervals{{36, 2, 2}, {48, 3, 3}};
+  const std::string sparse = RunWith(dir, dat, nullptr, intervals);
+  const std::string band = RunWith(dir, dat, "band", intervals);
+  // Every step is a storage event: T, Q, M, A, U, F, S, R, D, C of 22 events.
+  EXPECT_GT(CompareResults(sparse, band, kRunTolerance), 22 * 10);
+  // The second pour does stress the first.
+  numlib::DataFileReader r(sparse);
+  double largest = 0.0;
+  for (double v : r.ReadReals(numlib::DataFileReader::EventName('S', 22)).values)
+    largest = std::max(largest, std::fabs(v));
+  EXPECT_GT(largest, 1e4);
+}
+
+TEST(SparseRuns, ModelWithoutSupportsKeepsTheBandSolversResult) {
+  // No support at all: the stiffness is singular (rigid-body motions). Only the
+  // stress step runs (no temperatures), so both paths see the same systems and the
+  // band solver's result must come out bit for bit.
+  ScratchDir dir;
+  DatModel m = testing::Rectangle(4, 2, 2.0, 1.0);
+  m.tempMode = 1;
+  Mechanics mech;
+  mech.rows[5] = 0.0;  // body force from the start
+  mech.rows[7] = -24000.0;
+  const std::string dat = dir.File("floating.dat");
+  std::ofstream(dat, std::ios::binary) << WithMechanics(m, mech);
+  const std::vector<Hours> intervals{{4, 1, 1}};
+  const std::string sparse = RunWith(dir, dat, nullptr, intervals);
+  const std::string band = RunWith(dir, dat, "band", intervals);
+  std::ifstream a(sparse, std::ios::binary), b(band, std::ios::binary);
+  const std::string da((std::istreambuf_iterator<char>(a)), {}),
+      db((std::istreambuf_iterator<char>(b)), {});
+  EXPECT_FALSE(da.empty());
+  EXPECT_TRUE(da == db) << "result files differ";
+}
+
+}  // namespace
+}  // namespace vemto::engine
