@@ -58,7 +58,7 @@ xdotool key e
 sleep 0.3
 if visible Messages; then
   shot 02-model-check
-  xdotool key alt+c  # Continue
+  xdotool key alt+c  # Continue (its mnemonic)
 fi
 
 frame=0

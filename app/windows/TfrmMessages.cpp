@@ -21,7 +21,7 @@ TfrmMessages::TfrmMessages(QWidget* parent)
   layout->addWidget(lbErrors_);
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* btnContinue =
-      buttons->addButton(QStringLiteral("Continue"), QDialogButtonBox::AcceptRole);
+      buttons->addButton(QStringLiteral("&Continue"), QDialogButtonBox::AcceptRole);
   btnContinue->setObjectName(QStringLiteral("btnContinue"));
   QPushButton* btnCancel =
       buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
