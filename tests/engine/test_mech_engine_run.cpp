@@ -156,6 +156,35 @@ TEST(MechEngineRun, PulledPlateStoresDisplacementsStressesAndStrengths) {
   EXPECT_NEAR(r.ReadReals("S0000001")(1, 1), 0.5 * sx, 1e-6 * sx);
 }
 
+TEST(MechEngineRun, TemperaturesFromAnotherModelStoreOnlyTheMechanicalFields) {
+  // tempMode 2: the pulled plate warms uniformly from 20 degC by 10 K per 100000 s (two blocks
+  // of the temperature-and-maturity file); the pull and the thermal strain act together.
+  ScratchDir dir;
+  DatModel m = testing::Rectangle(2, 1, 2.0, 1.0);
+  m.analysisType = 1;
+  m.tempMode = 2;
+  std::ofstream(dir.File("p.dat"), std::ios::binary) << WithMechanics(m, PulledPlate(m));
+  std::ofstream(dir.File("p.dtm")) << "0\n20 0\n20 0\n100000\n30 100000\n30 100000\n";
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("p.dat"), dir.File("p.out"), {{24, 2, 12}}, 800000,
+                       dir.File("p.dtm"));
+  ASSERT_EQ(rec.Count(VEMTO_MSG_ERROR), 0) << rec.First(VEMTO_MSG_ERROR)->text;
+  numlib::DataFileReader r(dir.File("p.out"));
+  ASSERT_EQ(r.EventCount(), 2);
+  std::vector<std::string> names;
+  for (const numlib::DataBlock& b : r.Blocks())
+    if (b.name.substr(1) == "0000002") names.push_back(b.name.substr(0, 1));
+  EXPECT_EQ(names, (std::vector<std::string>{"U", "F", "S", "R", "D", "C"}));
+  const double dT = 10.0 * 86400.0 / 100000.0;
+  const double sx = kE * (1e-4 - 1e-5 * dT);
+  const auto S = r.ReadReals("S0000002");
+  for (int e = 1; e <= 2; ++e)
+    for (int g = 0; g < 4; ++g) {
+      EXPECT_NEAR(S(4 * g + 1, e), sx, 1e-6 * sx);
+      EXPECT_NEAR(S(4 * g + 2, e), 0.0, 1e-6 * sx);
+    }
+}
+
 TEST(MechEngineRun, SimulatedTemperaturesStoreAllTenFieldsInOrder) {
   ScratchDir dir;
   DatModel m = testing::Rectangle(2, 1, 2.0, 1.0);
