@@ -821,7 +821,10 @@ void TfrmMain::EnsureEngine() {
         this,
         [this, text] {
           frmEngine_->Error();
-          Report(text);
+          // Shown once this message has been handled: a modal box inside the handler
+          // would hold the worker, and a cancel or close meanwhile could only end in
+          // the forced stop.
+          QTimer::singleShot(0, this, [this, text] { Report(text); });
         },
         Qt::BlockingQueuedConnection);
   };

@@ -166,7 +166,7 @@ TEST_F(Run, EngineErrorsAreShownWithTheEngineText) {
   OpenModel();
   h.steps->dataFileLine = "error";
   Act(frm, "mnuCalcExecute")->trigger();
-  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  ASSERT_TRUE(WaitUntil([&] { return Idle() && !h.dialogs->messages.isEmpty(); }));
   EXPECT_FALSE(frm.LastRunSucceeded());
   ASSERT_EQ(h.dialogs->messages.size(), 1);
   EXPECT_EQ(h.dialogs->messages[0],
