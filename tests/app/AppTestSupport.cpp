@@ -55,6 +55,7 @@ TMeshOutcome StandInSteps::Mesh(TVemtoFile&, const TRunFileNames& files,
   s_->lastDataFile = files.DataFile;
   TMeshOutcome outcome;
   if (progress.OnInfo) progress.OnInfo(" READING INPUT");
+  if (s_->duringMesh) s_->duringMesh();
   if (s_->meshFails) {
     outcome.Failed = true;
     outcome.ErrorNumber = s_->meshErrorNumber;

@@ -56,8 +56,10 @@ struct StepScript {
   bool meshFails = false;                ///< the mesher reports an error
   std::int32_t meshErrorNumber = 1000;
   std::string meshErrorText = "SUPERELEMENT 1 HAS NO NODES";
-  int meshRuns = 0;          ///< number of mesher runs
-  std::string lastDataFile;  ///< data file of the last mesher run
+  std::function<void()> duringMesh;  ///< called inside the mesher run, after a phase
+  int meshCancels = 0;               ///< cancellation requests of mesher runs
+  int meshRuns = 0;                  ///< number of mesher runs
+  std::string lastDataFile;          ///< data file of the last mesher run
 };
 
 /// Run steps that write a one-line analysis data file for the stand-in engine.
@@ -67,7 +69,7 @@ class StandInSteps : public TCalculationSteps {
   TModelCheck CheckModel(const TVemtoFile&) override { return s_->check; }
   TMeshOutcome Mesh(TVemtoFile& model, const TRunFileNames& files,
                     const TMeshProgress& progress) override;
-  void CancelMesh() override {}
+  void CancelMesh() override { ++s_->meshCancels; }
   std::shared_ptr<TComputationLibrary> EngineLibrary() override;
 
  private:

@@ -1,6 +1,7 @@
 // The progress windows on their own: duration texts, the engine window's step and
 // time panels, the mesher window and the shutdown countdown.
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include "DurationText.h"
 #include "TfrmEngine.h"
 #include "TfrmMesh.h"
+#include "TfrmMessages.h"
 
 namespace vemto::test {
 namespace {
@@ -94,6 +96,27 @@ TEST(MeshWindow, ShowsTheTrimmedPhaseTextAndCancelAsksTheMesherToStop) {
   EXPECT_EQ(cancelled, 1);
   EXPECT_EQ(frm.InfoText(), QStringLiteral("CALCULATION DONE"));
   EXPECT_EQ(frm.windowTitle(), QStringLiteral("Vemto mesh"));
+}
+
+TEST(MessagesDialog, ListsWarningsAndErrorsWithContinueAndCancel) {
+  TfrmMessages dialog;
+  dialog.SetLists({QStringLiteral("No temperature conditions defined.")},
+                  {QStringLiteral("No surfaces defined."),
+                   QStringLiteral("Storage step less than the timestep.")});
+  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Messages"));
+  auto* warnings = dialog.findChild<QListWidget*>(QStringLiteral("lbWarnings"));
+  auto* errors = dialog.findChild<QListWidget*>(QStringLiteral("lbErrors"));
+  ASSERT_EQ(warnings->count(), 1);
+  ASSERT_EQ(errors->count(), 2);
+  EXPECT_EQ(errors->item(1)->text(), QStringLiteral("Storage step less than the timestep."));
+  QStringList labels;
+  for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+  EXPECT_TRUE(labels.contains(QStringLiteral("Warnings:")));
+  EXPECT_TRUE(labels.contains(QStringLiteral("Errors:")));
+  dialog.findChild<QPushButton*>(QStringLiteral("btnContinue"))->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  dialog.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
 TEST(Program, UnattendedRunOfAMissingFileEndsTheProcessWithAnErrorStatus) {

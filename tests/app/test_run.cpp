@@ -231,6 +231,37 @@ TEST_F(Run, NewDuringARunAsksToCancelItAndNoKeepsItRunning) {
   EXPECT_EQ(frm.ModelName(), QStringLiteral("New model"));
 }
 
+TEST_F(Run, CancellingTheMesherStopsTheRunBeforeTheEngine) {
+  OpenModel();
+  h.steps->duringMesh = [&] {
+    EXPECT_TRUE(frm.MeshWindow()->isVisible());
+    EXPECT_EQ(frm.MeshWindow()->InfoText(), QStringLiteral("READING INPUT"));
+    Click(frm.MeshWindow(), "btnCancel");
+  };
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(h.steps->meshCancels, 1);
+  EXPECT_FALSE(frm.Running());
+  EXPECT_EQ(frm.Engine(), nullptr);  // the data file of a cancelled mesher run is not used
+  EXPECT_FALSE(frm.MeshWindow()->isVisible());
+  EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
+}
+
+TEST_F(Run, ClosingTheWindowDuringARunCancelsItWhenConfirmed) {
+  OpenModel();
+  h.steps->dataFileLine = "run 100000 2";
+  Act(frm, "mnuCalcExecute")->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 1; }));
+  h.dialogs->yesNo.push_back(false);
+  EXPECT_FALSE(frm.close());
+  EXPECT_TRUE(frm.Running());
+  h.dialogs->yesNo.push_back(true);
+  h.dialogs->saveChanges.push_back(TAnswer::No);
+  EXPECT_TRUE(frm.close());
+  EXPECT_FALSE(frm.Running());
+  EXPECT_FALSE(frm.Engine()->ForcedShutdown());
+  EXPECT_EQ(frm.Model(), nullptr);
+}
+
 class ForcedStop : public Run {
  protected:
   ForcedStop() : Run(milliseconds(400)) {}
