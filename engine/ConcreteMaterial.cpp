@@ -69,10 +69,10 @@ ConcreteMaterial ConcreteMaterial::fromColumns(std::span<const double> pels,
 
 std::string ConcreteMaterial::problem() const {
   const ConcreteParameters& p = par;
-  if (!(p.referenceMaturity > 0.0))
-    return fmt::format("reference maturity {} is not positive", p.referenceMaturity);
   if (!(p.modulus > 0.0)) return fmt::format("elastic modulus {} is not positive", p.modulus);
   if (sw.development) {
+    if (!(p.referenceMaturity > 0.0))
+      return fmt::format("reference maturity {} is not positive", p.referenceMaturity);
     for (const DevelopmentLaw* law : {&p.modulusLaw, &p.tensileLaw, &p.compressiveLaw})
       if (!(law->a1 > 0.0) || !(law->a2 > 0.0))
         return fmt::format("development factors a1 = {}, a2 = {} must be positive", law->a1,

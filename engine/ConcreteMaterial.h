@@ -79,7 +79,8 @@ struct ConcreteMaterial {
   static ConcreteMaterial fromColumns(std::span<const double> pels, std::span<const int> ipels);
 
   // Empty when the parameters are usable for the switched-on features, otherwise a
-  // description of the first unusable parameter (e.g. a non-positive reference maturity).
+  // description of the first unusable parameter (e.g. a non-positive elastic modulus, or a
+  // non-positive reference maturity with property development on).
   std::string problem() const;
 };
 

@@ -360,7 +360,23 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
+void MechStressStep::ReportMaterialProblems(numlib::ProgressChannel& channel) const {
+  const RunMatrices& m = d_.m;
+  std::vector<bool> used(materials_.size(), false);
+  for (int e = 1; e <= d_.header.nEl8; ++e) used[static_cast<std::size_t>(m.LELS(e) - 1)] = true;
+  for (std::size_t j = 0; j < materials_.size(); ++j) {
+    if (!used[j]) continue;
+    const std::string problem = materials_[j].problem();
+    if (!problem.empty())
+      channel.SendInfo(fmt::format(" WARNING: MECHANICAL DATA OF MATERIAL {}: {}", j + 1, problem));
+  }
+}
+
 bool MechStressStep::Run(double t, double dt, numlib::ProgressChannel& channel) {
+  if (!materialsReported_) {
+    materialsReported_ = true;
+    ReportMaterialProblems(channel);
+  }
   const auto start = std::chrono::steady_clock::now();
   const bool ok = Step(t, dt, channel);
   times_.total += secondsSince(start);

@@ -27,7 +27,8 @@ class MechStressStep {
   // result that is not a number); then the step's end-of-step update has not been made and
   // nothing of it may be stored. The first singular system of the run, or the first system
   // with a non-positive pivot while no crack is softening (softening cracks make the
-  // stiffness indefinite on purpose), is reported once as information text.
+  // stiffness indefinite on purpose), is reported once as information text; so are, at the
+  // first step, materials of the elements whose parameters cannot work (ConcreteMaterial::problem).
   bool Run(double t, double dt, numlib::ProgressChannel& channel);
 
   // Status of the last band solution.
@@ -48,6 +49,7 @@ class MechStressStep {
     double dTemperature = 0.0;
   };
   bool Step(double t, double dt, numlib::ProgressChannel& channel);
+  void ReportMaterialProblems(numlib::ProgressChannel& channel) const;
   bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
   void Boundary(double t, double tPrev, bool forcesOnly);
   void Prescribed(double t);
@@ -62,6 +64,7 @@ class MechStressStep {
   std::vector<ConcreteMaterial> materials_;
   SolverStatus status_ = SolverStatus::kNormal;
   bool solverReported_ = false;
+  bool materialsReported_ = false;
   bool softening_ = false;  // some Gauss point entered the step with a softening crack
   Times times_;
 };

@@ -118,6 +118,8 @@ TEST(ConcreteProperties, FromColumnsAndProblems) {
   EXPECT_THROW(ConcreteMaterial::fromColumns(shortColumn, ipels), std::invalid_argument);
   ConcreteMaterial bad = elasticMaterial();
   bad.par.referenceMaturity = 0.0;
+  EXPECT_TRUE(bad.problem().empty());  // only used with property development
+  bad.sw.development = true;
   EXPECT_NE(bad.problem().find("reference maturity"), std::string::npos);
   bad = elasticMaterial();
   bad.sw.fracture = true;

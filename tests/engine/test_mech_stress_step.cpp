@@ -564,6 +564,24 @@ TEST(MechStressStep, UnsupportedStructureIsReportedOnce) {
   EXPECT_FALSE(md.channel.ErrorReported());
 }
 
+TEST(MechStressStep, UnusableMaterialDataAreReportedOnceAtTheStart) {
+  Model md(1, 1, 1, 1, 0.0, 1.0, 1.0, minimalSupports(1));
+  md.d.m.IPELS(2, 1) = 1;    // fracture on ...
+  md.d.m.PELS(26, 1) = 0.0;  // ... without fracture energy
+  MechStressStep step(md.d, nullptr);
+  ASSERT_TRUE(md.runTo(step, 3 * kHour, kHour));
+  // The single support leaves a rotation free: the solver's warning may follow.
+  ASSERT_FALSE(md.messages.list.empty());
+  EXPECT_EQ(md.messages.list[0].first, VEMTO_MSG_INFO);
+  EXPECT_NE(md.messages.list[0].second.find("MATERIAL 1: fracture energy 0 is not positive"),
+            std::string::npos);
+  int reports = 0;
+  for (const auto& msg : md.messages.list)
+    reports += msg.second.find("MECHANICAL DATA") != std::string::npos;
+  EXPECT_EQ(reports, 1);
+  EXPECT_FALSE(md.channel.ErrorReported());
+}
+
 TEST(MechStressStep, NotANumberEndsTheStepWithAnError) {
   Model md(1, 0, 1, 1, 0.0, 1.0, 1.0, minimalSupports(1));
   md.d.m.PELS(28, 1) = std::nan("");
