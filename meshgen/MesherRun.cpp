@@ -8,6 +8,7 @@
 
 #include "DataFile.h"
 #include "FatalStop.h"
+#include "Fgraph.h"
 #include "InputCheck.h"
 #include "InputListing.h"
 #include "Mapping.h"
@@ -280,6 +281,12 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   out.nodalSpring = ConstSpan(ledger.Ints("MNES"));
   out.nodalLoad = ConstSpan(ledger.Ints("MNLS"));
   WriteAnalysisData(numlib::FieldText(args.datFileName), args, out);
+
+  // 12. The mesh drawing, when switched on.
+  if (fgraph::MeshDrawingOn())
+    fgraph::DrawMesh({mesh.nodeCount, meshTable.x, meshTable.y, mesh.elementCount, meshTable.ncon,
+                      out.ncn, meshTable.type},
+                     fgraph::TitleText(args.titleWords));
 
   // 13. Clean up and report.
   ledger.DeleteAll();

@@ -13,6 +13,7 @@
 //  9. the mesh (with the condition expansion per super element);
 // 10. MPV, MNL, MWT, MPVS, MNES, MNLS: nodal and pipe positions onto the mesh;
 // 11. "WRITING OUTPUT DATA.": the analysis data file;
+// 12. the mesh drawing, when switched on;
 // 13. the matrices deleted in reverse order, the work array released,
 //     "MESHING FINISHED.".
 // A matrix that does not fit ends the run with " PROBLEM TOO LARGE."; every error is
