@@ -15,6 +15,7 @@ void AddMaterialsCommand(CLI::App& app, CommandStatus& status);
 void AddMeshCommand(CLI::App& app, CommandStatus& status);
 void AddRunCommand(CLI::App& app, CommandStatus& status);
 void AddCheckCommand(CLI::App& app, CommandStatus& status);
+void AddTempMatCommand(CLI::App& app, CommandStatus& status);
 void AddSimulateCommand(CLI::App& app, CommandStatus& status);
 void AddResultsCommand(CLI::App& app, CommandStatus& status);
 

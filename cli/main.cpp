@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   vemto::cli::AddMeshCommand(app, status);
   vemto::cli::AddRunCommand(app, status);
   vemto::cli::AddCheckCommand(app, status);
+  vemto::cli::AddTempMatCommand(app, status);
   vemto::cli::AddSimulateCommand(app, status);
   vemto::cli::AddResultsCommand(app, status);
   try {
