@@ -313,6 +313,18 @@ TEST(EngineRun, DamagedAnalysisDataFiles) {
   EXPECT_EQ(zeroStep.First(VEMTO_MSG_ERROR)->code, 1003);
 }
 
+TEST(EngineRun, ResultDatabaseThatCannotBeCreated) {
+  ScratchDir dir;
+  Block().Write(dir.File("a.dat"));
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("missing/folder/a.out"), {{2, 1, 1}});
+  const testing::Message* err = rec.First(VEMTO_MSG_ERROR);
+  ASSERT_NE(err, nullptr);
+  EXPECT_EQ(err->text, " FILE NOT AVAILABLE");
+  EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), 0);
+  EXPECT_EQ(rec.Count(VEMTO_MSG_FINISHED), 0);
+}
+
 TEST(EngineRun, StorageEventNames) {
   EXPECT_EQ(StorageEventName('T', 1), "T0000001");
   EXPECT_EQ(StorageEventName('S', 12), "S0000012");
