@@ -51,10 +51,6 @@ QStringList ToList(const std::vector<std::string>& texts) {
   return list;
 }
 
-std::filesystem::path ToPath(const QString& name) {
-  return std::filesystem::path(name.toStdString());
-}
-
 }  // namespace
 
 /// Every action and menu of the window by its name ("mnuFileSave", "btnFileSave", ...).
