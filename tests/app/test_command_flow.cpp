@@ -214,6 +214,23 @@ TEST_F(CommandFlow, ADamagedProjectFileIsReportedWithItsNameAndNothingOpens) {
   EXPECT_EQ(frm.Model(), nullptr);
 }
 
+TEST_F(CommandFlow, AFailedSaveIsReportedAndKeepsNameAndModel) {
+  Act(frm, "mnuFileNew")->trigger();
+  const QString unreachable = folder.File("no/such/folder/wall.v3");
+  h.dialogs->saveNames.push_back(unreachable);
+  Act(frm, "mnuFileSaveAs")->trigger();
+  EXPECT_EQ(frm.ModelName(), QStringLiteral("New model"));
+  EXPECT_EQ(frm.StatusPanelText(0), QStringLiteral("Modelname : New model"));
+  ASSERT_EQ(h.dialogs->messages.size(), 1);
+  EXPECT_TRUE(h.dialogs->messages[0].contains(QStringLiteral("wall.v3")));
+
+  // Yes at the save question with a save that does not happen keeps the model open.
+  h.dialogs->saveChanges.push_back(TAnswer::Yes);  // then the name dialog is cancelled
+  Act(frm, "mnuFileClose")->trigger();
+  EXPECT_NE(frm.Model(), nullptr);
+  EXPECT_EQ(frm.ModelName(), QStringLiteral("New model"));
+}
+
 TEST_F(CommandFlow, ShowResultsWithoutResultDatabaseShowsTheMessageOnly) {
   const QString name = folder.File("fresh.v3");
   WriteEmptyModel(name);
