@@ -182,7 +182,7 @@ TEST_F(Run, PauseHoldsTheWorkerAndResumeLetsItFinish) {
   EXPECT_FALSE(
       frm.EngineWindow()->findChild<QPushButton*>(QStringLiteral("btnPause"))->isEnabled());
   EXPECT_TRUE(frm.Engine()->Paused());
-  WaitUntil([] { return false; }, milliseconds(60));  // let a step in flight arrive
+  WaitUntil([] { return false; }, milliseconds(300));  // let a step in flight arrive
   const std::int32_t held = frm.Engine()->Position();
   WaitUntil([] { return false; }, milliseconds(150));
   EXPECT_EQ(frm.Engine()->Position(), held);
