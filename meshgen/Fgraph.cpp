@@ -333,8 +333,10 @@ void DrawMesh(const MeshPicture& mesh, std::string_view title) {
   Polyline(topMark, kBlack);
   Text(TrimLeft(AxisLabel(xmin)), map.left, top + 3.5, kLabelSize);
   Text(TrimLeft(AxisLabel(xmax)), right, top + 3.5, kLabelSize);
-  Text(TrimLeft(AxisLabel(ymin)), right + 3.5, map.bottom - 0.5 * kLabelSize, kLabelSize);
-  Text(TrimLeft(AxisLabel(ymax)), right + 3.5, top - 0.5 * kLabelSize, kLabelSize);
+  // The y labels sit just above their marks, so that a minus sign is not taken
+  // for the mark.
+  Text(TrimLeft(AxisLabel(ymin)), right + 1.5, map.bottom + 0.5, kLabelSize);
+  Text(TrimLeft(AxisLabel(ymax)), right + 1.5, top + 0.5, kLabelSize);
   if (map.scale == 0.0) return;
 
   // 5. The elements, black, each by its own type.
