@@ -325,6 +325,34 @@ TEST(EngineRun, ResultDatabaseThatCannotBeCreated) {
   EXPECT_EQ(rec.Count(VEMTO_MSG_FINISHED), 0);
 }
 
+TEST(EngineRun, StorageEventsBeyondTheCountedNumberAreNotRecorded) {
+  // Late on the clock the relative tolerance of the storage times (1e-6 of 1e7 s
+  // = 10 s) lets every 1 s step store, more often than the 4 events counted.
+  ScratchDir dir;
+  DatModel m = Block();
+  m.initialTime = 1e7;
+  m.Write(dir.File("a.dat"));
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"),
+                       {{(1e7 + 20.0) / 3600.0, 1.0 / 3600.0, 5.0 / 3600.0}});
+  EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), 20);
+  EXPECT_EQ(rec.messages.back().text, "COMPUTATION FINISHED");
+  numlib::DataFileReader r(dir.File("a.out"));
+  EXPECT_EQ(r.EventCount(), 4);
+  const std::vector<double> t = r.ReadReals("TIME").values;
+  ASSERT_EQ(t.size(), 4u);
+  // The storage rule itself would store more often: count its events.
+  int fired = 0;
+  double next = 1e7 + 5.0;
+  for (int k = 1; k <= 20; ++k)
+    if (1e7 + k >= 0.999999 * next) {
+      ++fired;
+      next += 5.0;
+    }
+  EXPECT_GT(fired, 4);
+  for (int k = 1; k < 4; ++k) EXPECT_GT(t[k], t[k - 1]);
+}
+
 TEST(EngineRun, StorageEventNames) {
   EXPECT_EQ(StorageEventName('T', 1), "T0000001");
   EXPECT_EQ(StorageEventName('S', 12), "S0000012");
