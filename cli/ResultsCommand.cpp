@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "DataFileReader.h"
+#include "ExportCommand.h"
 
 namespace vemto::cli {
 namespace {
@@ -208,7 +209,10 @@ void AddResultsCommand(CLI::App& app, CommandStatus& status) {
   cmd->add_option("--csv", o->field,
                   "Write one field of one event as CSV to standard output: T Q M A P U F S R D C");
   cmd->add_option("--time", o->hours, "Time of the storage event (hours)");
-  cmd->callback([&status, o]() { status.code = RunResults(*o); });
+  auto exports = AddExportOptions(*cmd);
+  cmd->callback([&status, o, exports]() {
+    status.code = exports->Requested() ? RunExport(o->out, *exports) : RunResults(*o);
+  });
 }
 
 }  // namespace vemto::cli
