@@ -7,6 +7,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -153,6 +154,7 @@ struct Options {
   std::string dat, out, dtm;
   std::vector<std::string> intervals;
   std::int64_t memory = 800000;
+  std::string solver;  // "band" or "sparse"; empty: the library's choice (VEMTO_SOLVER)
 };
 
 /// Parses "END,STEP,STORE" (hours).
@@ -236,6 +238,8 @@ int RunSimulate(const Options& o) {
   const std::int32_t n = static_cast<std::int32_t>(iv.size() / 3);
   const std::int32_t words = static_cast<std::int32_t>(o.memory);
 
+  // The engine library takes its solution path from the environment.
+  if (!o.solver.empty()) ::setenv("VEMTO_SOLVER", o.solver.c_str(), 1);
   g_break.store(lib->brk);
   auto previous = std::signal(SIGINT, &OnInterrupt);
   lib->execute(&listener, &n, iv.data(), &words, dat, out, dtm);
@@ -271,6 +275,9 @@ void AddSimulateCommand(CLI::App& app, CommandStatus& status) {
       ->allow_extra_args(false);
   cmd->add_option("--dtm", o->dtm, "Temperature-and-maturity file of another model");
   cmd->add_option("--memory", o->memory, "Work-array size in 8-byte words (default 800000)");
+  cmd->add_option("--solver", o->solver,
+                  "Equation solver: sparse (default) or band (the band solver for every step)")
+      ->check(CLI::IsMember({"band", "sparse"}));
   cmd->callback([&status, o]() { status.code = RunSimulate(*o); });
 }
 

@@ -63,6 +63,7 @@ struct SparseSolver::Impl {
   std::vector<Index> colPtr, rowInd, newColPtr, newRowInd;
   std::vector<double> values, newValues;
   std::vector<double> rhs;
+  std::vector<int> prescribedRows;  // 1-based, ascending
 
   Impl() {
     cholmod_l_start(&common);
@@ -231,17 +232,23 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
     return SolveBand(k, ru, rr, lpv, lav, working);
   }
 
-  // Pass 1: right-hand side of the free rows with the prescribed values moved over.
+  // Pass 1: right-hand side of the free rows with the prescribed values moved over
+  // (the prescribed rows within the window of each row, in ascending order).
   const std::size_t n = s.freeRows.size();
   s.rhs.resize(n);
+  s.prescribedRows.clear();
+  for (int i = 1; i <= neq; ++i)
+    if (Prescribed(lpv, lav, i)) s.prescribedRows.push_back(i);
+  auto first = s.prescribedRows.cbegin();
   for (int i = 1; i <= neq; ++i) {
     Working(working);
     const Index c = s.freeIndex[i - 1];
     if (c < 0) continue;
     double sum = 0.0;
     const int lo = std::max(1, i - nbw + 1), hi = std::min(neq, i + nbw - 1);
-    for (int j = lo; j <= hi; ++j)
-      if (Prescribed(lpv, lav, j)) sum += Sym(k, i, j) * ru[j - 1];
+    while (first != s.prescribedRows.cend() && *first < lo) ++first;
+    for (auto j = first; j != s.prescribedRows.cend() && *j <= hi; ++j)
+      sum += Sym(k, i, *j) * ru[*j - 1];
     s.rhs[static_cast<std::size_t>(c)] = rr[i - 1] - sum;
   }
   // Pass 2: the factorisation above; one working call per row as the band path.
@@ -274,9 +281,8 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
     rr[i - 1] = 0.0;
   }
   // Pass 4: reactions of the prescribed rows, K·u − f.
-  for (int i = 1; i <= neq; ++i) {
-    Working(working);
-    if (!Prescribed(lpv, lav, i)) continue;
+  for (int i = 1; i <= neq; ++i) Working(working);
+  for (int i : s.prescribedRows) {
     double sum = -rr[i - 1];
     const int lo = std::max(1, i - nbw + 1), hi = std::min(neq, i + nbw - 1);
     for (int j = lo; j <= hi; ++j) sum += Sym(k, i, j) * ru[j - 1];

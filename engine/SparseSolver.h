@@ -77,6 +77,8 @@ class EquationSolver {
   SolverKind Kind() const { return kind_; }
   /// Counters of the sparse path (all zero on the band path).
   SparseSolverCounts Counts() const;
+  /// Bytes held by the sparse path outside the work array (0 on the band path).
+  std::size_t Bytes() const { return sparse_ != nullptr ? sparse_->Bytes() : 0; }
 
  private:
   SolverKind kind_;
