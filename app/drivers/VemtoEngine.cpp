@@ -171,6 +171,9 @@ void TVemtoEngine::Execute() {
   errorNumber_ = 0;
   errorText_.clear();
   position_ = 0;
+  // Published before the worker starts: its messages may ask this component for its
+  // state at once.
+  shared_ = shared;
   try {
     thread_ = std::thread([shared, execute] {
       const TSimulationData& d = shared->data;
@@ -186,10 +189,10 @@ void TVemtoEngine::Execute() {
       if (!parked && shared->onWorkerEnded) shared->onWorkerEnded();
     });
   } catch (const std::system_error& e) {
+    shared_.reset();
     engine_->Release();
     throw TDriverError(std::string("Cannot start the calculation thread: ") + e.what());
   }
-  shared_ = std::move(shared);
 }
 
 void TVemtoEngine::Pause() {
