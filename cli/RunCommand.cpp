@@ -4,23 +4,29 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fmt/format.h>
 
 #include "CalculationRun.h"
 #include "Commands.h"
 #include "ComputationLibrary.h"
+#include "Edge.h"
 #include "RunFileNames.h"
 #include "VemtoFile.h"
+#include "VemtoInterval.h"
 
 namespace vemto::cli {
 namespace {
@@ -110,7 +116,15 @@ class InterruptWatch {
   std::thread thread_;
 };
 
-int Run(const std::string& project, bool quiet) {
+/// Changes of the model for this run only (parameter studies, benchmarks).
+struct RunChanges {
+  std::optional<double> castingTemperature;  ///< C, every material with heat development
+  int refine = 1;                            ///< factor on every edge's divisions
+  std::vector<double> interval;              ///< END,STEP,STORE (h): the only interval
+  std::int32_t memory = 0;                   ///< mesher and engine work arrays; 0: model's
+};
+
+int Run(const std::string& project, bool quiet, const RunChanges& changes) {
   TVemtoFile document;
   document.SetFileName(project);
   try {
@@ -119,20 +133,62 @@ int Run(const std::string& project, bool quiet) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
     return 1;
   }
+  const std::optional<double>& castingTemperature = changes.castingTemperature;
+  if (changes.refine < 1 || changes.refine > 100) {
+    std::cerr << "vemto-cli: --refine takes a factor from 1 to 100\n";
+    return 2;
+  }
+  for (const auto& edge : document.Edges)
+    edge->Divisions = std::min<std::int32_t>(edge->Divisions * changes.refine, kMaxEdgeDivisions);
+  if (!changes.interval.empty()) {
+    if (changes.interval.size() != 3) {
+      std::cerr << "vemto-cli: --interval takes END,STEP,STORE in hours\n";
+      return 2;
+    }
+    document.Intervals.clear();
+    document.Intervals.push_back(std::make_unique<TVemtoInterval>(
+        changes.interval[0], changes.interval[1], changes.interval[2]));
+  }
+  if (changes.memory < 0) {
+    std::cerr << "vemto-cli: --memory takes a positive number of 8-byte words\n";
+    return 2;
+  }
+  if (changes.memory > 0) {
+    document.MeshMemory = changes.memory;
+    document.EngineMemory = changes.memory;
+  }
+  if (castingTemperature) {
+    // For parameter studies: the run uses the value, the project file stays as it is.
+    int changed = 0;
+    for (const auto& material : document.Materials)
+      if (material->Option(1) == 1) {  // hardening concrete (heat development on)
+        material->P(6) = *castingTemperature;
+        ++changed;
+      }
+    if (changed == 0) {
+      std::cerr << "vemto-cli: " << project
+                << ": no material with heat development, so no casting temperature to set\n";
+      return 1;
+    }
+  }
   TerminalProgress progress(quiet);
   TCalculationRun run(ProgramFolder());
   run.Unattended = true;
   run.Observer.OnMeshInfo = [&progress](const std::string& text) { progress.Phase(text); };
   run.Observer.OnMeshDone = [&progress](const std::string& text) { progress.Phase(text); };
   run.Observer.OnError = [&progress](const std::string& text) { progress.Error(text); };
-  run.Observer.OnEngineStarted = [&progress](TVemtoEngine& engine) {
-    progress.Start(engine.StepCount);
-  };
   run.Observer.Engine.OnInfo = [&progress](const std::string& text) { progress.Phase(text); };
   run.Observer.Engine.OnTimeStep = [&progress](std::int32_t step) { progress.Step(step); };
   run.Observer.Engine.OnFinished = [&progress](const std::string& text) {
     progress.Finish();
     progress.Phase(text);
+  };
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  Clock::time_point engineStart = start;
+  run.Observer.OnEngineStarted = [&progress, &engineStart](TVemtoEngine& engine) {
+    engineStart = Clock::now();
+    progress.Start(engine.StepCount);
   };
   TRunResult result;
   {
@@ -140,6 +196,11 @@ int Run(const std::string& project, bool quiet) {
     result = run.Execute(document);
   }
   progress.Finish();
+  const Clock::time_point end = Clock::now();
+  if (!quiet && engineStart != start)
+    std::cerr << fmt::format("Time: meshing {:.2f} s, simulation {:.2f} s\n",
+                             std::chrono::duration<double>(engineStart - start).count(),
+                             std::chrono::duration<double>(end - engineStart).count());
   if (!result.Succeeded) return 1;
   const TRunFileNames files = DeriveRunFileNames(document.FileName);
   if (!quiet) std::cerr << fmt::format("Results: {}\n", files.ResultFile);
@@ -155,9 +216,22 @@ void AddRunCommand(CLI::App& app, CommandStatus& status) {
       "exit status 0 only when both succeed");
   auto project = std::make_shared<std::string>();
   auto quiet = std::make_shared<bool>(false);
+  auto changes = std::make_shared<RunChanges>();
   cmd->add_option("MODEL", *project, "Project file (.v3)")->required();
   cmd->add_flag("-q,--quiet", *quiet, "Print errors only");
-  cmd->callback([&status, project, quiet]() { status.code = Run(*project, *quiet); });
+  cmd->add_option("--casting-temperature", changes->castingTemperature,
+                  "Run with this casting temperature (C) for every material with heat "
+                  "development; the project file is not changed");
+  cmd->add_option("--refine", changes->refine,
+                  "Multiply the divisions of every edge by this factor (this run only)");
+  cmd->add_option("--interval", changes->interval,
+                  "Run one interval END,STEP,STORE (hours) instead of the model's (this run only)")
+      ->delimiter(',')
+      ->expected(3);
+  cmd->add_option("--memory", changes->memory,
+                  "Work-array size of mesher and engine in 8-byte words (this run only)");
+  cmd->callback(
+      [&status, project, quiet, changes]() { status.code = Run(*project, *quiet, *changes); });
 }
 
 }  // namespace vemto::cli

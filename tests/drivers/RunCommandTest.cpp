@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -84,4 +86,28 @@ TEST_F(RunCommand, CheckPrintsTheModelCheck) {
   const Outcome outcome = Cli("check " + model.string());
   EXPECT_EQ(outcome.status, 0) << outcome.output;
   EXPECT_FALSE(outcome.output.empty());
+}
+
+TEST_F(RunCommand, RunOnlyChangesLeaveTheProjectFileAlone) {
+  const fs::path model = Example("column_axisymmetric.v3");
+  std::ifstream before(model, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(before)), {});
+  const Outcome outcome =
+      Cli("run -q " + model.string() + " --casting-temperature 12.5 --interval 24,2,12");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  std::ifstream after(model, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), bytes);
+  // One interval of 24 h in 2 h steps: 12 steps in the analysis data file's header.
+  std::ifstream dat(folder_ / "column_axisymmetric.dat");
+  std::string title, header;
+  std::getline(dat, title);
+  std::getline(dat, header);
+  std::istringstream fields(header);
+  int analysisType = 0, steps = 0;
+  fields >> analysisType >> steps;
+  EXPECT_EQ(steps, 12) << header;
+
+  EXPECT_EQ(Cli("run " + model.string() + " --refine 0").status, 2);
+  EXPECT_EQ(Cli("run " + model.string() + " --memory -5").status, 2);
+  EXPECT_NE(Cli("run " + model.string() + " --interval 24,2").status, 0);
 }
