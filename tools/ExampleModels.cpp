@@ -148,7 +148,9 @@ TVemtoTempCondition* Air(ModelBuilder& b, const std::string& name, double hours,
 TVemtoDisplCondition* Support(ModelBuilder& b, const std::string& name, int direction) {
   auto* c = b.Condition<TVemtoDisplCondition>(name);
   c->Direction = direction;
-  c->History = {TVemtoEventPos{0.0, 0.0, 0.0, 0.0}};
+  // A condition acts between its first and last history time: the support holds from
+  // the start for ten years, far beyond any run of these examples.
+  c->History = {TVemtoEventPos{0.0, 0.0, 0.0, 0.0}, TVemtoEventPos{0.0, 0.0, 0.0, 87600.0}};
   return c;
 }
 
