@@ -2,8 +2,10 @@
 // database, cancellation, temperature-and-maturity data and damaged input.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "DatBuilder.h"
 #include "DataFileReader.h"
@@ -351,6 +353,37 @@ TEST(EngineRun, StorageEventsBeyondTheCountedNumberAreNotRecorded) {
     }
   EXPECT_GT(fired, 4);
   for (int k = 1; k < 4; ++k) EXPECT_GT(t[k], t[k - 1]);
+}
+
+TEST(EngineRun, ResultDatabaseRecordLayout) {
+  ScratchDir dir;
+  Block().Write(dir.File("a.dat"));
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{1, 1, 1}});
+  std::ifstream in(dir.File("a.out"), std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 8u * 7u);
+  auto real = [&](std::size_t record) {
+    double v;
+    std::memcpy(&v, bytes.data() + 8 * (record - 1), 8);
+    return v;
+  };
+  EXPECT_EQ(std::string(bytes.data(), 8), "DATAFILE");
+  EXPECT_EQ(real(2), static_cast<double>(bytes.size() / 8 + 1));  // first free record
+  EXPECT_EQ(std::string(bytes.data() + 16, 8), "TEXT    ");
+  EXPECT_EQ(real(4), 10.0);  // data words
+  EXPECT_EQ(real(5), 1.0);   // columns
+  EXPECT_EQ(real(6), 3.0);   // text
+  EXPECT_EQ(std::string(bytes.data() + 8 * 6, 8), "TEST MOD");
+  // GII follows at record 3 + 4 + 10: 4 integers in 2 words.
+  EXPECT_EQ(std::string(bytes.data() + 8 * 16, 8), "GII     ");
+  EXPECT_EQ(real(18), 2.0);
+  EXPECT_EQ(real(19), 1.0);
+  EXPECT_EQ(real(20), 1.0);
+  std::int32_t gii[2];
+  std::memcpy(gii, bytes.data() + 8 * 20, 8);
+  EXPECT_EQ(gii[0], 2);  // analysis type, in the first four bytes
+  EXPECT_EQ(gii[1], 1);  // time steps as read
 }
 
 TEST(EngineRun, StorageEventNames) {
