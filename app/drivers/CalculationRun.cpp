@@ -145,9 +145,11 @@ TRunResult TCalculationRun::Execute(TVemtoFile& document) {
     result.ForcedShutdown = engine.ForcedShutdown();
     if (engine.Failed())
       Report(result, "ENGINE ERROR : " + engine.ErrorText());
-    else if (result.ForcedShutdown)
-      Report(result, kForcedShutdownMessage);
-    else if (result.Cancelled)
+    else if (result.ForcedShutdown) {
+      std::string text = kForcedShutdownMessage;  // one line per sentence on a terminal
+      std::replace(text.begin(), text.end(), '\r', '\n');
+      Report(result, text);
+    } else if (result.Cancelled)
       Report(result, "The calculation was cancelled.");
     else {
       result.Stage = TRunStage::Done;

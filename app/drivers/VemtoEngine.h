@@ -112,7 +112,8 @@ class TVemtoEngine {
   /// Owner's thread: takes over the end of the run (ThreadDone, OnTerminate) or, when
   /// a cancelled run has outlived ShutdownTimeout, stops it by force. True when idle.
   bool Poll();
-  /// Owner's thread: blocks until the run has ended (Poll() in a loop).
+  /// Owner's thread: blocks until the run has ended (Poll() in a loop). A paused run
+  /// ends only after Resume() or RequestCancel() from another thread.
   void Wait();
 
   bool Running() const;              ///< a worker is registered (also while paused/cancelling)

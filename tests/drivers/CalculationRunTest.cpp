@@ -177,3 +177,30 @@ TEST_F(CalculationRunTest, BadIntervalsNeverReachTheEngine) {
   ASSERT_EQ(result.Errors.size(), 1u);
   EXPECT_NE(result.Errors[0].find("Interval 1"), std::string::npos);
 }
+
+TEST_F(CalculationRunTest, AForcedStopIsAFailureWithItsMessage) {
+  // A private copy of the stand-in: the parked thread keeps it for good.
+  const fs::path copy = folder_ / "libstandin_forced.so";
+  fs::copy_file(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so", copy);
+  auto library = TComputationLibrary::Load(copy);
+  run_->EngineStep = [library] { return library; };
+  run_->ShutdownTimeout = std::chrono::milliseconds(50);
+  engineCommand_ = "stubborn";
+  run_->Observer.Engine.OnTimeStep = [this](std::int32_t step) {
+    if (step == 2) run_->Cancel();
+  };
+  const TRunResult result = run_->Execute(document_);
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_TRUE(result.ForcedShutdown);
+  ASSERT_EQ(result.Errors.size(), 1u);
+  EXPECT_EQ(result.Errors[0],
+            "Calculation thread was forcefully shutdown.\nTo ensure stable operation, save model "
+            "and restart Vemto.");
+  EXPECT_FALSE(fs::exists(folder_ / "model.dat"));
+  EXPECT_FALSE(fs::exists(folder_ / "model.out"));
+  // The engine stays held by the parked thread: a new run is refused with a message.
+  const TRunResult again = run_->Execute(document_);
+  EXPECT_FALSE(again.Succeeded);
+  ASSERT_EQ(again.Errors.size(), 1u);
+  EXPECT_NE(again.Errors[0].find("restart Vemto"), std::string::npos);
+}
