@@ -208,12 +208,16 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
     std::swap(s.newColPtr, s.colPtr);
     std::swap(s.newRowInd, s.rowInd);
     std::swap(s.newValues, s.values);
+    auto factorStart = std::chrono::steady_clock::now();
     cholmod_sparse a = s.MatrixView();
     if (!samePattern || !s.analysed) {
       if (s.factor != nullptr) cholmod_l_free_factor(&s.factor, &s.common);
       s.factor = cholmod_l_analyze(&a, &s.common);
       s.analysed = s.factor != nullptr;
       ++counts_.analyses;
+      const auto analysed = std::chrono::steady_clock::now();
+      counts_.analysisSeconds += std::chrono::duration<double>(analysed - factorStart).count();
+      factorStart = analysed;
     }
     s.state = Impl::FactorState::kBad;
     if (s.analysed) {
@@ -223,6 +227,8 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
           s.SmallestPivotRatio() >= kSingularPivotRatio)
         s.state = Impl::FactorState::kGood;
     }
+    counts_.factorSeconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - factorStart).count();
   } else {
     ++counts_.reuses;
   }

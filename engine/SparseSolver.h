@@ -28,12 +28,14 @@ SolverKind SolverKindFromEnvironment();
 
 /// Counters of a SparseSolver (for tests and benchmarks).
 struct SparseSolverCounts {
-  long solutions = 0;       ///< calls of Solve
-  long analyses = 0;        ///< symbolic analyses (ordering), on a new pattern
-  long factorisations = 0;  ///< numeric factorisations
-  long reuses = 0;          ///< solutions with a kept factorisation
-  long fallbacks = 0;       ///< solutions handed to the band solver
-  double seconds = 0.0;     ///< wall-clock time in Solve (s)
+  long solutions = 0;            ///< calls of Solve
+  long analyses = 0;             ///< symbolic analyses (ordering), on a new pattern
+  long factorisations = 0;       ///< numeric factorisations
+  long reuses = 0;               ///< solutions with a kept factorisation
+  long fallbacks = 0;            ///< solutions handed to the band solver
+  double seconds = 0.0;          ///< wall-clock time in Solve (s)
+  double factorSeconds = 0.0;    ///< of which in numeric factorisations (s)
+  double analysisSeconds = 0.0;  ///< of which in symbolic analyses (s)
 };
 
 class SparseSolver {

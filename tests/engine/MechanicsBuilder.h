@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "DatBuilder.h"
 
@@ -18,6 +19,7 @@ inline constexpr double kMechanicsE = 30e9, kMechanicsNu = 0.2;
 // Mechanical rows 5 ... 57 of every material and prescribed displacements.
 struct Mechanics {
   std::vector<double> rows = std::vector<double>(58, 0.0);
+  std::array<int, 5> switches{};  // development, fracture, creep, stress-induced, shrinkage
   std::vector<std::array<int, 2>> dispNodes;  // node, condition
   std::vector<std::pair<std::array<int, 2>, std::vector<std::array<double, 3>>>> dispConds;
   Mechanics() {
@@ -38,8 +40,8 @@ inline std::string WithMechanics(const DatModel& m, const Mechanics& mech) {
   std::string zero;
   for (int l = 0; l < 12; ++l) zero += "0 0 0 0\n";
   zero = "0 0 0\n0 0 0 0 0\n" + zero + "0 0\n";
-  std::string block =
-      fmt::format("{:.17g} {:.17g} {:.17g}\n0 0 0 0 0\n", mech.rows[5], mech.rows[6], mech.rows[7]);
+  std::string block = fmt::format("{:.17g} {:.17g} {:.17g}\n{}\n", mech.rows[5], mech.rows[6],
+                                  mech.rows[7], fmt::join(mech.switches, " "));
   for (int l = 0; l < 12; ++l)
     block += fmt::format("{:.17g} {:.17g} {:.17g} {:.17g}\n", mech.rows[8 + 4 * l],
                          mech.rows[9 + 4 * l], mech.rows[10 + 4 * l], mech.rows[11 + 4 * l]);
