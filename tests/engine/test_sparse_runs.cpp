@@ -3,8 +3,11 @@
 // and the band path give the same temperatures, displacements and stresses.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -290,6 +293,40 @@ TEST(SparseRuns, ModelWithoutSupportsKeepsTheBandSolversResult) {
       db((std::istreambuf_iterator<char>(b)), {});
   EXPECT_FALSE(da.empty());
   EXPECT_TRUE(da == db) << "result files differ";
+}
+
+// Runs vemto-cli with `args` (quoted by the caller); returns its exit status.
+int RunCli(const ScratchDir& dir, const std::string& args) {
+  const std::string cli = std::string(VEMTO_BIN_DIR) + "/vemto-cli";
+  const int raw =
+      std::system(("'" + cli + "' " + args + " >'" + dir.File("cli.txt") + "' 2>&1").c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(SparseRuns, ExampleProjectsGiveTheSameResultsOnBothPaths) {
+  const std::string bin = VEMTO_BIN_DIR;
+  if (!std::filesystem::exists(bin + "/vemto-cli") ||
+      !std::filesystem::exists(bin + "/libmeshgen.so") ||
+      !std::filesystem::exists(bin + "/libengine.so"))
+    GTEST_SKIP() << "vemto-cli, mesher or engine library not built";
+  int examples = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(VEMTO_SOURCE_DIR) + "/examples")) {
+    if (entry.path().extension() != ".v3") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    ScratchDir dir;
+    std::filesystem::copy_file(entry.path(), dir.File("model.v3"));
+    ASSERT_EQ(RunCli(dir, "mesh '" + dir.File("model.v3") + "'"), 0);
+    for (const char* solver : {"band", "sparse"})
+      ASSERT_EQ(RunCli(dir, fmt::format("simulate '{}' '{}' --interval 12,1,1 --solver {}",
+                                        dir.File("model.dat"),
+                                        dir.File(std::string(solver) + ".out"), solver)),
+                0)
+          << solver;
+    EXPECT_GE(CompareResults(dir.File("sparse.out"), dir.File("band.out"), kRunTolerance), 12);
+    ++examples;
+  }
+  EXPECT_GE(examples, 1);
 }
 
 }  // namespace
