@@ -128,7 +128,8 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
     const int mat = m.LELS(e);
     const double* pels = &m.PELS(1, mat);
     if (!(pels[0] + kTol <= t && t <= pels[1] + kTol)) continue;
-    const bool isNew = tPrev < pels[0] + kTol;
+    // New when cast after the previous step's end, or present when the run starts.
+    const bool isNew = tPrev < pels[0] + kTol || tPrev <= h.initialTime + kTol;
     const ConcreteMaterial& cm = materials_[static_cast<std::size_t>(mat - 1)];
     std::array<int, 8> nodes;
     ElementCoords xy;

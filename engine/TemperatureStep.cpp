@@ -44,6 +44,12 @@ Point2 TemperatureStep::Node(int n) const {
   return {d_.m.COOR(1, n), d_.m.COOR(2, n)};
 }
 
+bool TemperatureStep::IsNew(double castTime, double tPrev) const {
+  // New in this step: cast after the previous step's end, or present when the run
+  // starts (also cast before the start), so that it starts from its own initial state.
+  return tPrev < castTime + kHistoryTolerance || tPrev <= d_.header.initialTime + kHistoryTolerance;
+}
+
 bool TemperatureStep::PipeActive(int pipe, double t) const {
   const double* c = &d_.m.PWT(1, pipe);
   return ThermalActive({c + 7, static_cast<int>(std::lround(c[0])), 3}, t);
@@ -118,7 +124,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
     const int mat = m.LEL(e);
     const double* pel = &m.PEL(1, mat);
     if (!Active(pel[1], pel[2], t)) continue;
-    const bool isNew = tPrev < pel[1] + kHistoryTolerance;
+    const bool isNew = IsNew(pel[1], tPrev);
     for (int k = 0; k < 8; ++k) {
       nodes[k] = m.ITOP(k + 1, e);
       xy[k] = Node(nodes[k]);
@@ -180,7 +186,7 @@ ElementFailure TemperatureStep::AssembleInfinite(double t, double dt, bool flows
                                 int e, ElementKind kind) -> ElementFailure {
     const double* pel = &m.PEL(1, mats(e));
     if (!Active(pel[1], pel[2], t)) return {};
-    const bool isNew = tPrev < pel[1] + kHistoryTolerance;
+    const bool isNew = IsNew(pel[1], tPrev);
     std::array<Point2, N> xy;
     std::array<int, N> nodes;
     std::array<double, N> told;

@@ -50,6 +50,9 @@ class TemperatureStep {
   ElementFailure AssembleInfinite(double t, double dt, bool flows);
   void AssembleBoundary(double t, bool flows);
   double PipeWaterTemperature(int pipe, int pass) const;
+  /// Whether an element cast at `castTime` (s) starts from its initial state in the step
+  /// that began at `tPrev` (s).
+  bool IsNew(double castTime, double tPrev) const;
   bool PipeActive(int pipe, double t) const;
 
   RunData& d_;

@@ -230,6 +230,24 @@ TEST(EngineRun, ElementCastLaterStartsFromItsInitialTemperature) {
   EXPECT_LT(t2[only2 - 1], 35.0 + 1e-9);
 }
 
+TEST(EngineRun, ElementCastBeforeTheStartStartsFromItsInitialState) {
+  // Ground or an older casting exists before the run starts: its first step starts from
+  // its own initial temperature and maturity, not from the 0 of nodes never active.
+  ScratchDir dir;
+  DatModel m = Block();
+  m.materials[0].cast = -1.0e6;
+  m.materials[0].t0 = 35.0;
+  m.materials[0].m0 = 7200.0;
+  m.Write(dir.File("a.dat"));
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{2, 1, 1}});
+  ASSERT_EQ(rec.Count(VEMTO_MSG_ERROR), 0);
+  numlib::DataFileReader r(dir.File("a.out"));
+  for (double t : r.ReadReals("T0000001").values) EXPECT_NEAR(t, 35.0, 1e-9);  // insulated, inert
+  for (double t : r.ReadReals("T0000002").values) EXPECT_NEAR(t, 35.0, 1e-9);
+  for (double mg : r.ReadReals("M0000001").values) EXPECT_NEAR(mg, 7200.0, 1e-6);
+}
+
 // Damaged analysis data files end with code 1003 and a text naming the line;
 // nothing is created.
 TEST(EngineRun, DamagedAnalysisDataFiles) {
