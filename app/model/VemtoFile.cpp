@@ -18,26 +18,26 @@ namespace vemto {
 namespace {
 
 /// Storage names and the version pair each is written with.
-struct StorageSpec {
+struct StorageLayout {
   const char* Name;
   std::int32_t Major;
   std::int32_t Minor;
 };
 
-constexpr StorageSpec kNodes{"Nodes", 3, 0};
-constexpr StorageSpec kCurves{"Curves", 3, 0};
-constexpr StorageSpec kSurfaces{"Surfaces", 3, 1};
-constexpr StorageSpec kConditions{"Conditions", 3, 0};
-constexpr StorageSpec kPositions{"Positions", 3, 0};
-constexpr StorageSpec kPipes{"Pipes", 3, 0};
-constexpr StorageSpec kGeneral{"General", 3, 0};
-constexpr StorageSpec kMaterials{"Materials", 3, 1};
-constexpr StorageSpec kProject{"Project", 3, 0};
-constexpr StorageSpec kIntervals{"Intervals", 3, 0};
-constexpr StorageSpec kMemory{"Memory", 3, 0};
+constexpr StorageLayout kNodes{"Nodes", 3, 0};
+constexpr StorageLayout kCurves{"Curves", 3, 0};
+constexpr StorageLayout kSurfaces{"Surfaces", 3, 1};
+constexpr StorageLayout kConditions{"Conditions", 3, 0};
+constexpr StorageLayout kPositions{"Positions", 3, 0};
+constexpr StorageLayout kPipes{"Pipes", 3, 0};
+constexpr StorageLayout kGeneral{"General", 3, 0};
+constexpr StorageLayout kMaterials{"Materials", 3, 1};
+constexpr StorageLayout kProject{"Project", 3, 0};
+constexpr StorageLayout kIntervals{"Intervals", 3, 0};
+constexpr StorageLayout kMemory{"Memory", 3, 0};
 
 /// Writing order of the storages.
-constexpr std::array<const StorageSpec*, 11> kStorages = {
+constexpr std::array<const StorageLayout*, 11> kStorages = {
     &kNodes,   &kCurves,  &kSurfaces,  &kConditions, &kPipes, &kPositions,
     &kGeneral, &kProject, &kMaterials, &kIntervals,  &kMemory};
 
@@ -296,13 +296,13 @@ TCompoundImage TVemtoFile::BuildImage() {
   };
 
   TCompoundImage image;
-  auto put = [&](const StorageSpec& spec, const TStream& data) {
-    TCompoundStorage& st = image.Storage(spec.Name);
+  auto put = [&](const StorageLayout& layout, const TStream& data) {
+    TCompoundStorage& st = image.Storage(layout.Name);
     st.SetStream("Data", data.Bytes());
-    st.SetStream("Version", VersionBytes(spec.Major, spec.Minor));
+    st.SetStream("Version", VersionBytes(layout.Major, layout.Minor));
   };
   // Every storage exists in the written order, even before its data is ready.
-  for (const StorageSpec* spec : kStorages) image.Storage(spec->Name);
+  for (const StorageLayout* layout : kStorages) image.Storage(layout->Name);
 
   {
     TStream s;
@@ -473,20 +473,21 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
     const std::vector<std::uint8_t>* Data = nullptr;
     std::int32_t Minor = 0;
   };
-  auto fetch = [&](const StorageSpec& spec, bool optional, bool minorOneAccepted) {
+  auto fetch = [&](const StorageLayout& layout, bool optional, bool minorOneAccepted) {
     Accepted out;
-    const TCompoundStorage* st = image.Find(spec.Name);
+    const TCompoundStorage* st = image.Find(layout.Name);
     if (!st) {
       if (optional) return out;
-      throw damaged(fmt::format("Storage \"{}\" is missing", spec.Name));
+      throw damaged(fmt::format("Storage \"{}\" is missing", layout.Name));
     }
     const TCompoundStream* version = st->Find("Version");
     const TCompoundStream* data = st->Find("Data");
-    if (!version) throw damaged(fmt::format("Storage \"{}\" has no \"Version\" stream", spec.Name));
-    if (!data) throw damaged(fmt::format("Storage \"{}\" has no \"Data\" stream", spec.Name));
+    if (!version)
+      throw damaged(fmt::format("Storage \"{}\" has no \"Version\" stream", layout.Name));
+    if (!data) throw damaged(fmt::format("Storage \"{}\" has no \"Data\" stream", layout.Name));
     if (version->Bytes.size() < 8)
       throw damaged(fmt::format("Storage \"{}\": the \"Version\" stream holds {} of 8 bytes",
-                                spec.Name, version->Bytes.size()));
+                                layout.Name, version->Bytes.size()));
     TStream v(version->Bytes);
     const std::int32_t major = v.ReadInt32();
     const std::int32_t minor = v.ReadInt32();
@@ -495,7 +496,7 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
       throw damaged(
           fmt::format("Storage \"{}\" has version ({}, {}), which this program "
                       "cannot read",
-                      spec.Name, major, minor));
+                      layout.Name, major, minor));
     out.Data = &data->Bytes;
     out.Minor = minor;
     return out;
