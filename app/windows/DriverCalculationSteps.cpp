@@ -2,16 +2,10 @@
 // conversion and meshing of the run sequence, and the engine library.
 #include <stdexcept>
 
+#include "CalculationRun.h"
 #include "CalculationSteps.h"
 #include "DriverError.h"
 #include "VemtoFile.h"
-#include "VemtoLogic.h"
-
-#if defined(VEMTO_HAVE_CALCULATION_RUN)
-#include "CalculationRun.h"
-#elif defined(VEMTO_HAVE_MESH_DRIVER)
-#include "VemtoMesh.h"
-#endif
 
 namespace vemto {
 
@@ -23,15 +17,13 @@ class TDriverCalculationSteps : public TCalculationSteps {
       : programFolder_(std::move(programFolder)) {}
 
   TModelCheck CheckModel(const TVemtoFile& model) override {
-    TVemtoLogic logic;
-    logic.CheckModel(model);
-    return {std::move(logic.Warnings), std::move(logic.Errors)};
+    TRunCheck check = CheckModelStep(model);
+    return {std::move(check.Warnings), std::move(check.Errors)};
   }
 
   TMeshOutcome Mesh(TVemtoFile& model, const TRunFileNames& files,
                     const TMeshProgress& progress) override {
     TMeshOutcome outcome;
-#if defined(VEMTO_HAVE_CALCULATION_RUN)
     TRunObserver observer;
     observer.OnMeshInfo = progress.OnInfo;
     observer.OnMeshDone = progress.OnDone;
@@ -39,42 +31,6 @@ class TDriverCalculationSteps : public TCalculationSteps {
     outcome.Failed = run.Failed;
     outcome.ErrorNumber = run.ErrorNumber;
     outcome.ErrorText = run.ErrorText;
-#elif defined(VEMTO_HAVE_MESH_DRIVER)
-    TVemtoMesh mesh;
-    mesh.LibraryPath = MeshgenPath();
-    std::string message;  // a conversion problem, reported once through the outcome
-    mesh.OnMessage = [&message](const std::string& text) {
-      if (message.empty()) message = text;
-    };
-    mesh.OnProgress = progress.OnInfo;
-    mesh.OnFinished = progress.OnDone;
-    mesh.FileName = files.DataFile;
-    mesh.InputDataName = files.ListFile;
-    mesh.Convert(model);
-    mesh.Memory = model.MeshMemory;
-    if (!mesh.Failed) {
-      for (const auto& material : model.Materials) mesh.AddMaterial(*material);
-      mesh.ShowProgress = true;
-      const TVemtoProjectInfo& info = model.ProjectInfo;
-      mesh.Title = info.Title;
-      mesh.Subject = info.Subject;
-      mesh.Author = info.Author;
-      mesh.Manager = info.Manager;
-      mesh.Company = info.Company;
-      mesh.Description = info.Description;
-      mesh.Execute();
-    }
-    outcome.Failed = mesh.Failed;
-    outcome.ErrorNumber = mesh.ErrorNumber();
-    outcome.ErrorText = mesh.ErrorNumber() == 0 && !message.empty() ? message : mesh.ErrorText();
-#else
-    (void)model;
-    (void)files;
-    (void)progress;
-    outcome.Failed = true;
-    outcome.ErrorNumber = VEMTO_ERROR_GENERAL;
-    outcome.ErrorText = "The mesher driver is not part of this build.";
-#endif
     return outcome;
   }
 
@@ -95,9 +51,7 @@ class TDriverCalculationSteps : public TCalculationSteps {
   }
 
  private:
-  std::string MeshgenPath() const {
-    return (programFolder_ / "libmeshgen.so").string();
-  }
+  std::string MeshgenPath() const { return (programFolder_ / "libmeshgen.so").string(); }
 
   std::filesystem::path programFolder_;
   std::shared_ptr<TComputationLibrary> meshgen_;
