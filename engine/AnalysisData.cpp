@@ -223,7 +223,9 @@ bool DefineRunMatrices(numlib::WorkStorage& w, RunData& d) {
 
 bool DefineSolverMatrices(numlib::WorkStorage& w, RunData& d) {
   const std::int64_t nn = d.header.nNodes;
-  return Define(w, "RK", 2 * nn, 2 * std::int64_t{d.halfBandWidth}, MatrixType::Real, d.m.RK) &&
+  // The sparse path assembles outside the work array: no band matrix there.
+  const std::int64_t bandRows = d.solver == SolverKind::kBand ? 2 * nn : 0;
+  return Define(w, "RK", bandRows, 2 * std::int64_t{d.halfBandWidth}, MatrixType::Real, d.m.RK) &&
          Define(w, "RU", 2 * nn, 1, MatrixType::Real, d.m.RU) &&
          Define(w, "RR", 2 * nn, 1, MatrixType::Real, d.m.RR);
 }

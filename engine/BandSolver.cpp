@@ -7,17 +7,6 @@
 
 namespace vemto::engine {
 
-void BandMatrix::Clear() const {
-  if (data != nullptr && neq > 0 && nbw > 0)
-    std::memset(data, 0, sizeof(double) * static_cast<std::size_t>(neq) * nbw);
-}
-
-void BandMatrix::AddUpper(int i, int j, double v) const {
-  if (j < i) return;
-  assert(i >= 1 && j <= neq && j - i < nbw);
-  At(i, j - i + 1) += v;
-}
-
 namespace {
 
 inline bool Free(const int* lpv, const int* lav, int i) {

@@ -3,6 +3,10 @@
 // or inactive (left untouched).
 #pragma once
 
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+
 namespace vemto::engine {
 
 /// Upper band of a symmetric matrix with `neq` rows and `nbw` band columns:
@@ -15,10 +19,17 @@ struct BandMatrix {
   /// Entry (i, d) with 1-based row i and band column d.
   double& At(int i, int d) const { return data[static_cast<long>(i - 1) * nbw + (d - 1)]; }
   /// Clears every entry.
-  void Clear() const;
+  void Clear() const {
+    if (data != nullptr && neq > 0 && nbw > 0)
+      std::memset(data, 0, sizeof(double) * static_cast<std::size_t>(neq) * nbw);
+  }
   /// Adds v to the symmetric entry (i, j), 1-based; entries below the diagonal
   /// (j < i) are ignored, their mirror carries them. Debug-asserts the band.
-  void AddUpper(int i, int j, double v) const;
+  void AddUpper(int i, int j, double v) const {
+    if (j < i) return;
+    assert(i >= 1 && j <= neq && j - i < nbw);
+    At(i, j - i + 1) += v;
+  }
 };
 
 /// Outcome of a solution: normal, a non-positive pivot was met, or singular.

@@ -81,7 +81,10 @@ bool finite4(const Vector4& v) {
 MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
     : d_(d),
       working_(working),
-      band_{d.m.RK.Data(), 2 * d.header.nNodes, 2 * d.halfBandWidth},
+      solver_(d.solver, 2 * d.header.nNodes,
+              d.solver == SolverKind::kBand
+                  ? BandMatrix{d.m.RK.Data(), 2 * d.header.nNodes, 2 * d.halfBandWidth}
+                  : BandMatrix{}),
       analysis_(analysisTypeFromCode(d.header.analysisType)) {
   const int nm = d.header.nMaterials;
   materials_.reserve(static_cast<std::size_t>(nm));
@@ -243,7 +246,7 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
         m.P(ia) += fb[a];
         for (std::size_t b = 0; b < 16; ++b) {
           const int ib = 2 * nodes[b / 2] - 1 + static_cast<int>(b % 2);
-          if (ib >= ia) band_.AddUpper(ia, ib, K[a * 16 + b]);
+          if (ib >= ia) solver_.AddUpper(ia, ib, K[a * 16 + b]);
         }
       }
     } else {
@@ -273,7 +276,7 @@ void MechStressStep::Boundary(double t, double tPrev, bool forcesOnly) {
       if (K)
         for (int b = 0; b < nd; ++b)
           if (dofs[b] >= dofs[a] && K[a * nd + b] != 0.0)
-            band_.AddUpper(dofs[a], dofs[b], K[a * nd + b]);
+            solver_.AddUpper(dofs[a], dofs[b], K[a * nd + b]);
     }
   };
   auto edgeXY = [&](const numlib::IntegerMatrix& items, int i, int* dofs) {
@@ -396,7 +399,7 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
     m.RI(i) = 0.0;
     m.LAV(i) = 0;
   }
-  band_.Clear();
+  solver_.Clear();
   softening_ = false;
   // 2.-7. Element stiffness and loads, springs, loads, prescribed displacements.
   if (!ElementPass(1, t, dt, channel)) return false;
@@ -411,7 +414,7 @@ bool MechStressStep::Step(double t, double dt, numlib::ProgressChannel& channel)
     }
   // 9. Solution.
   const auto solveStart = std::chrono::steady_clock::now();
-  status_ = solver_.Solve(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+  status_ = solver_.Solve(m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
   times_.solver += secondsSince(solveStart);
   const bool suspicious = status_ == SolverStatus::kSingular ||
                           (status_ == SolverStatus::kNonPositivePivot && !softening_);

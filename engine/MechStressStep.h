@@ -58,7 +58,6 @@ class MechStressStep {
 
   RunData& d_;
   WorkingCallback working_;
-  BandMatrix band_;
   EquationSolver solver_;
   AnalysisType analysis_;
   std::vector<ConcreteMaterial> materials_;

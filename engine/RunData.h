@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "SolverKind.h"
 #include "WorkStorage.h"
 
 namespace vemto::engine {
@@ -88,6 +89,9 @@ struct RunData {
   int halfBandWidth = 0;  ///< in nodes
   double tmTimeA = 0.0;   ///< time of block 1 of the temperature-and-maturity file (s)
   double tmTimeB = 0.0;   ///< time of block 2 (1e50 when the file has one block)
+  /// Solution path of the run (the environment's choice, VEMTO_SOLVER). The band
+  /// matrix `RK` is part of the work array on the band path only.
+  SolverKind solver = SolverKindFromEnvironment();
   RunMatrices m;
 };
 

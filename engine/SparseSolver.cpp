@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include <omp.h>
 #include <suitesparse/cholmod.h>
 
 namespace vemto::engine {
@@ -29,16 +30,16 @@ inline bool Prescribed(const int* lpv, const int* lav, int i) {
 inline void Working(WorkingCallback w) {
   if (w != nullptr) w();
 }
-// Symmetric entry K_ij read from the upper band (|i − j| < nbw), 1-based.
-inline double Sym(const BandMatrix& k, int i, int j) {
-  return j >= i ? k.At(i, j - i + 1) : k.At(j, i - j + 1);
-}
 
 // Whether two vectors hold the same bits (exact equality, −0 ≠ +0, NaN = NaN).
 template <class T>
 bool SameBits(const std::vector<T>& a, const std::vector<T>& b) {
   return a.size() == b.size() &&
          (a.empty() || std::memcmp(a.data(), b.data(), sizeof(T) * a.size()) == 0);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 }  // namespace
@@ -54,16 +55,23 @@ struct SparseSolver::Impl {
   FactorState state = FactorState::kNone;
   bool analysed = false;
 
-  // Free rows: 1-based band row of each free unknown, and the free index of each
-  // band row (−1 for rows that are not free).
+  // Free rows: 1-based row of each free unknown, and the free index of each row
+  // (−1 for rows that are not free); those the kept pattern was gathered for.
   std::vector<int> freeRows, keptFreeRows;
   std::vector<Index> freeIndex;
+  std::uint64_t keptVersion = 0;
+  int keptRows = -1;
   // Lower triangle of the free-row matrix, compressed by columns (column c holds
-  // band row freeRows[c]): kept pattern and values, and those of the new system.
-  std::vector<Index> colPtr, rowInd, newColPtr, newRowInd;
+  // row freeRows[c]); `source` is the position of each entry in the assembly
+  // (−1: a diagonal entry the assembly does not hold). Values of the kept
+  // factorisation and of the new system.
+  std::vector<Index> colPtr, rowInd, source;
   std::vector<double> values, newValues;
-  std::vector<double> rhs;
-  std::vector<int> prescribedRows;  // 1-based, ascending
+  std::vector<double> rhs, reaction;
+  // The band copy the band solver works on when it takes over, and the sparse
+  // copy of a band matrix given to Solve(BandMatrix).
+  std::vector<double> bandCopy;
+  SparseAssembly fromBand;
 
   Impl() {
     cholmod_l_start(&common);
@@ -101,39 +109,52 @@ struct SparseSolver::Impl {
     return a;
   }
 
-  // Gathers the free rows of the band matrix into newColPtr/newRowInd/newValues:
-  // the diagonal, the non-zero entries and, while the free rows stay the same, every
-  // entry of the kept pattern (an entry that happens to be exactly zero in one step
-  // does not change the pattern, so the ordering is kept).
-  void Gather(const BandMatrix& k) {
-    const int neq = k.neq, nbw = k.nbw;
+  // Whether the free-row pattern must be gathered anew: other free rows, or an
+  // assembly pattern that has grown since.
+  bool PatternChanged(const SparseAssembly& k) const {
+    return keptRows != k.Rows() || keptVersion != k.PatternVersion() ||
+           !SameBits(freeRows, keptFreeRows);
+  }
+
+  // Gathers the free-row pattern of `k`: the diagonal (always) and every entry
+  // of the assembly pattern between free rows.
+  void GatherPattern(const SparseAssembly& k) {
     const std::size_t n = freeRows.size();
-    const bool sameRows = SameBits(freeRows, keptFreeRows) && colPtr.size() == n + 1;
-    newColPtr.resize(n + 1);
-    newRowInd.clear();
-    newValues.clear();
+    colPtr.resize(n + 1);
+    rowInd.clear();
+    source.clear();
+    const int* cols = k.Columns();
     for (std::size_t c = 0; c < n; ++c) {
-      newColPtr[c] = static_cast<Index>(newValues.size());
+      colPtr[c] = static_cast<Index>(rowInd.size());
       const int i = freeRows[c];
-      const double* row = &k.At(i, 1);
-      const int hi = std::min(neq, i + nbw - 1);
-      Index kept = sameRows ? colPtr[c] + 1 : 0;  // after the diagonal
-      const Index keptEnd = sameRows ? colPtr[c + 1] : 0;
-      newRowInd.push_back(static_cast<Index>(c));
-      newValues.push_back(row[0]);
-      for (int j = i + 1; j <= hi; ++j) {
-        const Index r = freeIndex[j - 1];
+      std::int64_t p = k.RowStart(i);
+      const std::int64_t end = k.RowStart(i + 1);
+      rowInd.push_back(static_cast<Index>(c));
+      if (p < end && cols[p] == i) {
+        source.push_back(p);
+        ++p;
+      } else {
+        source.push_back(-1);
+      }
+      for (; p < end; ++p) {
+        const Index r = freeIndex[static_cast<std::size_t>(cols[p] - 1)];
         if (r < 0) continue;
-        const bool inKept = kept < keptEnd && rowInd[kept] == r;
-        if (inKept) ++kept;
-        const double v = row[j - i];
-        if (v == 0.0 && !inKept) continue;
-        newRowInd.push_back(r);
-        newValues.push_back(v);
+        rowInd.push_back(r);
+        source.push_back(p);
       }
     }
-    newColPtr[n] = static_cast<Index>(newValues.size());
+    colPtr[n] = static_cast<Index>(rowInd.size());
     keptFreeRows = freeRows;
+    keptVersion = k.PatternVersion();
+    keptRows = k.Rows();
+  }
+
+  // Values of the free-row matrix of `k` into newValues.
+  void GatherValues(const SparseAssembly& k) {
+    const double* v = k.Values();
+    newValues.resize(source.size());
+    for (std::size_t q = 0; q < source.size(); ++q)
+      newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
   }
 
   // Smallest ratio of a factor pivot to the matrix diagonal of its row (the test
@@ -162,16 +183,23 @@ struct SparseSolver::Impl {
   }
 };
 
-SparseSolver::SparseSolver() : impl_(std::make_unique<Impl>()) {}
+SparseSolver::SparseSolver() : impl_(std::make_unique<Impl>()) {
+  // CHOLMOD's parallel regions ask for a fixed number of threads whatever the
+  // machine has; on a few cores they cost more in thread wake-ups than they gain.
+  // Without nested parallel levels the factorisation runs on the calling thread,
+  // and its result does not depend on the number of cores.
+  omp_set_max_active_levels(0);
+}
 SparseSolver::~SparseSolver() = default;
 
 std::size_t SparseSolver::Bytes() const {
   const Impl& s = *impl_;
   std::size_t b =
-      sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.newColPtr.capacity() +
-                       s.newRowInd.capacity() + s.freeIndex.capacity()) +
-      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity()) +
-      sizeof(int) * s.freeRows.capacity();
+      sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
+                       s.freeIndex.capacity()) +
+      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() +
+                        s.reaction.capacity() + s.bandCopy.capacity()) +
+      sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
     b += sizeof(double) * (l->is_super ? l->xsize : l->nzmax) + sizeof(Index) * 4 * l->n;
@@ -184,50 +212,82 @@ std::size_t SparseSolver::Bytes() const {
 
 SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, const int* lpv,
                                  const int* lav, WorkingCallback working) {
+  SparseAssembly& a = impl_->fromBand;
+  if (a.Rows() != k.neq) a.Resize(k.neq);
+  a.Clear();
+  for (int i = 1; i <= k.neq; ++i) {
+    const int hi = std::min(k.neq, i + k.nbw - 1);
+    for (int j = i; j <= hi; ++j) {
+      const double v = k.At(i, j - i + 1);
+      if (v != 0.0 || j == i) a.AddUpper(i, j, v);
+    }
+  }
+  a.Settle();
+  return SolveSparse(a, &k, ru, rr, lpv, lav, working);
+}
+
+SolverStatus SparseSolver::Solve(const SparseAssembly& k, double* ru, double* rr, const int* lpv,
+                                 const int* lav, WorkingCallback working) {
+  return SolveSparse(k, nullptr, ru, rr, lpv, lav, working);
+}
+
+SolverStatus SparseSolver::SolveByBand(const SparseAssembly& k, const BandMatrix* band, double* ru,
+                                       double* rr, const int* lpv, const int* lav,
+                                       WorkingCallback working) {
+  ++counts_.fallbacks;
+  if (band != nullptr) return SolveBand(*band, ru, rr, lpv, lav, working);
+  const int neq = k.Rows(), nbw = std::max(1, k.BandColumns());
+  std::vector<double>& store = impl_->bandCopy;
+  store.assign(static_cast<std::size_t>(neq) * static_cast<std::size_t>(nbw), 0.0);
+  const BandMatrix copy{store.data(), neq, nbw};
+  const int* cols = k.Columns();
+  const double* v = k.Values();
+  for (int i = 1; i <= neq; ++i)
+    for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p)
+      copy.At(i, cols[p] - i + 1) = v[p];
+  return SolveBand(copy, ru, rr, lpv, lav, working);
+}
+
+SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix* band, double* ru,
+                                       double* rr, const int* lpv, const int* lav,
+                                       WorkingCallback working) {
   const auto start = std::chrono::steady_clock::now();
   struct Clock {
     SparseSolverCounts& c;
     std::chrono::steady_clock::time_point t0;
-    ~Clock() {
-      c.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
+    ~Clock() { c.seconds += SecondsSince(t0); }
   } clock{counts_, start};
   ++counts_.solutions;
 
   Impl& s = *impl_;
-  const int neq = k.neq, nbw = k.nbw;
-  if (neq <= 0 || nbw <= 0) return SolverStatus::kNormal;
+  const int neq = k.Rows();
+  if (neq <= 0) return SolverStatus::kNormal;
 
   s.freeRows.clear();
   s.freeIndex.assign(static_cast<std::size_t>(neq), -1);
   for (int i = 1; i <= neq; ++i)
     if (Free(lpv, lav, i)) {
-      s.freeIndex[i - 1] = static_cast<Index>(s.freeRows.size());
+      s.freeIndex[static_cast<std::size_t>(i - 1)] = static_cast<Index>(s.freeRows.size());
       s.freeRows.push_back(i);
     }
   // Without free rows there is nothing to factorise: only the reactions.
-  if (s.freeRows.empty()) {
-    ++counts_.fallbacks;
-    return SolveBand(k, ru, rr, lpv, lav, working);
-  }
+  if (s.freeRows.empty()) return SolveByBand(k, band, ru, rr, lpv, lav, working);
 
-  s.Gather(k);
-  const bool samePattern = SameBits(s.newColPtr, s.colPtr) && SameBits(s.newRowInd, s.rowInd);
-  const bool sameValues = samePattern && SameBits(s.newValues, s.values);
+  const bool newPattern = s.PatternChanged(k);
+  if (newPattern) s.GatherPattern(k);
+  s.GatherValues(k);
+  const bool sameValues = !newPattern && SameBits(s.newValues, s.values);
   if (!sameValues || s.state == Impl::FactorState::kNone) {
-    std::swap(s.newColPtr, s.colPtr);
-    std::swap(s.newRowInd, s.rowInd);
     std::swap(s.newValues, s.values);
     auto factorStart = std::chrono::steady_clock::now();
     cholmod_sparse a = s.MatrixView();
-    if (!samePattern || !s.analysed) {
+    if (newPattern || !s.analysed) {
       if (s.factor != nullptr) cholmod_l_free_factor(&s.factor, &s.common);
       s.factor = cholmod_l_analyze(&a, &s.common);
       s.analysed = s.factor != nullptr;
       ++counts_.analyses;
-      const auto analysed = std::chrono::steady_clock::now();
-      counts_.analysisSeconds += std::chrono::duration<double>(analysed - factorStart).count();
-      factorStart = analysed;
+      counts_.analysisSeconds += SecondsSince(factorStart);
+      factorStart = std::chrono::steady_clock::now();
     }
     s.state = Impl::FactorState::kBad;
     if (s.analysed) {
@@ -237,36 +297,40 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
           s.SmallestPivotRatio() >= kSingularPivotRatio)
         s.state = Impl::FactorState::kGood;
     }
-    counts_.factorSeconds +=
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - factorStart).count();
+    counts_.factorSeconds += SecondsSince(factorStart);
   } else {
     ++counts_.reuses;
   }
-  if (s.state != Impl::FactorState::kGood) {
-    // Not positive definite or numerically singular: the band solver decides.
-    ++counts_.fallbacks;
-    return SolveBand(k, ru, rr, lpv, lav, working);
-  }
+  // Not positive definite or numerically singular: the band solver decides.
+  if (s.state != Impl::FactorState::kGood) return SolveByBand(k, band, ru, rr, lpv, lav, working);
 
-  // Pass 1: right-hand side of the free rows with the prescribed values moved over
-  // (the prescribed rows within the window of each row, in ascending order).
+  const int* cols = k.Columns();
+  const double* kv = k.Values();
+  // Pass 1: right-hand side of the free rows with the prescribed values moved over.
   const std::size_t n = s.freeRows.size();
   s.rhs.resize(n);
-  s.prescribedRows.clear();
-  for (int i = 1; i <= neq; ++i)
-    if (Prescribed(lpv, lav, i)) s.prescribedRows.push_back(i);
-  auto first = s.prescribedRows.cbegin();
+  bool anyPrescribed = false;
   for (int i = 1; i <= neq; ++i) {
     Working(working);
-    const Index c = s.freeIndex[i - 1];
-    if (c < 0) continue;
-    double sum = 0.0;
-    const int lo = std::max(1, i - nbw + 1), hi = std::min(neq, i + nbw - 1);
-    while (first != s.prescribedRows.cend() && *first < lo) ++first;
-    for (auto j = first; j != s.prescribedRows.cend() && *j <= hi; ++j)
-      sum += Sym(k, i, *j) * ru[*j - 1];
-    s.rhs[static_cast<std::size_t>(c)] = rr[i - 1] - sum;
+    const Index c = s.freeIndex[static_cast<std::size_t>(i - 1)];
+    if (c >= 0) s.rhs[static_cast<std::size_t>(c)] = rr[i - 1];
+    anyPrescribed = anyPrescribed || Prescribed(lpv, lav, i);
   }
+  if (anyPrescribed)
+    for (int i = 1; i <= neq; ++i) {
+      const Index ci = s.freeIndex[static_cast<std::size_t>(i - 1)];
+      const bool pi = Prescribed(lpv, lav, i);
+      if (ci < 0 && !pi) continue;
+      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
+        const int j = cols[p];
+        if (ci >= 0 && Prescribed(lpv, lav, j)) {
+          s.rhs[static_cast<std::size_t>(ci)] -= kv[p] * ru[j - 1];
+        } else if (pi && j != i) {
+          const Index cj = s.freeIndex[static_cast<std::size_t>(j - 1)];
+          if (cj >= 0) s.rhs[static_cast<std::size_t>(cj)] -= kv[p] * ru[i - 1];
+        }
+      }
+    }
   // Pass 2: the factorisation above; one working call per row as the band path.
   for (int i = 1; i <= neq; ++i) Working(working);
 
@@ -283,39 +347,63 @@ SolverStatus SparseSolver::Solve(const BandMatrix& k, double* ru, double* rr, co
   if (!ok || s.x == nullptr) {
     // Out of memory in the solution: the band solver still answers.
     s.state = Impl::FactorState::kNone;
-    ++counts_.fallbacks;
-    return SolveBand(k, ru, rr, lpv, lav, working);
+    return SolveByBand(k, band, ru, rr, lpv, lav, working);
   }
   const auto* sol = static_cast<const double*>(s.x->x);
 
   // Pass 3: the solution of the free rows; their right-hand sides are used up.
   for (int i = neq; i >= 1; --i) {
     Working(working);
-    const Index c = s.freeIndex[i - 1];
+    const Index c = s.freeIndex[static_cast<std::size_t>(i - 1)];
     if (c < 0) continue;
     ru[i - 1] = sol[c];
     rr[i - 1] = 0.0;
   }
-  // Pass 4: reactions of the prescribed rows, K·u − f.
+  // Pass 4: reactions of the prescribed rows, K·u − f (every column of the row).
   for (int i = 1; i <= neq; ++i) Working(working);
-  for (int i : s.prescribedRows) {
-    double sum = -rr[i - 1];
-    const int lo = std::max(1, i - nbw + 1), hi = std::min(neq, i + nbw - 1);
-    for (int j = lo; j <= hi; ++j) sum += Sym(k, i, j) * ru[j - 1];
-    rr[i - 1] = sum;
+  if (anyPrescribed) {
+    s.reaction.assign(static_cast<std::size_t>(neq), 0.0);
+    for (int i = 1; i <= neq; ++i) {
+      const bool pi = Prescribed(lpv, lav, i);
+      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
+        const int j = cols[p];
+        if (pi) s.reaction[static_cast<std::size_t>(i - 1)] += kv[p] * ru[j - 1];
+        if (j != i && Prescribed(lpv, lav, j))
+          s.reaction[static_cast<std::size_t>(j - 1)] += kv[p] * ru[i - 1];
+      }
+    }
+    for (int i = 1; i <= neq; ++i)
+      if (Prescribed(lpv, lav, i))
+        rr[i - 1] = s.reaction[static_cast<std::size_t>(i - 1)] - rr[i - 1];
   }
   return SolverStatus::kNormal;
 }
 
-EquationSolver::EquationSolver(SolverKind kind) : kind_(kind) {
-  if (kind_ == SolverKind::kSparse) sparse_ = std::make_unique<SparseSolver>();
+EquationSolver::EquationSolver(SolverKind kind, int neq, BandMatrix band)
+    : kind_(kind), neq_(neq), band_(band) {
+  if (kind_ == SolverKind::kSparse) {
+    sparse_ = std::make_unique<SparseSolver>();
+    assembly_.Resize(neq);
+  } else {
+    assert(band_.neq == neq && (neq == 0 || band_.data != nullptr));
+  }
 }
 EquationSolver::~EquationSolver() = default;
 
-SolverStatus EquationSolver::Solve(const BandMatrix& k, double* ru, double* rr, const int* lpv,
-                                   const int* lav, WorkingCallback working) {
-  if (sparse_ != nullptr) return sparse_->Solve(k, ru, rr, lpv, lav, working);
-  return SolveBand(k, ru, rr, lpv, lav, working);
+SolverStatus EquationSolver::Solve(double* ru, double* rr, const int* lpv, const int* lav,
+                                   WorkingCallback working) {
+  if (sparse_ == nullptr) return SolveBand(band_, ru, rr, lpv, lav, working);
+  assembly_.Settle();
+  return sparse_->Solve(assembly_, ru, rr, lpv, lav, working);
+}
+
+double EquationSolver::At(int i, int j) {
+  if (sparse_ == nullptr) {
+    if (j < i) std::swap(i, j);
+    return j - i < band_.nbw ? band_.At(i, j - i + 1) : 0.0;
+  }
+  assembly_.Settle();
+  return assembly_.At(i, j);
 }
 
 SparseSolverCounts EquationSolver::Counts() const {

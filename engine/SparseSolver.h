@@ -1,10 +1,11 @@
 // Sparse direct solution of the band solver's systems. The free rows of the
-// assembled band matrix are gathered into a compressed sparse symmetric matrix
+// assembled sparse matrix are gathered into a compressed sparse symmetric matrix
 // and factorised by a supernodal Cholesky factorisation (CHOLMOD); inputs,
 // outputs and status are those of SolveBand. Where the factorisation finds the
 // matrix not positive definite, or a pivot so small that the matrix is
-// numerically singular, the band solver solves the step instead, so the
-// negative-pivot status and the singular exit stay those of the band solver.
+// numerically singular, the band solver solves the step instead (on a band copy
+// of the matrix), so the negative-pivot status and the singular exit stay those
+// of the band solver.
 //
 // The factorisation is kept: a later system with bit-identical free-row matrix
 // (same pattern, same values) is only solved, and one with the same pattern
@@ -16,15 +17,10 @@
 #include <vector>
 
 #include "BandSolver.h"
+#include "SolverKind.h"
+#include "SparseAssembly.h"
 
 namespace vemto::engine {
-
-/// Which solution path an EquationSolver takes.
-enum class SolverKind { kBand, kSparse };
-
-/// The path chosen by the environment: VEMTO_SOLVER=band selects the band solver,
-/// anything else (or no variable) the sparse path.
-SolverKind SolverKindFromEnvironment();
 
 /// Counters of a SparseSolver (for tests and benchmarks).
 struct SparseSolverCounts {
@@ -49,8 +45,14 @@ class SparseSolver {
   SparseSolver(const SparseSolver&) = delete;
   SparseSolver& operator=(const SparseSolver&) = delete;
 
-  /// Same contract as SolveBand. The matrix `k` is only read on the sparse path
-  /// (the band solver overwrites it when it takes over).
+  /// Same contract as SolveBand for the settled matrix `k` (SparseAssembly::Settle),
+  /// which is only read. When the band solver takes over, it works on a band copy
+  /// held by this solver.
+  SolverStatus Solve(const SparseAssembly& k, double* ru, double* rr, const int* lpv,
+                     const int* lav, WorkingCallback working);
+  /// The same for a band matrix (copied into sparse storage whose pattern only
+  /// grows: the diagonal and every entry that has been non-zero). The matrix is
+  /// only read on the sparse path; the band solver overwrites it when it takes over.
   SolverStatus Solve(const BandMatrix& k, double* ru, double* rr, const int* lpv, const int* lav,
                      WorkingCallback working);
 
@@ -60,30 +62,60 @@ class SparseSolver {
 
  private:
   struct Impl;
+  SolverStatus SolveByBand(const SparseAssembly& k, const BandMatrix* band, double* ru, double* rr,
+                           const int* lpv, const int* lav, WorkingCallback working);
+  SolverStatus SolveSparse(const SparseAssembly& k, const BandMatrix* band, double* ru, double* rr,
+                           const int* lpv, const int* lav, WorkingCallback working);
   std::unique_ptr<Impl> impl_;
   SparseSolverCounts counts_;
 };
 
-/// The equation solver of the temperature and the stress step: the sparse path by
-/// default, the band solver when chosen (kind from the environment unless given).
+/// The equation solver of the temperature and the stress step, with the storage
+/// the system is assembled into: the work array's band matrix on the band path, a
+/// sparse matrix on the sparse path (where the band matrix need not exist).
 class EquationSolver {
  public:
-  EquationSolver() : EquationSolver(SolverKindFromEnvironment()) {}
-  explicit EquationSolver(SolverKind kind);
+  /// A solver of `neq` equations on path `kind`; `band` is the work array's band
+  /// matrix (neq rows), used on the band path only.
+  EquationSolver(SolverKind kind, int neq, BandMatrix band = {});
   ~EquationSolver();
 
-  /// Same contract as SolveBand.
-  SolverStatus Solve(const BandMatrix& k, double* ru, double* rr, const int* lpv, const int* lav,
+  /// Sets the matrix to zero (the sparse pattern stays).
+  void Clear() {
+    if (sparse_ != nullptr)
+      assembly_.Clear();
+    else
+      band_.Clear();
+  }
+  /// Adds v to the symmetric entry (i, j), 1-based; entries below the diagonal
+  /// (j < i) are ignored, their mirror carries them.
+  void AddUpper(int i, int j, double v) {
+    if (sparse_ != nullptr)
+      assembly_.AddUpper(i, j, v);
+    else
+      band_.AddUpper(i, j, v);
+  }
+  /// Solves the assembled system; same contract as SolveBand.
+  SolverStatus Solve(double* ru, double* rr, const int* lpv, const int* lav,
                      WorkingCallback working);
 
   SolverKind Kind() const { return kind_; }
+  /// Number of equations.
+  int Rows() const { return neq_; }
+  /// The symmetric entry (i, j) as assembled (before Solve), 1-based; for tests.
+  double At(int i, int j);
   /// Counters of the sparse path (all zero on the band path).
   SparseSolverCounts Counts() const;
   /// Bytes held by the sparse path outside the work array (0 on the band path).
-  std::size_t Bytes() const { return sparse_ != nullptr ? sparse_->Bytes() : 0; }
+  std::size_t Bytes() const {
+    return sparse_ != nullptr ? sparse_->Bytes() + assembly_.Bytes() : 0;
+  }
 
  private:
   SolverKind kind_;
+  int neq_;
+  BandMatrix band_;
+  SparseAssembly assembly_;
   std::unique_ptr<SparseSolver> sparse_;
 };
 

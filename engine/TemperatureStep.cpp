@@ -37,7 +37,10 @@ inline HistoryView History2(const numlib::RealMatrix& col, int j, int coefficien
 TemperatureStep::TemperatureStep(RunData& d, WorkingCallback working)
     : d_(d),
       working_(working),
-      band_{d.m.RK.Data(), d.header.nNodes, d.halfBandWidth},
+      solver_(d.solver, d.header.nNodes,
+              d.solver == SolverKind::kBand
+                  ? BandMatrix{d.m.RK.Data(), d.header.nNodes, d.halfBandWidth}
+                  : BandMatrix{}),
       axi_(d.header.ThermalAxiFlag() == 2 ? ThermalAxi::kAxisymmetric : ThermalAxi::kPlane) {}
 
 Point2 TemperatureStep::Node(int n) const {
@@ -162,7 +165,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
       for (int j = 0; j < 8; ++j) {
         const double cdt = em.C(i, j) / dt;
         rhs += cdt * told[j];
-        band_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
+        solver_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
       }
       m.RR(nodes[i]) += rhs;
     }
@@ -171,7 +174,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
           PipeWall(axi_, m.PWT(2, pipe), PipeWaterTemperature(pipe, m.LWT(3, e)), m.PWT(3, pipe),
                    h.thickness, corner, xy);
       const int c = m.ITOP(corner, e);
-      band_.AddUpper(c, c, w.kcc);
+      solver_.AddUpper(c, c, w.kcc);
       m.RR(c) += w.fc;
     }
   }
@@ -213,7 +216,7 @@ ElementFailure TemperatureStep::AssembleInfinite(double t, double dt, bool flows
         if (flows)
           kt += (em.K(i, j) + cdt) * m.RU(nodes[j]);
         else
-          band_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
+          solver_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
       }
       m.RR(nodes[i]) += rhs - kt;
     }
@@ -243,7 +246,7 @@ void TemperatureStep::AssembleBoundary(double t, bool flows) {
         if (flows)
           kt += k[i * N + j] * m.RU(nodes[j]);
         else
-          band_.AddUpper(nodes[i], nodes[j], k[i * N + j]);
+          solver_.AddUpper(nodes[i], nodes[j], k[i * N + j]);
       }
       m.RR(nodes[i]) += f[i] - kt;
     }
@@ -312,7 +315,7 @@ ElementFailure TemperatureStep::Run(double t, double dt) {
   RunMatrices& m = d_.m;
   const AnalysisHeader& h = d_.header;
   const int nn = h.nNodes;
-  band_.Clear();
+  solver_.Clear();
   std::memset(m.RR.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RR.Size()));
   std::memset(m.RU.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RU.Size()));
   std::memset(m.LAV.Data(), 0, sizeof(std::int32_t) * static_cast<std::size_t>(m.LAV.Size()));
@@ -324,7 +327,7 @@ ElementFailure TemperatureStep::Run(double t, double dt) {
   AssembleBoundary(t, false);
 
   const auto solveStart = std::chrono::steady_clock::now();
-  status_ = solver_.Solve(band_, m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
+  status_ = solver_.Solve(m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);
   solverSeconds_ +=
       std::chrono::duration<double>(std::chrono::steady_clock::now() - solveStart).count();
 

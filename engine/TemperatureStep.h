@@ -57,7 +57,6 @@ class TemperatureStep {
 
   RunData& d_;
   WorkingCallback working_;
-  BandMatrix band_;
   EquationSolver solver_;
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;

@@ -9,6 +9,9 @@ packages=(
   libgsf-1-dev libfmt-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libsuitesparse-dev
+  # Optimised single-threaded BLAS behind the sparse factorisation (the reference
+  # BLAS that libsuitesparse-dev pulls in is several times slower).
+  libopenblas0-serial
   python3 python3-olefile python3-meshio libole-storage-lite-perl
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick

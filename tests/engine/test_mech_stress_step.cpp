@@ -508,7 +508,7 @@ TEST(MechStressStep, CrackBandExtentsAreStoredAtTheCrack) {
   Loads l;
   l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
   l.dispConds.push_back({{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}});
-  l.dispConds.push_back({{0.0, 0.0, 0.0}, {10 * kHour, 4e-4, 0.0}, {1e9, 4e-4, 0.0}});
+  l.dispConds.push_back({{0.0, 0.0, 0.0}, {10 * kHour, 4.2e-4, 0.0}, {1e9, 4.2e-4, 0.0}});
   l.dispSwitches.push_back({1, 0});
   l.dispSwitches.push_back({0, 1});
   l.dispSwitches.push_back({1, 0});

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "SparseAssembly.h"
 #include "SparseSolver.h"
 
 namespace vemto::engine {
@@ -296,23 +297,122 @@ TEST(SparseSolver, EnvironmentChoosesThePath) {
   const std::string saved = old != nullptr ? old : "";
   ::setenv("VEMTO_SOLVER", "band", 1);
   EXPECT_EQ(SolverKindFromEnvironment(), SolverKind::kBand);
-  EXPECT_EQ(EquationSolver().Kind(), SolverKind::kBand);
   ::setenv("VEMTO_SOLVER", "sparse", 1);
   EXPECT_EQ(SolverKindFromEnvironment(), SolverKind::kSparse);
   ::unsetenv("VEMTO_SOLVER");
   EXPECT_EQ(SolverKindFromEnvironment(), SolverKind::kSparse);
   if (old != nullptr) ::setenv("VEMTO_SOLVER", saved.c_str(), 1);
+}
 
-  // Both paths through the one interface give the same solution.
-  BandSystem a = GridSystem(5, 4, 5, 0.1, 0.0), b = a;
-  EquationSolver band(SolverKind::kBand), sparse(SolverKind::kSparse);
-  EXPECT_EQ(band.Solve(a.Matrix(), a.ru.data(), a.rr.data(), a.lpv.data(), a.lav.data(), nullptr),
+// Assembles the upper band of `s` entry by entry into `solver`, as the element
+// loops do (a lower entry is passed too and must be ignored).
+void AssembleInto(EquationSolver& solver, const BandSystem& s) {
+  solver.Clear();
+  for (int i = 1; i <= s.neq; ++i)
+    for (int d = 1; d <= s.nbw && i + d - 1 <= s.neq; ++d) {
+      const double v = s.band[static_cast<std::size_t>(i - 1) * s.nbw + (d - 1)];
+      if (v == 0.0) continue;
+      solver.AddUpper(i, i + d - 1, v);
+      if (d > 1) solver.AddUpper(i + d - 1, i, 1e300);  // below the diagonal: ignored
+    }
+}
+
+TEST(EquationSolver, BothPathsThroughTheOneInterfaceGiveTheSameSolution) {
+  BandSystem a = GridSystem(5, 4, 5, 0.1, 0.1), b = a;
+  std::vector<double> store(a.band.size());
+  EquationSolver band(SolverKind::kBand, a.neq, {store.data(), a.neq, a.nbw});
+  EquationSolver sparse(SolverKind::kSparse, b.neq);
+  AssembleInto(band, a);
+  AssembleInto(sparse, b);
+  for (int i = 1; i <= a.neq; ++i)
+    for (int j = i; j <= std::min(a.neq, i + a.nbw - 1); ++j) {
+      ASSERT_EQ(band.At(i, j), a.Matrix().At(i, j - i + 1));
+      ASSERT_EQ(sparse.At(j, i), band.At(i, j));  // symmetric access, same bits
+    }
+  EXPECT_EQ(band.Solve(a.ru.data(), a.rr.data(), a.lpv.data(), a.lav.data(), nullptr),
             SolverStatus::kNormal);
-  EXPECT_EQ(sparse.Solve(b.Matrix(), b.ru.data(), b.rr.data(), b.lpv.data(), b.lav.data(), nullptr),
+  EXPECT_EQ(sparse.Solve(b.ru.data(), b.rr.data(), b.lpv.data(), b.lav.data(), nullptr),
             SolverStatus::kNormal);
   EXPECT_LT(RelativeDifference(b.ru, a.ru), kRoundOff);
+  EXPECT_LT(RelativeDifference(b.rr, a.rr), kRoundOff);
   EXPECT_EQ(band.Counts().solutions, 0);
   EXPECT_EQ(sparse.Counts().solutions, 1);
+}
+
+TEST(EquationSolver, IndefiniteSystemFromSparseStorageIsSolvedByTheBandSolver) {
+  // Without a band matrix of its own, the sparse path hands the band solver a
+  // band copy: status and result are those of the band solver on the original.
+  BandSystem a = GridSystem(4, 4, 7, 0.1, 0.0);
+  a.band[0] = -a.band[0];  // first pivot negative
+  BandSystem b = a;
+  EquationSolver sparse(SolverKind::kSparse, b.neq);
+  AssembleInto(sparse, b);
+  const SolverStatus bandStatus = a.SolveWithBand();
+  EXPECT_EQ(bandStatus, SolverStatus::kNonPositivePivot);
+  EXPECT_EQ(sparse.Solve(b.ru.data(), b.rr.data(), b.lpv.data(), b.lav.data(), nullptr),
+            bandStatus);
+  EXPECT_EQ(sparse.Counts().fallbacks, 1);
+  EXPECT_EQ(b.ru, a.ru);
+  EXPECT_EQ(b.rr, a.rr);
+}
+
+TEST(SparseAssembly, PatternGrowsOnceAndKeepsPlacesOfZeroEntries) {
+  SparseAssembly k(4);
+  auto assemble = [&](double offDiagonal, bool withCorner) {
+    k.Clear();
+    k.AddUpper(1, 1, 2.0);
+    k.AddUpper(2, 2, 2.0);
+    k.AddUpper(1, 2, offDiagonal);
+    k.AddUpper(1, 2, 0.25);  // a second contribution to the same entry
+    if (withCorner) k.AddUpper(3, 4, -1.0);
+    return k.Settle();
+  };
+  EXPECT_TRUE(assemble(0.5, false));
+  const std::uint64_t version = k.PatternVersion();
+  EXPECT_EQ(k.Entries(), 3);
+  EXPECT_EQ(k.At(2, 1), 0.75);
+  EXPECT_EQ(k.BandColumns(), 2);
+  // Same entries, one of them now exactly −0.25 + 0.25 = 0: nothing new.
+  EXPECT_FALSE(assemble(-0.25, false));
+  EXPECT_EQ(k.PatternVersion(), version);
+  EXPECT_EQ(k.Entries(), 3);
+  EXPECT_EQ(k.At(1, 2), 0.0);
+  // A new entry grows the pattern; the old values stay where they are.
+  EXPECT_TRUE(assemble(1.0, true));
+  EXPECT_NE(k.PatternVersion(), version);
+  EXPECT_EQ(k.Entries(), 4);
+  EXPECT_EQ(k.At(1, 2), 1.25);
+  EXPECT_EQ(k.At(4, 3), -1.0);
+  EXPECT_EQ(k.At(1, 4), 0.0);
+  // Entries below the diagonal are ignored.
+  k.AddUpper(4, 1, 9.0);
+  EXPECT_FALSE(k.Settle());
+  EXPECT_EQ(k.At(1, 4), 0.0);
+}
+
+TEST(SparseAssembly, SumsEqualTheBandAssemblyBitForBit) {
+  // Contributions of mixed magnitude, so that the order of summation shows.
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  const int n = 30, w = 6;
+  std::vector<double> store(static_cast<std::size_t>(n) * w, 0.0);
+  const BandMatrix band{store.data(), n, w};
+  SparseAssembly k(n);
+  for (int round = 0; round < 2; ++round) {  // the second round adds to a kept pattern
+    band.Clear();
+    k.Clear();
+    for (int c = 0; c < 2000; ++c) {
+      const int i = 1 + static_cast<int>(gen() % n);
+      const int j = std::min(n, i + static_cast<int>(gen() % w));
+      const double v = u(gen) * std::pow(10.0, static_cast<int>(gen() % 17) - 8);
+      band.AddUpper(i, j, v);
+      k.AddUpper(i, j, v);
+    }
+    k.Settle();
+    for (int i = 1; i <= n; ++i)
+      for (int j = i; j <= std::min(n, i + w - 1); ++j)
+        ASSERT_EQ(k.At(i, j), band.At(i, j - i + 1));
+  }
 }
 
 }  // namespace
