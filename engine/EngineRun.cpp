@@ -1,6 +1,8 @@
 #include "EngineRun.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -30,6 +32,26 @@ void SendWorking() {
 
 [[noreturn]] void BadInput(const std::string& what) {
   throw numlib::FatalStop(" INVALID ANALYSIS DATA: " + what, VEMTO_ERROR_INPUT_FILE);
+}
+
+// Times per step and solver figures, as information lines (VEMTO_TIMINGS set).
+void ReportTimes(numlib::ProgressChannel& ch, const RunData& d, const numlib::WorkStorage& w,
+                 const std::optional<TemperatureStep>& thermal, const StressStepper* stress) {
+  const double steps = std::max(1, d.nSteps);
+  const char* path = d.solver == SolverKind::kBand ? "BAND" : "SPARSE";
+  auto line = [&](const char* what, double seconds, double solverSeconds, const EquationSolver& s) {
+    const SparseSolverCounts c = s.Counts();
+    ch.SendInfo(
+        fmt::format(" TIMES {}: {:.4f} S PER STEP, SOLVER {:.4f} S PER STEP ({}: {} FACTORISATIONS,"
+                    " {} REUSES, {} ANALYSES, {} BAND SOLUTIONS, {:.1f} MB OUTSIDE THE WORK ARRAY)",
+                    what, seconds / steps, solverSeconds / steps, path, c.factorisations, c.reuses,
+                    c.analyses, c.fallbacks, static_cast<double>(s.Bytes()) / 1048576.0));
+  };
+  if (thermal) line("TEMPERATURE", thermal->Seconds(), thermal->SolverSeconds(), thermal->Solver());
+  if (stress != nullptr)
+    line("STRESS", stress->Seconds(), stress->SolverSeconds(), stress->Solver());
+  ch.SendInfo(fmt::format(" WORK ARRAY: {} OF {} WORDS USED", w.Control().NextFree - 1,
+                          w.Control().TotalWords));
 }
 
 }  // namespace
@@ -152,6 +174,7 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
   }
 
   m.files.WriteMatrixToDataFile("TIME", "TIME", w, kResultUnit);
+  if (std::getenv("VEMTO_TIMINGS") != nullptr) ReportTimes(ch, d, w, thermal, stress.get());
   closeFiles();
   w.Release();
   ch.SendFinished("COMPUTATION FINISHED");

@@ -14,6 +14,9 @@ class MechanicalStressStepper final : public StressStepper {
   bool Run(double t, double dt, numlib::ProgressChannel& channel) override {
     return step_.Run(t, dt, channel);
   }
+  double Seconds() const override { return step_.TimesSpent().total; }
+  double SolverSeconds() const override { return step_.TimesSpent().solver; }
+  const EquationSolver& Solver() const override { return step_.Solver(); }
 
  private:
   mech::MechStressStep step_;

@@ -7,6 +7,7 @@
 #include "BandSolver.h"
 #include "ProgressChannel.h"
 #include "RunData.h"
+#include "SparseSolver.h"
 
 namespace vemto::engine {
 
@@ -18,6 +19,11 @@ class StressStepper {
   /// 0) or after the temperature-and-maturity data have been advanced (type 2).
   /// Errors are reported through `channel` (SendError); returns false then.
   virtual bool Run(double t, double dt, numlib::ProgressChannel& channel) = 0;
+  /// Wall-clock seconds spent so far in whole steps and in the equation solver.
+  virtual double Seconds() const = 0;
+  virtual double SolverSeconds() const = 0;
+  /// The equation solver of the step.
+  virtual const EquationSolver& Solver() const = 0;
 };
 
 /// The stress step of a run whose matrices (including `RK`, `RU`, `RR`) are

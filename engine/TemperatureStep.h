@@ -40,6 +40,8 @@ class TemperatureStep {
   SolverStatus LastSolverStatus() const { return status_; }
   /// Wall-clock time spent in the equation solver so far (s), for benchmarks.
   double SolverSeconds() const { return solverSeconds_; }
+  /// Wall-clock time spent in whole steps so far (s), for benchmarks.
+  double Seconds() const { return seconds_; }
   /// The equation solver (sparse path unless VEMTO_SOLVER=band).
   const EquationSolver& Solver() const { return solver_; }
 
@@ -61,6 +63,8 @@ class TemperatureStep {
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;
   double solverSeconds_ = 0.0;
+  double seconds_ = 0.0;
+  ElementFailure Step(double t, double dt);
 };
 
 }  // namespace vemto::engine

@@ -1,0 +1,128 @@
+// Steps after the first do not allocate: once the matrix pattern is known, the
+// element loops, the assembly and the solver's own storage are reused. Global
+// operator new is replaced in this program to count the allocations of the steps
+// (the sparse factorisation allocates through malloc inside CHOLMOD and keeps its
+// storage in the factor as well).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "AnalysisData.h"
+#include "DatBuilder.h"
+#include "EngineHarness.h"
+#include "FreeFormatReader.h"
+#include "MechStressStep.h"
+#include "MechanicsBuilder.h"
+#include "ProgressChannel.h"
+#include "TemperatureStep.h"
+
+namespace {
+long g_allocations = 0;
+bool g_counting = false;
+}  // namespace
+
+void* operator new(std::size_t n) {
+  if (g_counting) ++g_allocations;
+  if (void* p = std::malloc(n != 0 ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace vemto::engine {
+namespace {
+
+using testing::DatModel;
+using testing::Mechanics;
+using testing::ScratchDir;
+using testing::WithMechanics;
+
+// A hydrating section on a held base, cooled at the top, every element cast at
+// the start: the matrix pattern is complete after the first step.
+std::string WriteModel(const ScratchDir& dir) {
+  DatModel m = testing::Rectangle(6, 4, 3.0, 2.0);
+  testing::DatMaterial& c = m.materials[0];
+  c.kind = 1;
+  c.cement = 350.0;
+  c.qInf = 450e3;
+  c.lambda1 = 1.5;
+  c.t1 = 15.0;
+  c.kappa1 = 1.6;
+  for (int ex = 0; ex < 6; ++ex) {
+    const auto tp = m.TopEdge(ex);
+    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
+  }
+  m.edgeTempConds.push_back({10.0, {{0.0, 10.0}, {1e9, 10.0}}});
+  m.tempMode = 0;
+  Mechanics mech;
+  mech.switches[0] = 1;           // developing stiffness: a new factorisation every step
+  for (int law : {13, 22, 54}) {  // g(x) = 1 / (1 / (2x) + 1 / 2) of the maturity ratio x
+    mech.rows[static_cast<std::size_t>(law)] = 2.0;
+    mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
+    mech.rows[static_cast<std::size_t>(law) + 2] = 2.0;
+  }
+  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  const std::string path = dir.File("section.dat");
+  std::ofstream(path, std::ios::binary) << WithMechanics(m, mech);
+  return path;
+}
+
+long AllocationsOfLaterSteps(const std::string& path, SolverKind kind) {
+  numlib::WorkStorage w{2000000};
+  RunData d;
+  d.solver = kind;
+  std::ifstream in(path);
+  FreeFormatReader reader(in, path);
+  std::string title;
+  EXPECT_TRUE(DefineHeaderMatrices(w, d.m));
+  ReadAnalysisHeader(reader, d.header, title);
+  d.nStore = 1;
+  EXPECT_TRUE(DefineRunMatrices(w, d));
+  ReadAnalysisBody(reader, d);
+  EXPECT_TRUE(DefineSolverMatrices(w, d));
+  EXPECT_EQ(d.m.RK.Size() > 0, kind == SolverKind::kBand);  // the band matrix only there
+
+  numlib::ProgressChannel channel;
+  TemperatureStep thermal(d, nullptr);
+  mech::MechStressStep stress(d, nullptr);
+  const double dt = 3600.0;
+  long allocations = 0;
+  for (int step = 1; step <= 8; ++step) {
+    g_allocations = 0;
+    g_counting = step > 2;
+    EXPECT_FALSE(thermal.Run(step * dt, dt));
+    EXPECT_TRUE(stress.Run(step * dt, dt, channel));
+    g_counting = false;
+    allocations += g_allocations;
+  }
+  EXPECT_GT(stress.Solver().Counts().factorisations, kind == SolverKind::kSparse ? 2 : -1);
+  return allocations;
+}
+
+TEST(StepAllocations, LaterStepsAllocateNothingOnEitherPath) {
+  ScratchDir dir;
+  const std::string path = WriteModel(dir);
+  EXPECT_EQ(AllocationsOfLaterSteps(path, SolverKind::kSparse), 0);
+  EXPECT_EQ(AllocationsOfLaterSteps(path, SolverKind::kBand), 0);
+}
+
+TEST(StepAllocations, CounterSeesAllocations) {
+  g_allocations = 0;
+  g_counting = true;
+  auto p = std::make_unique<double[]>(100);
+  g_counting = false;
+  EXPECT_EQ(g_allocations, 1);
+  EXPECT_NE(p.get(), nullptr);
+}
+
+}  // namespace
+}  // namespace vemto::engine
