@@ -104,6 +104,8 @@ class EquationSolver {
   int Rows() const { return neq_; }
   /// The symmetric entry (i, j) as assembled (before Solve), 1-based; for tests.
   double At(int i, int j);
+  /// The sparse matrix as last solved (null on the band path).
+  const SparseAssembly* Assembly() const { return sparse_ != nullptr ? &assembly_ : nullptr; }
   /// Counters of the sparse path (all zero on the band path).
   SparseSolverCounts Counts() const;
   /// Bytes held by the sparse path outside the work array (0 on the band path).

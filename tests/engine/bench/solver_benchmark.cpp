@@ -152,9 +152,8 @@ int main(int argc, char** argv) {
 #ifdef VEMTO_HAVE_EIGEN
   // The library choice: the last stress matrix (intact on the sparse path) factorised
   // by Eigen's simplicial Cholesky with its AMD ordering, against CHOLMOD.
-  if (solver == "sparse") {
-    const int neq = 2 * d.header.nNodes, nbw = 2 * d.halfBandWidth;
-    const BandMatrix band{d.m.RK.Data(), neq, nbw};
+  if (const SparseAssembly* k = stress.Solver().Assembly()) {
+    const int neq = 2 * d.header.nNodes;
     std::vector<int> index(static_cast<std::size_t>(neq), -1);
     int n = 0;
     for (int i = 1; i <= neq; ++i)
@@ -162,10 +161,9 @@ int main(int argc, char** argv) {
     std::vector<Eigen::Triplet<double>> entries;
     for (int i = 1; i <= neq; ++i) {
       if (index[i - 1] < 0) continue;
-      for (int j = i; j <= std::min(neq, i + nbw - 1); ++j) {
-        const double v = band.At(i, j - i + 1);
-        if (index[j - 1] >= 0 && (v != 0.0 || j == i))
-          entries.emplace_back(index[j - 1], index[i - 1], v);
+      for (std::int64_t p = k->RowStart(i); p < k->RowStart(i + 1); ++p) {
+        const int j = k->Columns()[p];
+        if (index[j - 1] >= 0) entries.emplace_back(index[j - 1], index[i - 1], k->Values()[p]);
       }
     }
     Eigen::SparseMatrix<double> a(n, n);
