@@ -69,6 +69,15 @@ TCalculationRun::TCalculationRun(std::filesystem::path programFolder)
                        const TRunObserver& observer) {
     return MeshModelStep(document, files, observer, meshgen);
   };
+  MeshCancelStep = [meshgen] {
+    // The mesher library is loaded once per process (RTLD_LOCAL, same file): a second
+    // handle reaches the break flag of the run in progress.
+    try {
+      TComputationLibrary::Load(meshgen)->Break();
+    } catch (const std::exception&) {
+      // No mesher library: no mesher run to cancel.
+    }
+  };
   EngineStep = [this] {
     if (engineLibrary_ == nullptr)
       engineLibrary_ = TComputationLibrary::Load(programFolder_ / "libengine.so");
@@ -78,30 +87,88 @@ TCalculationRun::TCalculationRun(std::filesystem::path programFolder)
 
 TCalculationRun::~TCalculationRun() = default;
 
-void TCalculationRun::Report(TRunResult& result, const std::string& text) {
-  result.Errors.push_back(text);
-  if (Observer.OnError) Observer.OnError(text);
+void TCalculationRun::Report(const std::string& text) {
+  current_.Errors.push_back(text);
 }
 
-TRunResult TCalculationRun::Execute(TVemtoFile& document) {
-  TRunResult result;
+void TCalculationRun::Enter(TRunPhase phase) {
+  phase_.store(phase);
+  switch (phase) {
+    case TRunPhase::Check:
+      current_.Stage = TRunStage::Check;
+      break;
+    case TRunPhase::Mesh:
+      current_.Stage = TRunStage::Mesh;
+      break;
+    case TRunPhase::Engine:
+      current_.Stage = TRunStage::Engine;
+      break;
+    case TRunPhase::Idle:
+      break;
+  }
+  if (Observer.OnPhase) Observer.OnPhase(phase);
+}
+
+bool TCalculationRun::CancelNoticed() {
+  std::lock_guard control(control_);
+  if (!cancelRequested_) return false;
+  current_.Cancelled = true;
+  Report(kRunCancelledMessage);
+  return true;
+}
+
+void TCalculationRun::End() {
+  {
+    std::lock_guard control(control_);
+    running_ = nullptr;
+  }
+  result_ = std::move(current_);
+  current_ = TRunResult{};
+  // Idle before any handler runs: a handler may poll or start the next run.
+  phase_.store(TRunPhase::Idle);
+  const TRunResult ended = result_;
+  for (const std::string& text : ended.Errors)
+    if (Observer.OnError) Observer.OnError(text);
+  if (Observer.OnEnded) Observer.OnEnded(ended);
+}
+
+bool TCalculationRun::Start(TVemtoFile& document) {
+  if (Running()) return false;
+  current_ = TRunResult{};
+  {
+    std::lock_guard control(control_);
+    cancelRequested_ = false;
+  }
   TRunFileNames files;
   try {
     files = DeriveRunFileNames(document.FileName);
   } catch (const std::exception& e) {
-    Report(result, e.what());
-    return result;
+    Report(e.what());
+    End();
+    return false;
   }
 
   if (!Unattended) {
-    result.Stage = TRunStage::Check;
-    const TRunCheck check = CheckStep(document);
-    if ((!check.Warnings.empty() || !check.Errors.empty()) && Observer.ConfirmCheck &&
-        !Observer.ConfirmCheck(check))
-      return result;
+    Enter(TRunPhase::Check);
+    try {
+      const TRunCheck check = CheckStep(document);
+      if ((!check.Warnings.empty() || !check.Errors.empty()) && Observer.ConfirmCheck &&
+          !Observer.ConfirmCheck(check)) {
+        End();
+        return false;
+      }
+    } catch (const std::exception& e) {
+      Report(e.what());
+      End();
+      return false;
+    }
   }
 
-  result.Stage = TRunStage::Mesh;
+  Enter(TRunPhase::Mesh);
+  if (CancelNoticed()) {
+    End();
+    return false;
+  }
   TRunMeshOutcome mesh;
   try {
     mesh = MeshStep(document, files, Observer);
@@ -110,17 +177,33 @@ TRunResult TCalculationRun::Execute(TVemtoFile& document) {
     mesh.ErrorNumber = 0;
     mesh.ErrorText = e.what();
   }
+  if (Observer.OnMeshEnded) Observer.OnMeshEnded(mesh);
   if (mesh.Failed) {
+    {
+      std::lock_guard control(control_);
+      current_.Cancelled = cancelRequested_;
+    }
     if (mesh.ErrorNumber >= 2000)
-      Report(result, kTooLargeHistoryMessage);
+      Report(kTooLargeHistoryMessage);
     else if (mesh.ErrorNumber != 0)
-      Report(result, "MESH ERROR : " + mesh.ErrorText);
+      Report("MESH ERROR : " + mesh.ErrorText);
     else
-      Report(result, mesh.ErrorText.empty() ? "MESH ERROR : the mesher failed" : mesh.ErrorText);
-    return result;
+      Report(mesh.ErrorText.empty() ? "MESH ERROR : the mesher failed" : mesh.ErrorText);
+    End();
+    return false;
+  }
+  // The analysis data file of a cancelled mesher run is not used.
+  if (CancelNoticed()) {
+    End();
+    return false;
   }
 
-  result.Stage = TRunStage::Engine;
+  Enter(TRunPhase::Engine);
+  return StartEngine(document, files);
+}
+
+bool TCalculationRun::StartEngine(TVemtoFile& document, const TRunFileNames& files) {
+  bool started = false;
   try {
     const std::shared_ptr<TComputationLibrary> library = EngineStep();
     if (engine_ == nullptr) engine_ = std::make_unique<TVemtoEngine>(library);
@@ -135,35 +218,139 @@ TRunResult TCalculationRun::Execute(TVemtoFile& document) {
     engine.StepCount = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(document.TotalTimeSteps(), 0, INT32_MAX));
     engine.Monitor = Observer.Engine;
-    engine.OnError = nullptr;  // the text is taken from the component when the run ends
-    engine.Execute();
-    running_.store(&engine);
-    if (Observer.OnEngineStarted) Observer.OnEngineStarted(engine);
-    engine.Wait();
-    running_.store(nullptr);
-    result.Cancelled = engine.Cancelled();
-    result.ForcedShutdown = engine.ForcedShutdown();
-    if (engine.Failed())
-      Report(result, "ENGINE ERROR : " + engine.ErrorText());
-    else if (result.ForcedShutdown) {
-      std::string text = kForcedShutdownMessage;  // one line per sentence on a terminal
-      std::replace(text.begin(), text.end(), '\r', '\n');
-      Report(result, text);
-    } else if (result.Cancelled)
-      Report(result, "The calculation was cancelled.");
-    else {
-      result.Stage = TRunStage::Done;
-      result.Succeeded = true;
+    // The text for the user is taken from the component when the run ends.
+    engine.OnError = [handler = Observer.OnEngineError](TVemtoEngine& sender,
+                                                        std::int32_t errorNumber) {
+      if (handler) handler(errorNumber, sender.ErrorText());
+    };
+    engine.OnWorkerEnded = [this, handler = Observer.OnWorkerEnded] {
+      {
+        std::lock_guard lock(wait_);
+        workerEnded_ = true;
+      }
+      changed_.notify_all();
+      if (handler) handler();
+    };
+    engine.OnTerminate = nullptr;
+    {
+      std::lock_guard lock(wait_);
+      workerEnded_ = false;
+      forcedStopAt_.reset();
+    }
+    std::lock_guard control(control_);
+    if (!cancelRequested_) {
+      engine.Execute();
+      running_ = &engine;
+      started = true;
     }
   } catch (const std::exception& e) {
-    running_.store(nullptr);
-    Report(result, std::string("ENGINE ERROR : ") + e.what());
+    Report(std::string("ENGINE ERROR : ") + e.what());
+    End();
+    return false;
   }
-  return result;
+  if (!started) {  // cancelled before the worker could start
+    current_.Cancelled = true;
+    Report(kRunCancelledMessage);
+    End();
+    return false;
+  }
+  if (Observer.OnEngineStarted) Observer.OnEngineStarted(*engine_);
+  return true;
+}
+
+bool TCalculationRun::Poll() {
+  if (!Running()) return true;
+  bool ended = false;
+  {
+    std::lock_guard control(control_);
+    if (running_ == nullptr) return false;  // check, meshing or engine start up the stack
+    ended = running_->Poll();
+    if (ended) running_ = nullptr;
+  }
+  if (ended) EngineEnded();
+  return ended;
+}
+
+void TCalculationRun::EngineEnded() {
+  TVemtoEngine& engine = *engine_;
+  current_.Cancelled = engine.Cancelled();
+  current_.ForcedShutdown = engine.ForcedShutdown();
+  if (engine.Failed()) {
+    Report("ENGINE ERROR : " + engine.ErrorText());
+  } else if (current_.ForcedShutdown) {
+    std::string text = kForcedShutdownMessage;  // one line per sentence
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    Report(text);
+  } else if (current_.Cancelled) {
+    Report(kRunCancelledMessage);
+  } else {
+    current_.Stage = TRunStage::Done;
+    current_.Succeeded = true;
+  }
+  End();
+}
+
+TRunResult TCalculationRun::Finish() {
+  while (!Poll()) {
+    std::unique_lock lock(wait_);
+    if (workerEnded_) continue;
+    if (forcedStopAt_.has_value())
+      changed_.wait_until(lock, *forcedStopAt_, [this] { return workerEnded_; });
+    else
+      changed_.wait(lock, [this] { return workerEnded_ || forcedStopAt_.has_value(); });
+  }
+  return result_;
+}
+
+TRunResult TCalculationRun::Execute(TVemtoFile& document) {
+  if (Running()) {
+    TRunResult busy;
+    busy.Errors.push_back("A calculation is already running.");
+    return busy;
+  }
+  Start(document);
+  return Finish();
+}
+
+void TCalculationRun::Pause() {
+  std::lock_guard control(control_);
+  if (running_ != nullptr) running_->Pause();
+}
+
+void TCalculationRun::Resume() {
+  std::lock_guard control(control_);
+  if (running_ != nullptr) running_->Resume();
 }
 
 void TCalculationRun::Cancel() {
-  if (TVemtoEngine* engine = running_.load()) engine->RequestCancel();
+  if (!Running()) return;
+  bool meshing = false;
+  {
+    std::lock_guard control(control_);
+    if (cancelRequested_) return;
+    cancelRequested_ = true;
+    if (running_ != nullptr) {
+      running_->RequestCancel();
+      // The component's own deadline is taken a moment earlier: Poll() at this time
+      // finds it passed.
+      std::lock_guard lock(wait_);
+      forcedStopAt_ = std::chrono::steady_clock::now() + running_->ShutdownTimeout;
+    } else {
+      meshing = Phase() == TRunPhase::Mesh;
+    }
+  }
+  changed_.notify_all();
+  if (meshing && MeshCancelStep) MeshCancelStep();
+}
+
+bool TCalculationRun::Paused() const {
+  std::lock_guard control(control_);
+  return running_ != nullptr && running_->Paused();
+}
+
+bool TCalculationRun::Cancelling() const {
+  std::lock_guard control(control_);
+  return Running() && cancelRequested_;
 }
 
 }  // namespace vemto

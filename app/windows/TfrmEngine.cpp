@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "CalculationRun.h"
 #include "DurationText.h"
-#include "VemtoEngine.h"
 
 namespace vemto {
 
@@ -90,14 +90,18 @@ void TfrmEngine::RunOnMainThread(const std::function<void()>& handler) {
     QMetaObject::invokeMethod(this, timed, Qt::BlockingQueuedConnection);
 }
 
-void TfrmEngine::Attach(TVemtoEngine& engine) {
-  engine.Monitor.OnInfo = [this](const std::string& text) {
+void TfrmEngine::Attach(TRunObserver& observer) {
+  TEngineMonitor& monitor = observer.Engine;
+  monitor.OnInfo = [this](const std::string& text) {
     RunOnMainThread([this, &text] { Info(text); });
   };
-  engine.Monitor.OnFinished = [this](const std::string&) { RunOnMainThread([this] { Done(); }); };
-  engine.Monitor.OnTimeStep = [this](std::int32_t) { RunOnMainThread([this] { TimeStep(); }); };
+  monitor.OnFinished = [this](const std::string&) { RunOnMainThread([this] { Done(); }); };
+  monitor.OnTimeStep = [this](std::int32_t) { RunOnMainThread([this] { TimeStep(); }); };
   // Exists only to keep a single-threaded interface alive: nothing to do here.
-  engine.Monitor.OnWorking = [] {};
+  monitor.OnWorking = [] {};
+  observer.OnEngineError = [this](std::int32_t, const std::string&) {
+    RunOnMainThread([this] { Error(); });
+  };
 }
 
 void TfrmEngine::Start(std::int32_t stepCount) {

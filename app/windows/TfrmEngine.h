@@ -14,12 +14,13 @@ class QPushButton;
 
 namespace vemto {
 
-class TVemtoEngine;
+struct TRunObserver;
 
 /// The engine's progress window. Its handlers run on the main thread; Attach() routes
-/// the engine's messages from the worker thread to them, each as a blocking call (the
-/// engine waits while the message is handled, so the information text is still the
-/// message's own). The "working" message is answered on the worker thread.
+/// the engine's messages of a calculation run from the worker thread to them, each as
+/// a blocking call (the engine waits while the message is handled, so the information
+/// text is still the message's own). The "working" message is answered on the worker
+/// thread.
 class TfrmEngine : public QDialog {
   Q_OBJECT
  public:
@@ -29,8 +30,9 @@ class TfrmEngine : public QDialog {
   std::function<void()> OnPause;   ///< Pause pressed
   std::function<void()> OnResume;  ///< Resume pressed
 
-  /// Routes `engine`'s progress messages to this window (sets engine.Monitor).
-  void Attach(TVemtoEngine& engine);
+  /// Routes the engine messages of the run that `observer` watches to this window (sets
+  /// observer.Engine and observer.OnEngineError).
+  void Attach(TRunObserver& observer);
   /// Prepares a run of `stepCount` steps: bar maximum, texts cleared, Pause enabled,
   /// Resume disabled, first-step flag set, times cleared.
   void Start(std::int32_t stepCount);

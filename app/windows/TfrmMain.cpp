@@ -66,7 +66,8 @@ struct TfrmMain::Actions {
 TfrmMain::TfrmMain(TMainOptions options)
     : programFolder_(options.ProgramFolder.empty() ? ProgramFolder() : options.ProgramFolder),
       dialogs_(options.Dialogs ? std::move(options.Dialogs) : std::make_unique<TQtUserDialogs>()),
-      steps_(options.Steps ? std::move(options.Steps) : MakeDriverCalculationSteps(programFolder_)),
+      run_(options.Run ? std::move(options.Run)
+                       : std::make_unique<TCalculationRun>(programFolder_)),
       arguments_(options.Arguments),
       shutdownTimeout_(options.ShutdownTimeout),
       batchDelay_(options.BatchDelay),
@@ -106,7 +107,7 @@ TfrmMain::TfrmMain(TMainOptions options)
   tmrExecute_->setSingleShot(true);
   connect(tmrExecute_, &QTimer::timeout, this, &TfrmMain::mnuCalcExecuteClick);
   tmrPoll_->setInterval(kPollIntervalMs);
-  connect(tmrPoll_, &QTimer::timeout, this, &TfrmMain::PollEngine);
+  connect(tmrPoll_, &QTimer::timeout, this, &TfrmMain::PollRun);
   tmrProbe_->setInterval(kProbeIntervalMs);
   tmrProbe_->setTimerType(Qt::PreciseTimer);
   connect(tmrProbe_, &QTimer::timeout, this, [this] {
@@ -117,21 +118,49 @@ TfrmMain::TfrmMain(TMainOptions options)
   });
 
   frmMesh_->setWindowModality(Qt::ApplicationModal);
-  frmMesh_->OnCancel = [this] { steps_->CancelMesh(); };
   frmShutdown_->setWindowModality(Qt::ApplicationModal);
   frmShutdown_->SetTimeout(shutdownTimeout_);
-  frmEngine_->OnCancel = [this] {
-    if (engine_ == nullptr || !engine_->Running()) return;
-    engine_->RequestCancel();
-    frmShutdown_->show();
-    tmrPoll_->start();
+  ObserveRun();
+}
+
+void TfrmMain::ObserveRun() {
+  // The run decides; the windows show what it reports and forward the user's commands.
+  run_->ShutdownTimeout = shutdownTimeout_;
+  TRunObserver& observer = run_->Observer;
+  observer = TRunObserver{};
+  observer.ConfirmCheck = [this](const TRunCheck& check) {
+    return dialogs_->ConfirmModelCheck(this, ToList(check.Warnings), ToList(check.Errors));
   };
-  frmEngine_->OnPause = [this] {
-    if (engine_ != nullptr) engine_->Pause();
+  observer.OnPhase = [this](TRunPhase phase) {
+    UpdateRunState();
+    if (phase == TRunPhase::Mesh) {
+      frmMesh_->Start();
+      frmMesh_->show();
+    }
   };
-  frmEngine_->OnResume = [this] {
-    if (engine_ != nullptr) engine_->Resume();
+  observer.OnMeshInfo = [this](const std::string& text) { frmMesh_->Info(text); };
+  observer.OnMeshDone = [this](const std::string&) { frmMesh_->Done(); };
+  observer.OnMeshEnded = [this](const TRunMeshOutcome& outcome) {
+    if (outcome.Failed) frmMesh_->Error();
+    frmMesh_->hide();
   };
+  frmEngine_->Attach(observer);
+  observer.OnEngineStarted = [this](TVemtoEngine& engine) {
+    engineShown_ = true;
+    frmEngine_->Start(engine.StepCount);
+    frmEngine_->show();
+    longestStallMs_ = 0.0;
+    lastProbeNs_ = ProbeClockNs();
+    tmrProbe_->start();
+  };
+  observer.OnWorkerEnded = [this] {
+    QMetaObject::invokeMethod(this, &TfrmMain::PollRun, Qt::QueuedConnection);
+  };
+  observer.OnEnded = [this](const TRunResult& result) { RunEnded(result); };
+  frmMesh_->OnCancel = [this] { run_->Cancel(); };
+  frmEngine_->OnCancel = [this] { RequestCancel(); };
+  frmEngine_->OnPause = [this] { run_->Pause(); };
+  frmEngine_->OnResume = [this] { run_->Resume(); };
 }
 
 TfrmMain::~TfrmMain() {
@@ -543,7 +572,7 @@ void TfrmMain::SetModelState() {
 
 void TfrmMain::UpdateRunState() {
   // No second run while one is in progress; results of a run in progress are not shown.
-  const bool idle = model_ != nullptr && !runActive_;
+  const bool idle = model_ != nullptr && !run_->Running();
   for (const char* name : {"mnuCalcExecute", "btnCalcExecute", "mnuResultsShow", "btnResults"})
     (*a_)[name]->setEnabled(idle);
 }
@@ -571,8 +600,8 @@ bool TfrmMain::OpenModel(const QString& name) {
 }
 
 bool TfrmMain::CloseModel() {
-  if (meshing_) return false;
-  if (runActive_ && !ConfirmCancelRun()) return false;
+  if (RunOnThisThread()) return false;
+  if (run_->Running() && !ConfirmCancelRun()) return false;
   for (TDocumentWindow kind :
        {TDocumentWindow::BoundaryConds, TDocumentWindow::Geometry, TDocumentWindow::Result,
         TDocumentWindow::MaterialView, TDocumentWindow::InputData})
@@ -599,7 +628,7 @@ bool TfrmMain::ConfirmCancelRun() {
   if (batchMode_ ||
       dialogs_->AskYesNo(this, QStringLiteral("A calculation is running. Cancel it?"))) {
     CancelRunAndWait();
-    return !runActive_;
+    return !run_->Running();
   }
   return false;
 }
@@ -712,7 +741,7 @@ void TfrmMain::mnuFileExitClick() {
 }
 
 void TfrmMain::mnuResultsShowClick() {
-  if (model_ == nullptr || runActive_) return;
+  if (model_ == nullptr || run_->Running()) return;
   std::string resultFile;
   try {
     resultFile = DeriveRunFileNames(model_->FileName).ResultFile;
@@ -731,152 +760,57 @@ void TfrmMain::mnuResultsShowClick() {
 }
 
 void TfrmMain::mnuCalcExecuteClick() {
-  if (model_ == nullptr || runActive_) return;
+  if (model_ == nullptr || run_->Running()) return;
   // A model never saved has no name from which the run's files could be named.
   if (modelName_ == kNewModel && !SaveModel()) return;
-  TRunFileNames files;
-  try {
-    files = DeriveRunFileNames(model_->FileName);
-  } catch (const std::exception& e) {
-    Report(QString::fromStdString(e.what()));
-    EndRun(false);
-    return;
-  }
   CloseDocumentWindow(TDocumentWindow::Result);
-  runActive_ = true;
   lastRunSucceeded_ = false;
-  UpdateRunState();
-
-  if (!batchMode_) {
-    const TModelCheck check = steps_->CheckModel(*model_);
-    if ((!check.Warnings.empty() || !check.Errors.empty()) &&
-        !dialogs_->ConfirmModelCheck(this, ToList(check.Warnings), ToList(check.Errors))) {
-      runActive_ = false;
-      UpdateRunState();
-      return;
-    }
-  }
-
-  bool meshCancelled = false;
-  TMeshProgress progress;
-  progress.OnInfo = [this](const std::string& text) { frmMesh_->Info(text); };
-  progress.OnDone = [this](const std::string&) { frmMesh_->Done(); };
-  progress.OnMessage = [this](const std::string& text) { Report(QString::fromStdString(text)); };
-  frmMesh_->OnCancel = [this, &meshCancelled] {
-    meshCancelled = true;
-    steps_->CancelMesh();
-  };
-  frmMesh_->Start();
-  frmMesh_->show();
-  meshing_ = true;
-  TMeshOutcome outcome;
-  try {
-    outcome = steps_->Mesh(*model_, files, progress);
-  } catch (const std::exception& e) {
-    outcome.Failed = true;
-    outcome.ErrorNumber = 0;
-    outcome.ErrorText = e.what();
-  }
-  meshing_ = false;
-  frmMesh_->OnCancel = [this] { steps_->CancelMesh(); };
-  if (outcome.Failed) frmMesh_->Error();
-  frmMesh_->hide();
-  if (outcome.Failed) {
-    ShowMeshError(outcome);
-    EndRun(false);
-    return;
-  }
-  if (meshCancelled) {  // an analysis data file of a cancelled mesher run is incomplete
-    EndRun(false);
-    return;
-  }
-  StartEngine(files);
+  run_->Unattended = batchMode_;
+  run_->Start(*model_);  // the end comes through RunEnded
 }
 
-void TfrmMain::ShowMeshError(const TMeshOutcome& outcome) {
-  if (outcome.ErrorNumber >= 2000) {
-    Report(QStringLiteral("Max 1000 points allowed in boundary history."));
-  } else if (outcome.ErrorNumber == 0) {
-    // A conversion problem ("Element 3 has not been assigned a material."): shown as
-    // it is, unless it has already been shown while converting.
-    if (!outcome.ErrorText.empty()) Report(QString::fromStdString(outcome.ErrorText));
-  } else {
-    Report(QStringLiteral("MESH ERROR : %1").arg(QString::fromStdString(outcome.ErrorText)));
-  }
+bool TfrmMain::RunOnThisThread() const {
+  // The check and the meshing run inside Start, further up this thread's stack.
+  const TRunPhase phase = run_->Phase();
+  return phase == TRunPhase::Check || phase == TRunPhase::Mesh;
 }
 
-void TfrmMain::EnsureEngine() {
-  if (engine_ != nullptr) return;
-  engine_ = std::make_unique<TVemtoEngine>(steps_->EngineLibrary());
-  engine_->ShutdownTimeout = shutdownTimeout_;
-  frmEngine_->Attach(*engine_);
-  engine_->OnError = [this](TVemtoEngine& sender, std::int32_t) {
-    const QString text =
-        QStringLiteral("ENGINE ERROR : %1").arg(QString::fromStdString(sender.ErrorText()));
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-          frmEngine_->Error();
-          // Shown once this message has been handled: a modal box inside the handler
-          // would hold the worker, and a cancel or close meanwhile could only end in
-          // the forced stop.
-          QTimer::singleShot(0, this, [this, text] { Report(text); });
-        },
-        Qt::BlockingQueuedConnection);
-  };
-  engine_->OnWorkerEnded = [this] {
-    QMetaObject::invokeMethod(this, &TfrmMain::PollEngine, Qt::QueuedConnection);
-  };
-  engine_->OnTerminate = [this](TVemtoEngine&) { EngineTerminated(); };
+void TfrmMain::RequestCancel() {
+  if (run_->Phase() != TRunPhase::Engine) return;
+  run_->Cancel();
+  frmShutdown_->show();
+  tmrPoll_->start();  // the run stops a worker by force once its time is up
 }
 
-void TfrmMain::StartEngine(const TRunFileNames& files) {
-  try {
-    EnsureEngine();
-    engine_->Datafile = files.DataFile;
-    engine_->Matrixfile = files.ResultFile;
-    engine_->TempMatFile = files.TempMatFile;
-    engine_->VemtoFile = model_.get();
-    engine_->Memory = model_->EngineMemory;
-    engine_->Intervals.clear();
-    for (const auto& interval : model_->Intervals)
-      engine_->Intervals.push_back({interval->EndTime, interval->TimeStep, interval->StoreStep});
-    const std::int64_t steps = model_->TotalTimeSteps();
-    engine_->StepCount = static_cast<std::int32_t>(std::clamp<std::int64_t>(steps, 0, INT32_MAX));
-    frmEngine_->Start(engine_->StepCount);
-    frmEngine_->show();
-    engine_->Execute();
-    longestStallMs_ = 0.0;
-    lastProbeNs_ = ProbeClockNs();
-    tmrProbe_->start();
-  } catch (const std::exception& e) {
-    frmEngine_->hide();
-    Report(QStringLiteral("ENGINE ERROR : %1").arg(QString::fromStdString(e.what())));
-    EndRun(false);
-  }
+void TfrmMain::PollRun() {
+  run_->Poll();
 }
 
-void TfrmMain::PollEngine() {
-  if (engine_ != nullptr && engine_->Running()) engine_->Poll();
-}
-
-void TfrmMain::EngineTerminated() {
+void TfrmMain::RunEnded(const TRunResult& result) {
   tmrPoll_->stop();
-  tmrProbe_->stop();
-  ReportResponsiveness();
+  frmMesh_->hide();
+  const bool engineRan = engineShown_;
+  if (engineRan) {
+    engineShown_ = false;
+    tmrProbe_->stop();
+    ReportResponsiveness();
+  }
   frmEngine_->hide();
   frmShutdown_->hide();
-  const bool forced = engine_->ForcedShutdown();
-  const bool succeeded = !engine_->Failed() && !engine_->Cancelled() && !forced;
-  if (forced) {
-    QString text = QString::fromLatin1(kForcedShutdownMessage);
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (batchMode_ || closing_)
+  EndRun(result.Succeeded);
+  // A cancellation the user asked for needs no message. The texts of an engine run are
+  // shown once this handler has returned, so that no modal box sits inside the poll.
+  const bool later = engineRan && !batchMode_ && !closing_;
+  for (const std::string& error : result.Errors) {
+    if (error == kRunCancelledMessage) continue;
+    const QString text = QString::fromStdString(error);
+    if (!later)
       Report(text);
-    else
+    else if (result.ForcedShutdown)
       QTimer::singleShot(0, this, [this, text] { dialogs_->ShowMessage(this, text); });
+    else
+      QTimer::singleShot(0, this, [this, text] { Report(text); });
   }
-  EndRun(succeeded);
 }
 
 void TfrmMain::ReportResponsiveness() {
@@ -893,7 +827,6 @@ void TfrmMain::ReportResponsiveness() {
 }
 
 void TfrmMain::EndRun(bool succeeded) {
-  runActive_ = false;
   lastRunSucceeded_ = succeeded;
   UpdateRunState();
   if (batchMode_) FinishBatch();
@@ -905,15 +838,15 @@ void TfrmMain::FinishBatch() {
 }
 
 void TfrmMain::CancelRunAndWait() {
-  if (engine_ == nullptr || !engine_->Running()) return;
-  if (!engine_->Cancelling()) {
-    engine_->RequestCancel();
+  if (run_->Phase() != TRunPhase::Engine) return;
+  if (!run_->Cancelling()) {
+    run_->Cancel();
     if (isVisible()) frmShutdown_->show();
   }
   tmrPoll_->start();
-  while (engine_->Running()) {
+  while (run_->Running()) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, kPollIntervalMs);
-    engine_->Poll();
+    run_->Poll();
   }
 }
 
@@ -948,7 +881,7 @@ void TfrmMain::ProcessCommandLine(const QStringList& arguments) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (meshing_) {
+  if (RunOnThisThread()) {
     event->ignore();
     return;
   }

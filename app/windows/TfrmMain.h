@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "CalculationSteps.h"
+#include "CalculationRun.h"
 #include "UserDialogs.h"
 
 class QAction;
@@ -24,7 +24,6 @@ class QToolBar;
 
 namespace vemto {
 
-class TVemtoEngine;
 class TVemtoFile;
 class TfrmDebug;
 class TfrmEngine;
@@ -37,11 +36,12 @@ struct TMainOptions {
   std::filesystem::path ProgramFolder;
   /// Questions and messages; null = the platform's dialogs.
   std::unique_ptr<TUserDialogs> Dialogs;
-  /// Steps of a calculation run; null = the computation drivers.
-  std::unique_ptr<TCalculationSteps> Steps;
+  /// The calculation run the window drives and shows; null = one over the libraries
+  /// of ProgramFolder. Its observer is the window's.
+  std::unique_ptr<TCalculationRun> Run;
   /// Command-line arguments after the program name, processed when first shown.
   QStringList Arguments;
-  /// Time a cancelled calculation gets before it is forcefully stopped.
+  /// Time a cancelled calculation gets before it is forcefully stopped (set on the run).
   std::chrono::milliseconds ShutdownTimeout{25000};
   /// Delay between opening the model and the calculation in unattended mode.
   std::chrono::milliseconds BatchDelay{2000};
@@ -91,15 +91,17 @@ class TfrmMain : public QMainWindow {
   /// The material library.
   TVemtoFile& MaterialLibrary() const { return *library_; }
   /// A calculation run (check, mesh or engine) is in progress.
-  bool Running() const { return runActive_; }
+  bool Running() const { return run_->Running(); }
   /// Started with "/x".
   bool BatchMode() const { return batchMode_; }
   /// Exit status for the process: non-zero after a failed unattended run.
   int ExitCode() const { return exitCode_; }
   /// Outcome of the last calculation run: true when mesher and engine both succeeded.
   bool LastRunSucceeded() const { return lastRunSucceeded_; }
-  /// The simulation component (null before the first run).
-  TVemtoEngine* Engine() const { return engine_.get(); }
+  /// The calculation run (check, meshing and the engine on its worker thread).
+  TCalculationRun& CalculationRun() const { return *run_; }
+  /// The run's simulation component (null before the first engine start).
+  TVemtoEngine* Engine() const { return run_->Engine(); }
   /// The progress windows.
   TfrmEngine* EngineWindow() const { return frmEngine_; }
   TfrmMesh* MeshWindow() const { return frmMesh_; }
@@ -144,19 +146,19 @@ class TfrmMain : public QMainWindow {
   void LoadMaterialLibraryAtStart();
   void SaveMaterialLibraryAtExit();
   bool ConfirmCancelRun();
-  void EnsureEngine();
-  void StartEngine(const TRunFileNames& files);
-  void PollEngine();
-  void EngineTerminated();
+  bool RunOnThisThread() const;
+  void ObserveRun();
+  void RequestCancel();
+  void PollRun();
+  void RunEnded(const TRunResult& result);
   void EndRun(bool succeeded);
-  void ShowMeshError(const TMeshOutcome& outcome);
   void Report(const QString& text);
   void FinishBatch();
   void ReportResponsiveness();
 
   std::filesystem::path programFolder_;
   std::unique_ptr<TUserDialogs> dialogs_;
-  std::unique_ptr<TCalculationSteps> steps_;
+  std::unique_ptr<TCalculationRun> run_;
   QStringList arguments_;
   std::chrono::milliseconds shutdownTimeout_;
   std::chrono::milliseconds batchDelay_;
@@ -169,9 +171,7 @@ class TfrmMain : public QMainWindow {
   std::array<std::array<char, 512>, 3> viewState_{};  // geometry, conditions, materials
   std::array<bool, 3> viewStateSaved_{};
 
-  std::unique_ptr<TVemtoEngine> engine_;
-  bool runActive_ = false;
-  bool meshing_ = false;
+  bool engineShown_ = false;  // the engine window shows the run in progress
   bool batchMode_ = false;
   bool commandLineDone_ = false;
   bool closing_ = false;

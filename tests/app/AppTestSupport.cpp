@@ -49,28 +49,34 @@ bool ScriptedDialogs::ConfirmModelCheck(QWidget*, const QStringList& warnings,
   return s_->continueCheck;
 }
 
-TMeshOutcome StandInSteps::Mesh(TVemtoFile&, const TRunFileNames& files,
-                                const TMeshProgress& progress) {
-  ++s_->meshRuns;
-  s_->lastDataFile = files.DataFile;
-  TMeshOutcome outcome;
-  if (progress.OnInfo) progress.OnInfo(" READING INPUT");
-  if (s_->duringMesh) s_->duringMesh();
-  if (s_->meshFails) {
-    outcome.Failed = true;
-    outcome.ErrorNumber = s_->meshErrorNumber;
-    outcome.ErrorText = s_->meshErrorText;
+std::unique_ptr<TCalculationRun> MakeStandInRun(const std::filesystem::path& folder,
+                                                std::shared_ptr<StepScript> script) {
+  auto run = std::make_unique<TCalculationRun>(folder);
+  run->CheckStep = [s = script](const TVemtoFile&) { return s->check; };
+  run->MeshStep = [s = script](TVemtoFile&, const TRunFileNames& files,
+                               const TRunObserver& observer) {
+    ++s->meshRuns;
+    s->lastDataFile = files.DataFile;
+    TRunMeshOutcome outcome;
+    if (observer.OnMeshInfo) observer.OnMeshInfo(" READING INPUT");
+    if (s->duringMesh) s->duringMesh();
+    if (s->meshFails) {
+      outcome.Failed = true;
+      outcome.ErrorNumber = s->meshErrorNumber;
+      outcome.ErrorText = s->meshErrorText;
+      return outcome;
+    }
+    std::ofstream(files.DataFile) << s->dataFileLine << "\n";
+    if (observer.OnMeshDone) observer.OnMeshDone(" CALCULATION DONE");
     return outcome;
-  }
-  std::ofstream(files.DataFile) << s_->dataFileLine << "\n";
-  if (progress.OnDone) progress.OnDone(" CALCULATION DONE");
-  return outcome;
-}
-
-std::shared_ptr<TComputationLibrary> StandInSteps::EngineLibrary() {
-  static std::shared_ptr<TComputationLibrary> library = TComputationLibrary::Load(
-      std::filesystem::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
-  return library;
+  };
+  run->MeshCancelStep = [s = script] { ++s->meshCancels; };
+  run->EngineStep = [] {
+    static std::shared_ptr<TComputationLibrary> library = TComputationLibrary::Load(
+        std::filesystem::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
+    return library;
+  };
+  return run;
 }
 
 ScratchFolder::ScratchFolder() {
@@ -104,7 +110,8 @@ Harness::Harness(const std::filesystem::path& folder, std::chrono::milliseconds 
   TMainOptions options;
   options.ProgramFolder = folder;
   options.Dialogs = std::make_unique<ScriptedDialogs>(dialogs);
-  options.Steps = std::make_unique<StandInSteps>(steps);
+  options.Run = MakeStandInRun(folder, steps);
+  run = options.Run.get();
   options.ShutdownTimeout = shutdownTimeout;
   options.BatchDelay = std::chrono::milliseconds(0);
   options.ShowSplash = false;

@@ -1,5 +1,6 @@
-// Shared pieces of the desktop program's tests: scripted dialogs, stand-in run steps
-// over the stand-in engine library, a scratch folder and event-loop waiting.
+// Shared pieces of the desktop program's tests: scripted dialogs, a calculation run
+// with stand-in steps over the stand-in engine library, a scratch folder and
+// event-loop waiting.
 #pragma once
 
 #include <QString>
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "CalculationSteps.h"
+#include "CalculationRun.h"
 #include "TfrmMain.h"
 #include "UserDialogs.h"
 
@@ -51,7 +52,7 @@ class ScriptedDialogs : public TUserDialogs {
 
 /// What the stand-in steps do and saw.
 struct StepScript {
-  TModelCheck check;                     ///< result of the model check
+  TRunCheck check;                       ///< result of the model check
   std::string dataFileLine = "run 5 1";  ///< written to the analysis data file
   bool meshFails = false;                ///< the mesher reports an error
   std::int32_t meshErrorNumber = 1000;
@@ -62,19 +63,10 @@ struct StepScript {
   std::string lastDataFile;          ///< data file of the last mesher run
 };
 
-/// Run steps that write a one-line analysis data file for the stand-in engine.
-class StandInSteps : public TCalculationSteps {
- public:
-  explicit StandInSteps(std::shared_ptr<StepScript> script) : s_(std::move(script)) {}
-  TModelCheck CheckModel(const TVemtoFile&) override { return s_->check; }
-  TMeshOutcome Mesh(TVemtoFile& model, const TRunFileNames& files,
-                    const TMeshProgress& progress) override;
-  void CancelMesh() override { ++s_->meshCancels; }
-  std::shared_ptr<TComputationLibrary> EngineLibrary() override;
-
- private:
-  std::shared_ptr<StepScript> s_;
-};
+/// A calculation run over `folder` whose steps follow `script`: the mesh step writes a
+/// one-line analysis data file for the stand-in engine library.
+std::unique_ptr<TCalculationRun> MakeStandInRun(const std::filesystem::path& folder,
+                                                std::shared_ptr<StepScript> script);
 
 /// A fresh scratch folder under the system's temporary folder, removed at the end.
 class ScratchFolder {
@@ -92,12 +84,13 @@ class ScratchFolder {
 bool WaitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
-/// A main window with scripted dialogs and stand-in steps, in `folder`.
+/// A main window with scripted dialogs and a run with stand-in steps, in `folder`.
 struct Harness {
   explicit Harness(const std::filesystem::path& folder,
                    std::chrono::milliseconds shutdownTimeout = std::chrono::milliseconds(25000));
   std::shared_ptr<DialogScript> dialogs = std::make_shared<DialogScript>();
   std::shared_ptr<StepScript> steps = std::make_shared<StepScript>();
+  TCalculationRun* run = nullptr;  ///< the run handed to the window
   std::unique_ptr<TfrmMain> frm;
 };
 
