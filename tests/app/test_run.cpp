@@ -105,6 +105,43 @@ TEST_F(Run, ExecuteRunsToCompletionWithStepCountAndReenablesTheCommands) {
       frm.DebugWindow()->Text().contains(QStringLiteral("messages handled on the main thread")));
 }
 
+TEST_F(Run, TheWindowsRunIsTheCalculationRunItWasGivenAndItsStatesFollowTheRun) {
+  OpenModel();
+  ASSERT_EQ(&frm.CalculationRun(), h.run);
+  EXPECT_EQ(h.run->Phase(), TRunPhase::Idle);
+  h.steps->dataFileLine = "run 6 2";
+  std::vector<TRunPhase> phases;
+  h.steps->duringMesh = [&] { phases.push_back(h.run->Phase()); };
+  Act(frm, "mnuCalcExecute")->trigger();
+  // The worker cannot get past its first message before this thread handles it.
+  EXPECT_EQ(h.run->Phase(), TRunPhase::Engine);
+  EXPECT_TRUE(h.run->Running());
+  EXPECT_TRUE(frm.Running());
+  EXPECT_EQ(frm.Engine(), h.run->Engine());
+  ASSERT_NE(frm.Engine(), nullptr);
+  EXPECT_TRUE(frm.Engine()->Running());
+  EXPECT_EQ(phases, std::vector<TRunPhase>{TRunPhase::Mesh});
+  EXPECT_FALSE(frm.MeshWindow()->isVisible());
+  EXPECT_TRUE(frm.EngineWindow()->isVisible());
+
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_FALSE(h.run->Running());
+  EXPECT_FALSE(frm.Engine()->Running());
+  EXPECT_TRUE(h.run->Result().Succeeded);
+  EXPECT_EQ(h.run->Result().Stage, TRunStage::Done);
+  EXPECT_TRUE(frm.LastRunSucceeded());
+  EXPECT_FALSE(frm.EngineWindow()->isVisible());
+  EXPECT_EQ(frm.Engine()->Position(), 6);
+
+  // A second run uses the same run and engine component.
+  TVemtoEngine* engine = frm.Engine();
+  Act(frm, "mnuCalcExecute")->trigger();
+  EXPECT_EQ(frm.Engine(), engine);
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_EQ(h.steps->meshRuns, 2);
+  EXPECT_TRUE(h.run->Result().Succeeded);
+}
+
 TEST_F(Run, ModelCheckDialogListsBothListsAndCancelStopsBeforeMeshing) {
   OpenModel();
   h.steps->check.Warnings = {"No boundary conditions defined."};
@@ -116,6 +153,7 @@ TEST_F(Run, ModelCheckDialogListsBothListsAndCancelStopsBeforeMeshing) {
   EXPECT_TRUE(h.dialogs->checkErrors.isEmpty());
   EXPECT_EQ(h.steps->meshRuns, 0);
   EXPECT_FALSE(frm.Running());
+  EXPECT_EQ(h.run->Result().Stage, TRunStage::Check);
   EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
   EXPECT_TRUE(Act(frm, "mnuResultsShow")->isEnabled());
 
@@ -182,6 +220,7 @@ TEST_F(Run, PauseHoldsTheWorkerAndResumeLetsItFinish) {
   EXPECT_FALSE(
       frm.EngineWindow()->findChild<QPushButton*>(QStringLiteral("btnPause"))->isEnabled());
   EXPECT_TRUE(frm.Engine()->Paused());
+  EXPECT_TRUE(h.run->Paused());
   WaitUntil([] { return false; }, milliseconds(300));  // let a step in flight arrive
   const std::int32_t held = frm.Engine()->Position();
   WaitUntil([] { return false; }, milliseconds(150));
@@ -190,6 +229,7 @@ TEST_F(Run, PauseHoldsTheWorkerAndResumeLetsItFinish) {
   Click(frm.EngineWindow(), "btnResume");
   EXPECT_FALSE(
       frm.EngineWindow()->findChild<QPushButton*>(QStringLiteral("btnResume"))->isEnabled());
+  EXPECT_FALSE(h.run->Paused());
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_TRUE(frm.LastRunSucceeded());
   EXPECT_EQ(frm.Engine()->Position(), 60);
@@ -202,11 +242,16 @@ TEST_F(Run, CancelWithinTheTimeoutEndsTheRunAndKeepsTheFiles) {
   ASSERT_TRUE(WaitUntil([&] { return frm.Engine()->Position() >= 2; }));
   Click(frm.EngineWindow(), "btnCancel");
   EXPECT_TRUE(frm.ShutdownWindow()->isVisible());
+  EXPECT_TRUE(h.run->Cancelling());
+  EXPECT_TRUE(frm.Running());  // until the run has taken over the worker's end
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_FALSE(frm.ShutdownWindow()->isVisible());
   EXPECT_FALSE(frm.EngineWindow()->isVisible());
   EXPECT_FALSE(frm.Engine()->ForcedShutdown());
   EXPECT_FALSE(frm.LastRunSucceeded());
+  EXPECT_EQ(h.run->Result().Stage, TRunStage::Engine);
+  EXPECT_TRUE(h.run->Result().Cancelled);
+  EXPECT_FALSE(h.run->Result().ForcedShutdown);
   EXPECT_TRUE(std::filesystem::exists(FileOf(".dat")));
   EXPECT_TRUE(std::filesystem::exists(FileOf(".out")));
   EXPECT_TRUE(h.dialogs->messages.isEmpty());
@@ -243,6 +288,9 @@ TEST_F(Run, CancellingTheMesherStopsTheRunBeforeTheEngine) {
   EXPECT_FALSE(frm.Running());
   EXPECT_EQ(frm.Engine(), nullptr);  // the data file of a cancelled mesher run is not used
   EXPECT_FALSE(frm.MeshWindow()->isVisible());
+  EXPECT_EQ(h.run->Result().Stage, TRunStage::Mesh);
+  EXPECT_TRUE(h.run->Result().Cancelled);
+  EXPECT_TRUE(h.dialogs->messages.isEmpty());  // the user asked for it: no message
   EXPECT_TRUE(Act(frm, "mnuCalcExecute")->isEnabled());
 }
 
@@ -268,6 +316,11 @@ class ForcedStop : public Run {
 };
 
 TEST_F(ForcedStop, AStalledEngineIsStoppedByForceAfterTheTimeout) {
+  // A private copy of the stand-in: the parked thread keeps it for good.
+  const std::filesystem::path copy = folder.Path() / "libstandin_forced.so";
+  std::filesystem::copy_file(std::filesystem::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so",
+                             copy);
+  h.run->EngineStep = [library = TComputationLibrary::Load(copy)] { return library; };
   OpenModel();
   h.steps->dataFileLine = "stubborn";
   Act(frm, "mnuCalcExecute")->trigger();
@@ -276,6 +329,9 @@ TEST_F(ForcedStop, AStalledEngineIsStoppedByForceAfterTheTimeout) {
   EXPECT_TRUE(frm.ShutdownWindow()->isVisible());
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }, milliseconds(5000)));
   EXPECT_TRUE(frm.Engine()->ForcedShutdown());
+  EXPECT_EQ(h.run->ShutdownTimeout, milliseconds(400));  // the window's setting
+  EXPECT_TRUE(h.run->Result().ForcedShutdown);
+  EXPECT_FALSE(frm.LastRunSucceeded());
   EXPECT_FALSE(frm.ShutdownWindow()->isVisible());
   EXPECT_GT(frm.ShutdownWindow()->Ticks(), 0);
   EXPECT_FALSE(std::filesystem::exists(FileOf(".dat")));

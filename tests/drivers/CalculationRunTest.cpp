@@ -1,10 +1,14 @@
-// The run sequence with stand-in steps: check, mesh, engine and the texts it reports.
+// The run sequence with stand-in steps: check, mesh, engine and the texts it reports,
+// blocking (Execute) and non-blocking (Start, Poll, Finish, Pause, Resume, Cancel).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "CalculationRun.h"
 #include "ComputationLibrary.h"
@@ -36,14 +40,29 @@ class CalculationRunTest : public ::testing::Test {
       if (!mesh_.Failed) std::ofstream(files.DataFile) << engineCommand_ << "\n";
       return mesh_;
     };
-    run_->EngineStep = [] {
-      static auto library =
-          TComputationLibrary::Load(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
-      return library;
-    };
+    run_->EngineStep = [] { return StandIn(); };
     run_->Observer.OnError = [this](const std::string& text) { reported_.push_back(text); };
   }
   void TearDown() override { fs::remove_all(folder_); }
+
+  static std::shared_ptr<TComputationLibrary> StandIn() {
+    static auto library =
+        TComputationLibrary::Load(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
+    return library;
+  }
+  /// Sets the stand-in's message count of `library` to 0; call before a run starts.
+  static void ResetMessages(const TComputationLibrary& library) {
+    reinterpret_cast<void (*)()>(library.RequiredSymbol("standin_reset"))();
+  }
+  /// Waits (bounded) until the stand-in has begun `count` time-step and working
+  /// messages; a message held by a pause counts as begun.
+  static bool AwaitMessagesBegun(const TComputationLibrary& library, std::int32_t count) {
+    auto begun =
+        reinterpret_cast<std::int32_t (*)()>(library.RequiredSymbol("standin_messages_begun"));
+    for (int i = 0; i < 20000 && begun() < count; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return begun() >= count;
+  }
 
   fs::path folder_;
   TVemtoFile document_;
@@ -203,4 +222,259 @@ TEST_F(CalculationRunTest, AForcedStopIsAFailureWithItsMessage) {
   EXPECT_FALSE(again.Succeeded);
   ASSERT_EQ(again.Errors.size(), 1u);
   EXPECT_NE(again.Errors[0].find("restart Vemto"), std::string::npos);
+}
+
+// --- the non-blocking form ------------------------------------------------------------
+
+TEST_F(CalculationRunTest, StartReturnsWhileTheEngineRunsAndPollTakesOverItsEnd) {
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  std::promise<void> workerEnded;
+  std::future<void> workerEndedSeen = workerEnded.get_future();
+  std::vector<TRunPhase> phases;
+  int meshEnded = 0;
+  int ended = 0;
+  TRunResult seen;
+  run_->Observer.OnPhase = [&](TRunPhase phase) { phases.push_back(phase); };
+  run_->Observer.OnMeshEnded = [&](const TRunMeshOutcome& outcome) {
+    ++meshEnded;
+    EXPECT_FALSE(outcome.Failed);
+  };
+  run_->Observer.Engine.OnInfo = [gate](const std::string&) { gate.wait(); };
+  run_->Observer.OnWorkerEnded = [&] { workerEnded.set_value(); };
+  run_->Observer.OnEnded = [&](const TRunResult& result) {
+    ++ended;
+    seen = result;
+    EXPECT_FALSE(run_->Running());  // idle before the owner hears of the end
+  };
+
+  const bool started = run_->Start(document_);
+  // The worker is held inside its first message: the run is certainly in progress.
+  EXPECT_TRUE(started);
+  EXPECT_EQ(run_->Phase(), TRunPhase::Engine);
+  EXPECT_TRUE(run_->Running());
+  EXPECT_FALSE(run_->Poll());
+  EXPECT_FALSE(run_->Paused());
+  EXPECT_FALSE(run_->Cancelling());
+  EXPECT_EQ(ended, 0);
+  EXPECT_FALSE(run_->Start(document_));  // one run at a time; the running one goes on
+  EXPECT_EQ(meshes_, 1);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::NotStarted);  // no run has ended yet
+  release.set_value();
+  ASSERT_TRUE(started);
+
+  ASSERT_EQ(workerEndedSeen.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_TRUE(run_->Poll());
+  EXPECT_FALSE(run_->Running());
+  EXPECT_EQ(run_->Phase(), TRunPhase::Idle);
+  EXPECT_EQ(ended, 1);
+  EXPECT_TRUE(seen.Succeeded);
+  EXPECT_EQ(seen.Stage, TRunStage::Done);
+  EXPECT_TRUE(run_->Result().Succeeded);
+  EXPECT_EQ(run_->Engine()->Position(), 3);
+  EXPECT_EQ(phases, (std::vector<TRunPhase>{TRunPhase::Check, TRunPhase::Mesh, TRunPhase::Engine}));
+  EXPECT_EQ(meshEnded, 1);
+  // The end is taken over once; Finish after the end returns the same result.
+  EXPECT_TRUE(run_->Poll());
+  EXPECT_EQ(ended, 1);
+  EXPECT_TRUE(run_->Finish().Succeeded);
+  EXPECT_EQ(ended, 1);
+}
+
+TEST_F(CalculationRunTest, PauseHoldsTheEngineAndResumeLetsTheRunEnd) {
+  engineCommand_ = "run 5";
+  run_->Observer.Engine.OnTimeStep = [this](std::int32_t step) {
+    if (step == 2) run_->Pause();  // from the worker, inside its message
+  };
+  ResetMessages(*StandIn());
+  ASSERT_TRUE(run_->Start(document_));
+  // Step 2 and its working message have begun: the worker is held in the latter.
+  ASSERT_TRUE(AwaitMessagesBegun(*StandIn(), 4));
+  EXPECT_TRUE(run_->Paused());
+  EXPECT_FALSE(run_->Poll());
+  EXPECT_TRUE(run_->Running());
+  EXPECT_EQ(run_->Engine()->Position(), 2);
+  run_->Pause();  // a second pause changes nothing
+  run_->Resume();
+  EXPECT_FALSE(run_->Paused());
+  const TRunResult result = run_->Finish();
+  EXPECT_TRUE(result.Succeeded);
+  EXPECT_FALSE(result.Cancelled);
+  EXPECT_TRUE(result.Errors.empty());
+  EXPECT_EQ(run_->Engine()->Position(), 5);
+  EXPECT_FALSE(run_->Running());
+}
+
+TEST_F(CalculationRunTest, CancelWhilePausedEndsTheRunAsCancelledAndKeepsTheFiles) {
+  engineCommand_ = "run 100000";
+  run_->Observer.Engine.OnTimeStep = [this](std::int32_t step) {
+    if (step == 2) run_->Pause();
+  };
+  ResetMessages(*StandIn());
+  ASSERT_TRUE(run_->Start(document_));
+  ASSERT_TRUE(AwaitMessagesBegun(*StandIn(), 4));
+  EXPECT_TRUE(run_->Paused());
+  run_->Cancel();
+  EXPECT_TRUE(run_->Cancelling());
+  EXPECT_FALSE(run_->Paused());  // the worker must run on to see the request
+  const TRunResult result = run_->Finish();
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_FALSE(result.ForcedShutdown);
+  EXPECT_EQ(result.Stage, TRunStage::Engine);
+  EXPECT_EQ(result.Errors, std::vector<std::string>{kRunCancelledMessage});
+  EXPECT_EQ(reported_, result.Errors);
+  EXPECT_LT(run_->Engine()->Position(), 100000);
+  EXPECT_TRUE(fs::exists(folder_ / "model.dat"));
+  EXPECT_TRUE(fs::exists(folder_ / "model.out"));
+  EXPECT_FALSE(run_->Cancelling());
+
+  // The request belonged to that run: the next one runs to its end.
+  engineCommand_ = "run 3";
+  run_->Observer.Engine.OnTimeStep = nullptr;
+  EXPECT_TRUE(run_->Execute(document_).Succeeded);
+}
+
+TEST_F(CalculationRunTest, PollStopsAnEngineThatIgnoresCancellationByForceAfterTheTimeout) {
+  // A private copy of the stand-in: the parked thread keeps it for good.
+  const fs::path copy = folder_ / "libstandin_forced_poll.so";
+  fs::copy_file(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so", copy);
+  auto library = TComputationLibrary::Load(copy);
+  run_->EngineStep = [library] { return library; };
+  run_->ShutdownTimeout = std::chrono::milliseconds(100);
+  engineCommand_ = "stubborn";
+  int workerEnded = 0;
+  int ended = 0;
+  run_->Observer.OnWorkerEnded = [&] { ++workerEnded; };
+  run_->Observer.OnEnded = [&](const TRunResult&) { ++ended; };
+  ASSERT_TRUE(run_->Start(document_));
+  // Two time steps have begun: the result file has been written.
+  ASSERT_TRUE(AwaitMessagesBegun(*library, 2));
+  const auto cancelled = std::chrono::steady_clock::now();
+  run_->Cancel();
+  EXPECT_TRUE(run_->Cancelling());
+  int polls = 0;
+  while (!run_->Poll()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_LT(++polls, 30000) << "the forced stop never came";
+  }
+  // Never before its time.
+  EXPECT_GE(std::chrono::steady_clock::now() - cancelled, run_->ShutdownTimeout);
+  const TRunResult& result = run_->Result();
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_TRUE(result.ForcedShutdown);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_EQ(result.Stage, TRunStage::Engine);
+  ASSERT_EQ(result.Errors.size(), 1u);
+  EXPECT_EQ(result.Errors[0],
+            "Calculation thread was forcefully shutdown.\nTo ensure stable operation, save model "
+            "and restart Vemto.");
+  EXPECT_FALSE(fs::exists(folder_ / "model.dat"));
+  EXPECT_FALSE(fs::exists(folder_ / "model.out"));
+  EXPECT_FALSE(run_->Running());
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(workerEnded, 0);  // the parked worker never returns
+  EXPECT_TRUE(run_->Engine()->ForcedShutdown());
+
+  // The engine stays held by the parked thread: the next start ends at once.
+  EXPECT_FALSE(run_->Start(document_));
+  EXPECT_EQ(ended, 2);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::Engine);
+  ASSERT_EQ(run_->Result().Errors.size(), 1u);
+  EXPECT_NE(run_->Result().Errors[0].find("restart Vemto"), std::string::npos);
+}
+
+TEST_F(CalculationRunTest, CancelWhileMeshingStopsTheMesherAndTheRunBeforeTheEngine) {
+  int breaks = 0;
+  run_->MeshCancelStep = [&] { ++breaks; };
+  run_->MeshStep = [this](TVemtoFile&, const TRunFileNames& files, const TRunObserver&) {
+    ++meshes_;
+    EXPECT_EQ(run_->Phase(), TRunPhase::Mesh);
+    run_->Cancel();  // e.g. the mesh window's Cancel, inside a progress message
+    run_->Cancel();  // already cancelling: the mesher is asked once
+    EXPECT_TRUE(run_->Cancelling());
+    std::ofstream(files.DataFile) << engineCommand_ << "\n";
+    return TRunMeshOutcome{};
+  };
+  int ended = 0;
+  run_->Observer.OnEnded = [&](const TRunResult&) { ++ended; };
+  EXPECT_FALSE(run_->Start(document_));
+  EXPECT_EQ(breaks, 1);
+  EXPECT_EQ(ended, 1);
+  const TRunResult& result = run_->Result();
+  EXPECT_EQ(result.Stage, TRunStage::Mesh);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_EQ(result.Errors, std::vector<std::string>{kRunCancelledMessage});
+  EXPECT_EQ(run_->Engine(), nullptr);  // the data file of a cancelled mesher run is not used
+  EXPECT_FALSE(run_->Running());
+  EXPECT_TRUE(run_->Poll());
+}
+
+TEST_F(CalculationRunTest, RunsThatEndBeforeTheEngineEndInsideStart) {
+  int ended = 0;
+  run_->Observer.OnEnded = [&](const TRunResult&) { ++ended; };
+  TVemtoFile unnamed;
+  EXPECT_FALSE(run_->Start(unnamed));
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::NotStarted);
+  EXPECT_EQ(run_->Result().Errors.size(), 1u);
+  EXPECT_TRUE(run_->Poll());
+  EXPECT_EQ(run_->Finish().Stage, TRunStage::NotStarted);
+
+  check_.Errors = {"No surfaces defined."};
+  run_->Observer.ConfirmCheck = [](const TRunCheck&) { return false; };
+  EXPECT_FALSE(run_->Start(document_));
+  EXPECT_EQ(ended, 2);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::Check);
+  EXPECT_TRUE(run_->Result().Errors.empty());
+  EXPECT_FALSE(run_->Result().Cancelled);
+
+  mesh_.Failed = true;
+  mesh_.ErrorNumber = 1000;
+  mesh_.ErrorText = "SUPERELEMENT 1 HAS NO NODES";
+  int meshEnded = 0;
+  run_->Observer.OnMeshEnded = [&](const TRunMeshOutcome& outcome) {
+    ++meshEnded;
+    EXPECT_TRUE(outcome.Failed);
+  };
+  run_->Unattended = true;
+  EXPECT_FALSE(run_->Start(document_));
+  EXPECT_EQ(ended, 3);
+  EXPECT_EQ(meshEnded, 1);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::Mesh);
+  EXPECT_EQ(run_->Result().Errors,
+            std::vector<std::string>{"MESH ERROR : SUPERELEMENT 1 HAS NO NODES"});
+  EXPECT_FALSE(run_->Running());
+}
+
+TEST_F(CalculationRunTest, ControlsOfAnIdleRunDoNothingAndAreNotRemembered) {
+  run_->Pause();
+  run_->Resume();
+  run_->Cancel();
+  EXPECT_FALSE(run_->Cancelling());
+  EXPECT_FALSE(run_->Paused());
+  EXPECT_TRUE(run_->Poll());
+  const TRunResult result = run_->Execute(document_);
+  EXPECT_TRUE(result.Succeeded);
+  EXPECT_FALSE(result.Cancelled);
+}
+
+TEST_F(CalculationRunTest, TheEnginesErrorReachesTheObserverOnTheWorkerThread) {
+  engineCommand_ = "error";
+  const std::thread::id owner = std::this_thread::get_id();
+  std::int32_t number = 0;
+  std::string text;
+  bool onWorker = false;
+  run_->Observer.OnEngineError = [&](std::int32_t errorNumber, const std::string& errorText) {
+    number = errorNumber;
+    text = errorText;
+    onWorker = std::this_thread::get_id() != owner;
+  };
+  const TRunResult result = run_->Execute(document_);
+  EXPECT_NE(number, 0);
+  EXPECT_EQ(text, "ELEMENT     3 HAS A NON-POSITIVE JACOBIAN");
+  EXPECT_TRUE(onWorker);
+  ASSERT_EQ(result.Errors.size(), 1u);
+  EXPECT_EQ(result.Errors[0], "ENGINE ERROR : " + text);
 }
