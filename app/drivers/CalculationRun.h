@@ -83,7 +83,8 @@ struct TRunObserver {
   std::function<void(const std::string& text)> OnMeshDone;  ///< caller's thread: mesher finished
   /// Caller's thread: conversion and meshing are over (also when they failed or threw).
   std::function<void(const TRunMeshOutcome& outcome)> OnMeshEnded;
-  /// Caller's or owner's thread: a text for the user, as it is added to the result.
+  /// Thread of the run's end (as OnEnded): each text for the user, in order, just
+  /// before OnEnded.
   std::function<void(const std::string& text)> OnError;
   /// Caller's thread: the engine's worker runs (`engine` holds the run's settings).
   std::function<void(TVemtoEngine& engine)> OnEngineStarted;
@@ -110,7 +111,7 @@ class TCalculationRun {
   /// A run with the libraries "libmeshgen.so" and "libengine.so" of `programFolder`.
   explicit TCalculationRun(std::filesystem::path programFolder);
   /// Cancels an engine run still in progress and waits for its end (forcing it after
-  /// ShutdownTimeout); no observer handler is called for that end.
+  /// ShutdownTimeout); OnError and OnEnded are not called for that end.
   ~TCalculationRun();
   TCalculationRun(const TCalculationRun&) = delete;
   TCalculationRun& operator=(const TCalculationRun&) = delete;

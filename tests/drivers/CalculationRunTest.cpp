@@ -478,3 +478,33 @@ TEST_F(CalculationRunTest, TheEnginesErrorReachesTheObserverOnTheWorkerThread) {
   ASSERT_EQ(result.Errors.size(), 1u);
   EXPECT_EQ(result.Errors[0], "ENGINE ERROR : " + text);
 }
+
+TEST(CalculationRunWithLibraries, CancellingTheRealMesherEndsTheRunBeforeTheEngine) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("vemto_run_mesher_cancel_" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path project = folder / "column.v3";
+  fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3", project);
+  TVemtoFile document;
+  document.SetFileName(project.string());
+  document.Load();
+
+  TCalculationRun run(VEMTO_BIN_DIR);  // the mesher library of the build
+  run.Unattended = true;
+  int phases = 0;
+  run.Observer.OnMeshInfo = [&](const std::string&) {
+    if (++phases == 1) run.Cancel();  // the default step asks the mesher library to stop
+  };
+  bool engineStarted = false;
+  run.Observer.OnEngineStarted = [&](TVemtoEngine&) { engineStarted = true; };
+  const TRunResult result = run.Execute(document);
+  EXPECT_GE(phases, 1);
+  EXPECT_TRUE(result.Cancelled);
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_EQ(result.Stage, TRunStage::Mesh);
+  EXPECT_FALSE(engineStarted);
+  EXPECT_EQ(run.Engine(), nullptr);
+  EXPECT_FALSE(run.Running());
+  fs::remove_all(folder);
+}
