@@ -217,21 +217,26 @@ bool TCalculationRun::StartEngine(TVemtoFile& document, const TRunFileNames& fil
     engine.Intervals = DocumentIntervals(document);
     engine.StepCount = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(document.TotalTimeSteps(), 0, INT32_MAX));
-    engine.Monitor = Observer.Engine;
-    // The text for the user is taken from the component when the run ends.
-    engine.OnError = [handler = Observer.OnEngineError](TVemtoEngine& sender,
-                                                        std::int32_t errorNumber) {
-      if (handler) handler(errorNumber, sender.ErrorText());
-    };
-    engine.OnWorkerEnded = [this, handler = Observer.OnWorkerEnded] {
-      {
-        std::lock_guard lock(wait_);
-        workerEnded_ = true;
-      }
-      changed_.notify_all();
-      if (handler) handler();
-    };
-    engine.OnTerminate = nullptr;
+    // A worker stopped by force may still be inside its last message, reading the
+    // component's handlers: they stay as they are (the component refuses the run).
+    const bool parkedWorker = engine.ForcedShutdown();
+    if (!parkedWorker) {
+      engine.Monitor = Observer.Engine;
+      // The text for the user is taken from the component when the run ends.
+      engine.OnError = [handler = Observer.OnEngineError](TVemtoEngine& sender,
+                                                          std::int32_t errorNumber) {
+        if (handler) handler(errorNumber, sender.ErrorText());
+      };
+      engine.OnWorkerEnded = [this, handler = Observer.OnWorkerEnded] {
+        {
+          std::lock_guard lock(wait_);
+          workerEnded_ = true;
+        }
+        changed_.notify_all();
+        if (handler) handler();
+      };
+      engine.OnTerminate = nullptr;
+    }
     {
       std::lock_guard lock(wait_);
       workerEnded_ = false;
@@ -260,15 +265,32 @@ bool TCalculationRun::StartEngine(TVemtoFile& document, const TRunFileNames& fil
 
 bool TCalculationRun::Poll() {
   if (!Running()) return true;
-  bool ended = false;
+  TVemtoEngine* engine = nullptr;
   {
     std::lock_guard control(control_);
-    if (running_ == nullptr) return false;  // check, meshing or engine start up the stack
-    ended = running_->Poll();
-    if (ended) running_ = nullptr;
+    engine = running_;
   }
-  if (ended) EngineEnded();
-  return ended;
+  if (engine == nullptr) return false;  // check, meshing or engine start up the stack
+  {
+    std::lock_guard lock(wait_);
+    const bool overdue =
+        forcedStopAt_.has_value() && std::chrono::steady_clock::now() >= *forcedStopAt_;
+    if (!workerEnded_ && !overdue) return false;
+  }
+  // The worker has returned or is to be stopped by force: from here on Pause, Resume
+  // and Cancel no longer reach the component, which now takes over the end. (The
+  // component's own deadline lies before forcedStopAt_.)
+  {
+    std::lock_guard control(control_);
+    running_ = nullptr;
+  }
+  if (!engine->Poll()) {
+    std::lock_guard control(control_);
+    running_ = engine;
+    return false;
+  }
+  EngineEnded();
+  return true;
 }
 
 void TCalculationRun::EngineEnded() {
