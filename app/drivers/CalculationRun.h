@@ -148,7 +148,8 @@ class TCalculationRun {
   bool Poll();
   /// Owner's thread: waits for the end of the engine run and returns the result (the
   /// last result when no run is in progress). A paused run ends only after Resume()
-  /// or Cancel() from another thread.
+  /// or Cancel() from another thread. Not for handlers of the check or the meshing,
+  /// which run inside Start.
   TRunResult Finish();
   /// Runs the whole sequence for `document` and waits for the engine's end: Start()
   /// and Finish().
