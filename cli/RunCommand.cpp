@@ -43,7 +43,10 @@ class TerminalProgress {
     EndBar();
     std::cerr << text << "\n";
   }
-  void Start(std::int32_t total) { total_ = total; }
+  void Start(std::int32_t total) {
+    std::lock_guard lock(mutex_);  // the worker may already report time steps
+    total_ = total;
+  }
   void Step(std::int32_t step) {
     if (quiet_) return;
     std::lock_guard lock(mutex_);
