@@ -45,6 +45,19 @@ class CalculationRunTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
+  // Lets the run use a private copy of the stand-in engine that ignores cancellation
+  // (the parked thread keeps the copy for good) and stops it by force after `timeout`.
+  // Returns the loaded copy.
+  auto UseStubbornEngine(const std::string& copyName, std::chrono::milliseconds timeout) {
+    const fs::path copy = folder_ / copyName;
+    fs::copy_file(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so", copy);
+    auto library = TComputationLibrary::Load(copy);
+    run_->EngineStep = [library] { return library; };
+    run_->ShutdownTimeout = timeout;
+    engineCommand_ = "stubborn";
+    return library;
+  }
+
   static std::shared_ptr<TComputationLibrary> StandIn() {
     static auto library =
         TComputationLibrary::Load(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so");
@@ -198,13 +211,7 @@ TEST_F(CalculationRunTest, BadIntervalsNeverReachTheEngine) {
 }
 
 TEST_F(CalculationRunTest, AForcedStopIsAFailureWithItsMessage) {
-  // A private copy of the stand-in: the parked thread keeps it for good.
-  const fs::path copy = folder_ / "libstandin_forced.so";
-  fs::copy_file(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so", copy);
-  auto library = TComputationLibrary::Load(copy);
-  run_->EngineStep = [library] { return library; };
-  run_->ShutdownTimeout = std::chrono::milliseconds(50);
-  engineCommand_ = "stubborn";
+  UseStubbornEngine("libstandin_forced.so", std::chrono::milliseconds(50));
   run_->Observer.Engine.OnTimeStep = [this](std::int32_t step) {
     if (step == 2) run_->Cancel();
   };
@@ -336,13 +343,8 @@ TEST_F(CalculationRunTest, CancelWhilePausedEndsTheRunAsCancelledAndKeepsTheFile
 }
 
 TEST_F(CalculationRunTest, PollStopsAnEngineThatIgnoresCancellationByForceAfterTheTimeout) {
-  // A private copy of the stand-in: the parked thread keeps it for good.
-  const fs::path copy = folder_ / "libstandin_forced_poll.so";
-  fs::copy_file(fs::path(VEMTO_BIN_DIR) / "libdrivers_standin_engine.so", copy);
-  auto library = TComputationLibrary::Load(copy);
-  run_->EngineStep = [library] { return library; };
-  run_->ShutdownTimeout = std::chrono::milliseconds(100);
-  engineCommand_ = "stubborn";
+  const auto library =
+      UseStubbornEngine("libstandin_forced_poll.so", std::chrono::milliseconds(100));
   int workerEnded = 0;
   int ended = 0;
   run_->Observer.OnWorkerEnded = [&] { ++workerEnded; };

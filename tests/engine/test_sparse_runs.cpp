@@ -20,7 +20,7 @@
 #include "DatBuilder.h"
 #include "DataFileReader.h"
 #include "EngineHarness.h"
-#include "FreeFormatReader.h"
+#include "LoadedModel.h"
 #include "MechanicsBuilder.h"
 #include "TemperatureStep.h"
 
@@ -29,6 +29,7 @@ namespace {
 
 using testing::DatModel;
 using testing::Hours;
+using testing::LoadedModel;
 using testing::Mechanics;
 using testing::Recorder;
 using testing::ScratchDir;
@@ -53,23 +54,6 @@ class SolverChoice {
 
  private:
   std::unique_ptr<std::string> old_;
-};
-
-// The matrices of a model read from its analysis data file, ready for steps.
-struct LoadedModel {
-  numlib::WorkStorage w{2000000};
-  RunData d;
-  explicit LoadedModel(const std::string& path) {
-    std::ifstream in(path);
-    FreeFormatReader reader(in, path);
-    std::string title;
-    EXPECT_TRUE(DefineHeaderMatrices(w, d.m));
-    ReadAnalysisHeader(reader, d.header, title);
-    d.nStore = 1;
-    EXPECT_TRUE(DefineRunMatrices(w, d));
-    ReadAnalysisBody(reader, d);
-    EXPECT_TRUE(DefineSolverMatrices(w, d));
-  }
 };
 
 // Relative difference in the maximum norm, relative to the largest entry of b or to

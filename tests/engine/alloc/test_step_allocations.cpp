@@ -14,7 +14,7 @@
 #include "AnalysisData.h"
 #include "DatBuilder.h"
 #include "EngineHarness.h"
-#include "FreeFormatReader.h"
+#include "LoadedModel.h"
 #include "MechStressStep.h"
 #include "MechanicsBuilder.h"
 #include "ProgressChannel.h"
@@ -65,6 +65,7 @@ namespace vemto::engine {
 namespace {
 
 using testing::DatModel;
+using testing::LoadedModel;
 using testing::Mechanics;
 using testing::ScratchDir;
 using testing::WithMechanics;
@@ -101,18 +102,8 @@ std::string WriteModel(const ScratchDir& dir) {
 }
 
 long AllocationsOfLaterSteps(const std::string& path, SolverKind kind) {
-  numlib::WorkStorage w{2000000};
-  RunData d;
-  d.solver = kind;
-  std::ifstream in(path);
-  FreeFormatReader reader(in, path);
-  std::string title;
-  EXPECT_TRUE(DefineHeaderMatrices(w, d.m));
-  ReadAnalysisHeader(reader, d.header, title);
-  d.nStore = 1;
-  EXPECT_TRUE(DefineRunMatrices(w, d));
-  ReadAnalysisBody(reader, d);
-  EXPECT_TRUE(DefineSolverMatrices(w, d));
+  LoadedModel model(path, kind);
+  RunData& d = model.d;
   EXPECT_EQ(d.m.RK.Size() > 0, kind == SolverKind::kBand);  // the band matrix only there
 
   numlib::ProgressChannel channel;
