@@ -262,7 +262,7 @@ Vector4 concreteFreeStrain(const ConcreteMaterial& m, const ConcreteStepInput& i
     }
   if (m.sw.shrinkage && withShrinkage) {
     const double te = clampedMaturity(p, s.maturity());
-    const double teNew = te + in.dMaturity;
+    const double teNew = endMaturity(p, s.maturity(), in.dMaturity);
     if (teNew > p.shrinkageStart) {
       const double d =
           autogenousShrinkage(p, teNew) - autogenousShrinkage(p, std::max(te, p.shrinkageStart));
@@ -276,7 +276,7 @@ Vector4 concreteFreeStrain(const ConcreteMaterial& m, const ConcreteStepInput& i
 
 ConcreteStiffness concreteStiffness(const ConcreteMaterial& m, const ConcreteStepInput& in,
                                     const ConcreteState& s, const Vector4& sigma) {
-  const double teNew = clampedMaturity(m.par, s.maturity()) + in.dMaturity;
+  const double teNew = endMaturity(m.par, s.maturity(), in.dMaturity);
   const ConcreteProperties p = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, true);
   Matrix4 D = localStiffness(m, p, s, nullptr);
@@ -314,7 +314,7 @@ CrackCheckResult concreteCrackCheck(const ConcreteMaterial& m, const ConcreteSte
     r.flag = 0;
     return r;
   }
-  const double teNew = clampedMaturity(m.par, s.maturity()) + in.dMaturity;
+  const double teNew = endMaturity(m.par, s.maturity(), in.dMaturity);
   const ConcreteProperties p = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, false);
   // In-plane slots are uncracked here, so the local stiffness is the global one.
@@ -366,7 +366,7 @@ StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const Concret
   StressUpdateResult out;
   const ConcreteParameters& par = m.par;
   const double teOld = clampedMaturity(par, s.maturity());
-  const double teNew = teOld + in.dMaturity;
+  const double teNew = endMaturity(par, s.maturity(), in.dMaturity);
   const ConcreteProperties pOld = concreteProperties(m, teOld);
   const ConcreteProperties pNew = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, true);
