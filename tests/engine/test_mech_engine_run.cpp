@@ -201,5 +201,44 @@ TEST(MechEngineRun, HeldMaturityBelowTheFloorStaysAtTheFloor) {
   }
 }
 
+// An element present when the run starts (cast at -72 h, run from -24 h) carries the
+// volume load activated at -48 h from the first step on: a 1 x 2 m column (nu = 0) on a
+// base held in y settles by gamma H^2 / (2 E) at the top, and the base carries its weight.
+TEST(MechEngineRun, ElementPresentAtTheStartCarriesEarlierVolumeLoad) {
+  const double gamma = 24000.0, H = 2.0;
+  ScratchDir dir;
+  DatModel m = testing::Rectangle(1, 1, 1.0, H);
+  m.analysisType = 1;
+  m.tempMode = 1;
+  m.initialTime = -24 * 3600.0;
+  m.materials[0].cast = -72 * 3600.0;
+  Mechanics mech;
+  mech.rows[5] = -48 * 3600.0;
+  mech.rows[7] = -gamma;
+  mech.rows[17] = mech.rows[18] = 0.0;
+  mech.dispConds.push_back({{0, 1}, {{-1e9, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  mech.dispConds.push_back({{1, 1}, {{-1e9, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  for (int i = 1; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.dispNodes.push_back({m.Grid(0, 0), 2});
+  std::ofstream(dir.File("c.dat"), std::ios::binary) << WithMechanics(m, mech);
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("c.dat"), dir.File("c.out"), {{-20, 1, 1}});
+  ASSERT_EQ(rec.Count(VEMTO_MSG_ERROR), 0) << rec.First(VEMTO_MSG_ERROR)->text;
+  numlib::DataFileReader r(dir.File("c.out"));
+  ASSERT_EQ(r.EventCount(), 4);
+  const double settlement = gamma * H * H / (2.0 * kE);
+  for (int k : {1, 4}) {
+    const auto U = r.ReadReals(StorageEventName('U', k));
+    const auto F = r.ReadReals(StorageEventName('F', k));
+    double base = 0.0;
+    for (int i = 0; i <= m.gi; ++i) {
+      const auto top = static_cast<std::size_t>(2 * m.Grid(i, m.gj) - 1);
+      EXPECT_NEAR(U.values[top], -settlement, 1e-9 * settlement) << "event " << k;
+      base += F.values[static_cast<std::size_t>(2 * m.Grid(i, 0) - 1)];
+    }
+    EXPECT_NEAR(base, gamma * H * 1.0, 1e-9 * gamma * H) << "event " << k;
+  }
+}
+
 }  // namespace
 }  // namespace vemto::engine
