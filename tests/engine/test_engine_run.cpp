@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <fmt/format.h>
+
 #include "DatBuilder.h"
 #include "DataFileReader.h"
 #include "EngineHarness.h"
@@ -150,6 +152,98 @@ TEST(EngineRun, NonPositiveJacobianEndsTheRunAfterItsMessage) {
   numlib::DataFileReader r(dir.File("a.out"));
   EXPECT_FALSE(r.HasTime());
   EXPECT_NE(r.Find("ITOP"), nullptr);
+}
+
+TEST(EngineRun, TemperatureStepFailuresAreReported) {
+  // A conductivity of 1e308 overflows the temperature system at once; a heat-transfer
+  // coefficient of 1e308 from 2 h on overflows the heat flows of the step ending at 3 h.
+  // The run ends with an element error in that step, which stores nothing.
+  ScratchDir dir;
+  struct Case {
+    double lambda, alpha;
+    const char* quantity;
+    int steps;
+  };
+  DatModel m;
+  for (const Case& c : {Case{1e308, 10.0, "TEMPERATURE", 1}, Case{2.0, 1e308, "HEAT FLOW", 3}}) {
+    m = Block();
+    m.tempMode = 0;
+    m.materials[0].lambda = c.lambda;
+    m.edgeTemp.push_back({m.LeftEdge(0)[0], m.LeftEdge(0)[1], m.LeftEdge(0)[2], 1});
+    m.edgeTempConds.push_back({c.alpha, {{7200.0, 30.0}, {1e9, 30.0}}});
+    m.Write(dir.File("a.dat"));
+    Recorder rec;
+    testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{10, 1, 1}});
+    const testing::Message* err = rec.First(VEMTO_MSG_ERROR);
+    ASSERT_NE(err, nullptr) << c.quantity;
+    EXPECT_EQ(err->code, 1000);
+    EXPECT_EQ(
+        err->text.rfind(fmt::format(" NUMERICAL FAILURE: {} NOT A NUMBER AT NODE", c.quantity), 0),
+        0u)
+        << err->text;
+    EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), c.steps);
+    EXPECT_EQ(rec.messages.back().text, " COMPUTATION FINISHED");
+    numlib::DataFileReader r(dir.File("a.out"));
+    EXPECT_EQ(r.EventCount(), c.steps - 1);
+    EXPECT_FALSE(r.HasTime());
+  }
+
+  // Zero thickness everywhere: the system is singular in every step, said once, naming
+  // the first step; the run goes on with 0 degC.
+  m = Block();
+  m.thickness = 0.0;
+  m.Write(dir.File("b.dat"));
+  Recorder flat;
+  testing::RunEngineOn(flat, dir.File("b.dat"), dir.File("b.out"), {{3, 1, 1}});
+  std::vector<std::string> warnings;
+  for (const testing::Message& msg : flat.messages)
+    if (msg.text.find("TEMPERATURE SYSTEM") != std::string::npos) warnings.push_back(msg.text);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("SINGULAR IN STEP 1 AT 1 H"), std::string::npos) << warnings[0];
+  EXPECT_EQ(flat.messages.back().text, "COMPUTATION FINISHED");
+}
+
+TEST(EngineRun, UnusableThermalDataAreWarnedOnceAtTheFirstStep) {
+  struct Case {
+    const char* what;  // the problem text
+    void (*edit)(testing::DatMaterial&);
+  };
+  const Case cases[] = {
+      {"thermal conductivity 0 is not positive", [](testing::DatMaterial& x) { x.lambda = 0.0; }},
+      {"heat capacity rho c = -2400 * 1000 is not positive",
+       [](testing::DatMaterial& x) { x.rho = -2400.0; }},
+      {"t1 0 of the hydration curve is not positive",
+       [](testing::DatMaterial& x) {
+         x.kind = 1;
+         x.t1 = 0.0;
+       }},
+      {"heat of hydration 5e+06 J/kg and cement content 400 kg/m3 give an adiabatic"
+       " temperature rise of 833.333 K",
+       [](testing::DatMaterial& x) {
+         x.kind = 1;
+         x.qInf = 5e6;
+         x.cement = 400.0;
+       }},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    DatModel m = Block();
+    m.materials.push_back(m.materials[0]);  // unused by any element: not checked
+    c.edit(m.materials[0]);
+    c.edit(m.materials[1]);
+    m.Write(dir.File("a.dat"));
+    Recorder rec;
+    testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{3, 1, 1}});
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < rec.messages.size(); ++i)
+      if (rec.messages[i].text.find("WARNING: THERMAL DATA") != std::string::npos) at.push_back(i);
+    ASSERT_EQ(at.size(), 1u) << c.what;
+    EXPECT_EQ(rec.messages[at[0]].text,
+              std::string(" WARNING: THERMAL DATA OF MATERIAL 1: ") + c.what)
+        << c.what;
+    EXPECT_EQ(rec.messages[at[0] - 1].number, VEMTO_MSG_TIMESTEP);  // in the first step
+    EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), 3);
+  }
 }
 
 TEST(EngineRun, WorkArrayTooSmall) {
