@@ -76,7 +76,6 @@ MeshSizes EstimateMeshSizes(const MeshgenArgs& args) {
   sizes.nodeCapacity = static_cast<std::int32_t>(nt);
   sizes.elementCapacity = static_cast<std::int32_t>(ne);
   sizes.mixed = mixed;
-  sizes.adjacencyRoom = (!mixed && args.nSuperElements > 0 && args.elementType[0] < 3) ? 8 : 24;
   return sizes;
 }
 

@@ -66,7 +66,6 @@ struct MeshSizes {
   std::int32_t maxSidePoints = 0;    ///< NN: largest number of grid points on one side
   std::int32_t nodeCapacity = 0;     ///< NT: estimated node count (never below the result)
   std::int32_t elementCapacity = 0;  ///< NE: estimated element count (exact)
-  std::int32_t adjacencyRoom = 0;    ///< NA: 8 when all types equal and below 3, else 24
   bool mixed = false;                ///< not all super elements have the same type
 };
 
@@ -97,7 +96,6 @@ struct MeshTables {
   IntegerMatrix material;       ///< MAT (NE): material number
   IntegerMatrix region;         ///< REGION (NE): super element (position in the new order)
   IntegerMatrix jnt;            ///< JNT (NT): new number of each creation-numbered node
-  IntegerMatrix memjt;          ///< MEMJT (NT * NA): reserved adjacency room
   IntegerMatrix jmem;           ///< JMEM (NT): degree, then creation number of each new number
   IntegerMatrix newjt;          ///< NEWJT (NT): visiting order of a trial
   IntegerMatrix joint;          ///< JOINT (NT): numbers of a trial

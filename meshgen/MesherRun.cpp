@@ -154,7 +154,6 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   ledger.Int("MAT", ne, 1);
   ledger.Int("REGION", ne, 1);
   ledger.Int("JNT", nt, 1);
-  ledger.Int("MEMJT", nt * sizes.adjacencyRoom, 1);
   ledger.Int("JMEM", nt, 1);
   ledger.Int("NEWJT", nt, 1);
   ledger.Int("JOINT", nt, 1);
@@ -181,7 +180,6 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   mesh.material = ledger.Ints("MAT");
   mesh.region = ledger.Ints("REGION");
   mesh.jnt = ledger.Ints("JNT");
-  mesh.memjt = ledger.Ints("MEMJT");
   mesh.jmem = ledger.Ints("JMEM");
   mesh.newjt = ledger.Ints("NEWJT");
   mesh.joint = ledger.Ints("JOINT");

@@ -62,7 +62,6 @@ struct MeshRun {
     mesh.material = Int(ne, 1);
     mesh.region = Int(ne, 1);
     mesh.jnt = Int(nt, 1);
-    mesh.memjt = Int(nt * sizes.adjacencyRoom, 1);
     mesh.jmem = Int(nt, 1);
     mesh.newjt = Int(nt, 1);
     mesh.joint = Int(nt, 1);
@@ -180,7 +179,6 @@ TEST(MeshGeneration, SizingEstimates) {
   EXPECT_EQ(sizes.nodeCapacity, 42);
   EXPECT_EQ(sizes.elementCapacity, 8);
   EXPECT_EQ(sizes.maxSidePoints, 5);
-  EXPECT_EQ(sizes.adjacencyRoom, 24);
   EXPECT_FALSE(sizes.mixed);
 
   MeshRun run(args);
@@ -191,7 +189,6 @@ TEST(MeshGeneration, SizingEstimates) {
   model.elements[0].type = model.elements[1].type = MESHGEN_TYPE_INFINITE_SURFACE;
   args = model.Args();
   sizes = EstimateMeshSizes(args);
-  EXPECT_EQ(sizes.adjacencyRoom, 8);
   EXPECT_EQ(sizes.nodeCapacity, 18);
   EXPECT_EQ(sizes.maxSidePoints, 3);
 
@@ -199,7 +196,6 @@ TEST(MeshGeneration, SizingEstimates) {
   args = model.Args();
   sizes = EstimateMeshSizes(args);
   EXPECT_TRUE(sizes.mixed);
-  EXPECT_EQ(sizes.adjacencyRoom, 24);
 }
 
 TEST(MeshGeneration, SharedSideNodesAreTakenOverInTheRightDirection) {

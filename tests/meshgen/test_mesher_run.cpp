@@ -179,6 +179,16 @@ TEST_F(MesherRunTest, NoMemoryWritesTheListingThenFails) {
   EXPECT_EQ(Run(model, again), " PROBLEM TOO LARGE.");
 }
 
+TEST_F(MesherRunTest, DefaultMemoryMeshesA150By150SuperElement) {
+  // 68101 nodes and 22500 elements need about 450,000 words of tables; nothing unused
+  // may be reserved on top of them.
+  Recorder recorder;
+  TestModel model = Square(150, 150);
+  ASSERT_EQ(model.memoryWords, 800000);
+  EXPECT_EQ(Run(model, recorder), "");
+  EXPECT_TRUE(Exists("model.dat"));
+}
+
 TEST_F(MesherRunTest, CancelHasNoEffectAndANewRegistrationClearsAnError) {
   {
     Recorder recorder;
