@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "DataFile.h"
 #include "FatalStop.h"
 #include "Fgraph.h"
@@ -237,6 +239,15 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   MapPipePositions(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),
                    Args(args.pipePosXY, 2LL * args.nPipePos), args.nPipeConds, meshTable,
                    Span(ledger.Ints("MWT")));
+  std::vector<std::string> notes;
+  for (const int i :
+       PipePositionsWithoutElements(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),
+                                    meshTable, ConstSpan(ledger.Ints("MWT"))))
+    notes.push_back(
+        fmt::format("PIPE CONDITION{:5d} PART{:5d} (PIPE POSITION{:5d}) HAS NO ELEMENT: LATER PIPE "
+                    "POSITIONS TOOK ALL ITS ELEMENTS",
+                    args.pipePosCondPart[2 * (i - 1)], args.pipePosCondPart[2 * (i - 1) + 1], i));
+  AppendToInputListing(numlib::FieldText(args.listFileName), notes);
   ledger.Int("MPVS", 2, args.nNodalDispPos);
   MapNodalPositions(args.nNodalDispPos, Args(args.nodalDispPosCond, args.nNodalDispPos),
                     Args(args.nodalDispPosXY, 2LL * args.nNodalDispPos), args.nNodalDispConds,
