@@ -474,19 +474,21 @@ void CheckJunctions(const MeshgenArgs& args, const SuperElementTables& se, const
     if (b.x0 > a.x1 + a.tolerance || b.x1 < a.x0 - a.tolerance || b.y0 > a.y1 + a.tolerance ||
         b.y1 < a.y0 - a.tolerance)
       return true;
-    int touching = 0;
+    // Distinct nodes: a collapsed side lists one node in every place.
+    std::vector<std::int32_t> touching;
     bool matching = true;
     for (std::size_t i = 0; i < b.nodes.size(); ++i) {
       const std::int32_t node = b.nodes[i];
-      if (node == 0) continue;
+      if (node == 0 || std::find(touching.begin(), touching.end(), node) != touching.end())
+        continue;
       if (DistanceToSide(a.curve, mesh.x(node), mesh.y(node)) > a.tolerance) continue;
-      ++touching;
+      touching.push_back(node);
       const auto found = std::find(a.nodes.begin(), a.nodes.end(), node);
       if (found == a.nodes.end() ||
           a.corner[static_cast<std::size_t>(found - a.nodes.begin())] != b.corner[i])
         matching = false;
     }
-    return touching < 2 || matching;
+    return touching.size() < 2 || matching;
   };
   for (std::int32_t s = 1; s <= n; ++s)
     for (int k = 1; k <= 4; ++k)
