@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <map>
 
 #include "VemtoFile.h"
@@ -97,6 +98,46 @@ void CheckConditions(const TVemtoFile& doc, std::vector<std::string>& warnings,
       errors.push_back(fmt::format("No pipe condition assigned to pipe {}.", pipe->Name));
 }
 
+// Positions the mesher would pass over: the condition cannot act where it is placed,
+// or the edge or surface it is placed on is no longer part of the model.
+void CheckIgnoredPositions(const TVemtoFile& doc, std::vector<std::string>& warnings) {
+  for (std::size_t k = 0; k < doc.Positions.size(); ++k) {
+    const TVemtoPosition* pos = doc.Positions[k].get();
+    const TVemtoCondition* c = pos->Condition;
+    if (c == nullptr || dynamic_cast<const TVemtoPipePos*>(pos)) continue;
+    const std::size_t n = k + 1;
+    if (dynamic_cast<const TVemtoPipeCondition*>(c)) {
+      warnings.push_back(fmt::format(
+          "Boundary condition {} uses the pipe condition \"{}\", which acts only through a "
+          "pipe; it is ignored.",
+          n, c->Name));
+      continue;
+    }
+    if (const auto* ep = dynamic_cast<const TVemtoEdgePos*>(pos); ep && ep->Edge) {
+      const bool listed = std::any_of(doc.Edges.begin(), doc.Edges.end(),
+                                      [ep](const auto& e) { return e.get() == ep->Edge; });
+      if (!listed || !ep->Edge->FirstNode() || !ep->Edge->LastNode())
+        warnings.push_back(fmt::format(
+            "The edge of boundary condition {} (\"{}\") no longer exists; it is ignored.", n,
+            c->Name));
+    }
+    if (const auto* sp = dynamic_cast<const TVemtoSurfacePos*>(pos); sp && sp->Surface) {
+      const bool listed = std::any_of(doc.Surfaces.begin(), doc.Surfaces.end(),
+                                      [sp](const auto& s) { return s.get() == sp->Surface; });
+      if (!listed)
+        warnings.push_back(fmt::format(
+            "The surface of boundary condition {} (\"{}\") no longer exists; it is ignored.", n,
+            c->Name));
+      else if (!dynamic_cast<const TVemtoTempCondition*>(c) &&
+               !dynamic_cast<const TVemtoFlowCondition*>(c))
+        warnings.push_back(fmt::format(
+            "Boundary condition {} puts \"{}\" on a surface, where only temperature and heat "
+            "flow conditions act; it is ignored.",
+            n, c->Name));
+    }
+  }
+}
+
 void CheckIntervals(const TVemtoFile& doc, std::vector<std::string>& errors) {
   if (doc.Intervals.empty()) {
     errors.push_back("No time intervals defined.");
@@ -129,6 +170,7 @@ void TVemtoLogic::CheckModel(const TVemtoFile& document) {
   Errors.clear();
   CheckSurfaces(document, Errors);
   CheckConditions(document, Warnings, Errors);
+  CheckIgnoredPositions(document, Warnings);
   CheckIntervals(document, Errors);
   if (!(document.GeneralInfo.Thickness > 0.0)) Errors.push_back("Thickness = 0 or negative value.");
 }

@@ -161,5 +161,28 @@ TEST(CheckModel, ReferencesTheMesherNeeds) {
                                         "No pipe condition assigned to pipe Pipe."));
 }
 
+TEST(CheckModel, PositionsTheMesherWouldIgnore) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  TEdgeLine removed(doc.Nodes[0].get(), doc.Nodes[1].get());  // not in the model's edges
+  auto* onEdge = static_cast<TVemtoEdgePos*>(doc.Positions[0].get());
+  TEdge* const kept = onEdge->Edge;
+  onEdge->Edge = &removed;
+  doc.Positions[3]->Condition = doc.Conditions[4];  // a load on a surface
+  doc.Positions[4]->Condition = doc.Conditions[2];  // a pipe condition at a point
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, IsEmpty());
+  EXPECT_THAT(
+      logic.Warnings,
+      ElementsAre(
+          "The edge of boundary condition 1 (\"Air\") no longer exists; it is ignored.",
+          "Boundary condition 4 puts \"Load\" on a surface, where only temperature and heat "
+          "flow conditions act; it is ignored.",
+          "Boundary condition 5 uses the pipe condition \"Cooling\", which acts only through a "
+          "pipe; it is ignored."));
+  onEdge->Edge = kept;  // before `removed` goes
+}
+
 }  // namespace
 }  // namespace vemto
