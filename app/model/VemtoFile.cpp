@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <fmt/format.h>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -211,6 +212,7 @@ void TVemtoFile::Clear() {
   GeneralInfo = TVemtoGeneralInfo();
   ProjectInfo = TVemtoProjectInfo();
   MeshMemory = PostMemory = EngineMemory = kDefaultMemory;
+  LoadWarnings.clear();
 }
 
 void TVemtoFile::Swap(TVemtoFile& other) noexcept {
@@ -228,6 +230,7 @@ void TVemtoFile::Swap(TVemtoFile& other) noexcept {
   swap(MeshMemory, other.MeshMemory);
   swap(PostMemory, other.PostMemory);
   swap(EngineMemory, other.EngineMemory);
+  swap(LoadWarnings, other.LoadWarnings);
 }
 
 namespace {
@@ -569,8 +572,22 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
         m->LoadFromStream(r.Stream());
         return 0;
       });
+      if (!m->PropertyFileWarning.empty() &&
+          std::find(doc.LoadWarnings.begin(), doc.LoadWarnings.end(), m->PropertyFileWarning) ==
+              doc.LoadWarnings.end())
+        doc.LoadWarnings.push_back(m->PropertyFileWarning);
       if (materialsImg.Minor == 0) {
-        // The older layout has no strength development; derive it from the ratio.
+        // The older layout has no strength development; derive it from the ratio, which
+        // needs the strength law of "conpropt" (c7 is never 0 in a readable file).
+        if (m->Concrete.Value(7) == 0.0)
+          r.Fail(fmt::format(
+              "material \"{}\" has the older record layout, whose strength development is "
+              "derived from the water-cement ratio; that needs the concrete constants, but {}",
+              m->Name,
+              m->PropertyFileWarning.empty()
+                  ? fmt::format("\"{}\" is missing",
+                                (m->PropertyDirectory() / kConcreteFileName).string())
+                  : m->PropertyFileWarning));
         const long double w = m->WaterCementRatio();
         const long double a1 = std::pow(10.0L, 3.4L - 1.1L * w);
         m->P(65) = std::isfinite(static_cast<double>(a1)) ? static_cast<double>(a1) : 0.0;
@@ -601,6 +618,8 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
       });
       for (int i = 0; i < 4; ++i)
         if (!s->GetEdge(i)) r.Fail("the surface lacks an edge (edge index -1)");
+      if (const std::string problem = SurfaceChainProblem(*s); !problem.empty())
+        r.Fail(fmt::format("surface {} is not a four-sided surface: {}", k, problem));
       if (s->ElementType == 1 || s->ElementType == 2) s->InfiniteFlag = 1;
       if (surfacesImg.Minor == 0) s->Thickness = -1.0;
       doc.Surfaces.push_back(std::move(s));

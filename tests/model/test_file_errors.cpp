@@ -1,5 +1,6 @@
 // Damaged and hand-edited project files: every problem gives a clear error naming the
 // file, the document stays as it was, nothing crashes.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "VemtoFile.h"
+#include "VemtoLogic.h"
 #include "test_file_model.h"
 #include "test_file_util.h"
 
@@ -162,6 +164,28 @@ TEST(VemtoFileErrors, IntervalListWithoutIntervals) {
     TCompoundImage image = SampleImage();
     DataOf(image, "Intervals").clear();
     ExpectLoadError(image, {"Storage \"Intervals\"", "no interval"});
+  }
+}
+
+// A surface must be bounded by a closed chain of four distinct edges: such a file is
+// refused when loading, and a model built in memory gets a check error.
+TEST(VemtoFileErrors, SurfaceWhoseEdgesDoNotCloseIsRejected) {
+  struct Case {
+    int edge;  // replaces side 3 of surface 2 (the curved edge 7)
+    const char* problem;
+  };
+  for (const Case c :
+       {Case{1, "sides 3 and 4 use the same edge"}, Case{3, "sides 2 and 3 share no node"}}) {
+    TVemtoFile doc;
+    MakeSampleModel(doc);
+    doc.Surfaces[1]->SetEdge(2, doc.Edges[static_cast<std::size_t>(c.edge)].get());
+    TVemtoLogic logic;
+    logic.CheckModel(doc);
+    ASSERT_FALSE(logic.Errors.empty());
+    EXPECT_EQ(logic.Errors[0], fmt::format("Surface 2 is not a four-sided surface: {}; the edges "
+                                           "do not form a closed chain.",
+                                           c.problem));
+    ExpectLoadError(doc.BuildImage(), {"Storage \"Surfaces\", entry 2", c.problem});
   }
 }
 
