@@ -54,18 +54,52 @@ struct GObjectUnref {
 template <class T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
 
+/// While a compound file is parsed on this thread: the library's diagnostics, which
+/// the errors of this module then carry.
+thread_local std::string* gsfDiagnostics = nullptr;
+
+/// Collects the library's diagnostics of one parse instead of letting them reach
+/// standard error.
+class GsfDiagnostics {
+ public:
+  GsfDiagnostics() : previous_(gsfDiagnostics) { gsfDiagnostics = &text_; }
+  GsfDiagnostics(const GsfDiagnostics&) = delete;
+  GsfDiagnostics& operator=(const GsfDiagnostics&) = delete;
+  ~GsfDiagnostics() { gsfDiagnostics = previous_; }
+  /// " (last diagnostic)" when the library said something, else empty.
+  std::string Suffix() const { return text_.empty() ? std::string() : " (" + text_ + ")"; }
+
+ private:
+  std::string text_;
+  std::string* previous_;
+};
+
 void InitGsf() {
   static std::once_flag once;
   std::call_once(once, [] {
     gsf_init();
-    // Damaged files are reported through FileError; the library's own diagnostics
-    // on standard error would only repeat them.
+    // Damaged files are reported through FileError; the library's own diagnostics go
+    // into that message instead of standard error. Messages without a domain come from
+    // the library only while a parse collects them; other code keeps the default.
+    const auto levels =
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                    G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+    const GLogFunc collect = [](const gchar* domain, GLogLevelFlags level, const gchar* message,
+                                gpointer own) {
+      if (gsfDiagnostics) {
+        // The last diagnostic is the most specific one; line breaks become blanks.
+        *gsfDiagnostics = message ? message : "";
+        for (char& c : *gsfDiagnostics)
+          if (c == '\n') c = ' ';
+        if (gsfDiagnostics->size() > 300) gsfDiagnostics->resize(300);
+      } else if (!own) {
+        g_log_default_handler(domain, level, message, nullptr);
+      }
+    };
+    static int own = 1;
     for (const char* domain : {"libgsf:msole", "libgsf", "GLib-GObject"})
-      g_log_set_handler(
-          domain,
-          static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                      G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
-          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+      g_log_set_handler(domain, levels, collect, &own);
+    g_log_set_handler(nullptr, levels, collect, nullptr);
   });
 }
 
@@ -372,8 +406,9 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
 TCompoundImage ParseCompoundFile(const std::vector<std::uint8_t>& bytes,
                                  const std::string& fileName) {
   InitGsf();
+  GsfDiagnostics diagnostics;
   auto damaged = [&](const std::string& what) {
-    return FileError(fileName, TStorageError::Damaged, what);
+    return FileError(fileName, TStorageError::Damaged, what + diagnostics.Suffix());
   };
   GPtr<GsfInput> input(
       gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
@@ -421,7 +456,8 @@ TCompoundImage ParseCompoundFile(const std::vector<std::uint8_t>& bytes,
 
 TCompoundImage ReadCompoundFile(const std::string& fileName) {
   CheckName(fileName);
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a pipe without a writer does not wait.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int err = errno;
     if (err == ENOENT)
@@ -436,11 +472,34 @@ TCompoundImage ReadCompoundFile(const std::string& fileName) {
     throw FileError(
         fileName, TStorageError::InvalidName,
         fmt::format("{} (it is a folder)", StorageErrorMessage(TStorageError::InvalidName)));
+  if (!S_ISREG(st.st_mode))
+    throw FileError(fileName, TStorageError::Damaged,
+                    "Not a project file (a device, pipe or socket, not a file)");
+  if (st.st_size == 0) throw FileError(fileName, TStorageError::Damaged, "The file is empty");
   Lock(fd, LOCK_SH, fileName);
+
+  // The signature first: a large file of another kind is refused without reading it.
+  static constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  std::uint8_t head[sizeof kSignature] = {};
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t r = ::read(fd, head + got, sizeof head - got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(fileName, errno, "Cannot read the file");
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  if (got < sizeof head || std::memcmp(head, kSignature, sizeof head) != 0)
+    throw FileError(fileName, TStorageError::Damaged,
+                    "Not a project file of this kind (it does not begin with the signature of "
+                    "a compound file)");
 
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0);
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    bytes.insert(bytes.end(), head, head + got);
     std::uint8_t buf[65536];
     for (;;) {
       const ssize_t r = ::read(fd, buf, sizeof buf);

@@ -191,6 +191,10 @@ void CheckFiniteNumbers(const TVemtoFile& doc, std::vector<std::string>& errors)
   }
   if (!Finite(doc.GeneralInfo.InitialTime))
     errors.push_back("The initial time is not a finite number.");
+  if (!Finite(doc.GeneralInfo.Thickness)) errors.push_back("The thickness is not a finite number.");
+  for (std::size_t k = 0; k < doc.Surfaces.size(); ++k)
+    if (!Finite(doc.Surfaces[k]->Thickness))
+      errors.push_back(fmt::format("The thickness of surface {} is not a finite number.", k + 1));
 }
 
 /// Histories longer than the mesher can take.
