@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gsf/gsf.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -332,7 +334,42 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
     throw FileError(fileName, TStorageError::InsufficientMemory,
                     std::string(StorageErrorMessage(TStorageError::InsufficientMemory)));
   }
+  ReplaceFile(fileName, bytes);
+}
 
+namespace {
+
+/// Start of the names of the temporary files of `target` ("<target>.tmp-").
+std::string TemporaryPrefix(const std::string& target) {
+  return target + ".tmp-";
+}
+
+/// Removes the temporary files that saves of `target` by processes no longer running
+/// left behind (killed during a save). Names: "<target>.tmp-<pid>-XXXXXX".
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string prefix = TemporaryPrefix(target);
+  const std::string folder = FolderOf(target);
+  const std::string namePrefix = prefix.substr(prefix.find_last_of('/') + 1);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(namePrefix, 0) != 0) continue;
+    const std::string rest = name.substr(namePrefix.size());  // "<pid>-XXXXXX"
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || rest.size() != dash + 7) continue;
+    if (rest.find_first_not_of("0123456789") != dash) continue;
+    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    std::error_code ignored;
+    std::filesystem::remove(entry.path(), ignored);
+  }
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
+  CheckName(fileName);
   // Write through a symbolic link to the file it names.
   std::string target = fileName;
   struct stat lst {};
@@ -367,7 +404,7 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
     ThrowErrno(fileName, errno, "Cannot open the file");
   }
 
-  std::string temp = target + ".XXXXXX";
+  std::string temp = TemporaryPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> tmpl(temp.begin(), temp.end());
   tmpl.push_back('\0');
   const int tfd = ::mkostemp(tmpl.data(), O_CLOEXEC);
@@ -401,6 +438,7 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
   // Make the rename durable; a failure here no longer endangers either version.
   FdGuard dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0) ::fsync(dir.Get());
+  RemoveStaleTemporaries(target);
 }
 
 TCompoundImage ParseCompoundFile(const std::vector<std::uint8_t>& bytes,
