@@ -104,6 +104,10 @@ double FirstReal(std::string_view line, const fs::path& file, std::size_t lineNo
   const char* p = NumberStart(line, file, lineNo, &end);
   double value = 0.0;
   const auto [after, ec] = std::from_chars(p, end, value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+    throw PropertyFileError(
+        fmt::format("\"{}\", line {}: the number is outside the range of a real number: {}",
+                    file.string(), lineNo, Shown(line)));
   if (ec != std::errc())
     throw PropertyFileError(fmt::format("\"{}\", line {}: no number at the start of the line: {}",
                                         file.string(), lineNo, Shown(line)));
@@ -120,6 +124,9 @@ long FirstInteger(std::string_view line, const fs::path& file, std::size_t lineN
   const char* p = NumberStart(line, file, lineNo, &end);
   long value = 0;
   const auto [after, ec] = std::from_chars(p, end, value);
+  if (ec == std::errc::result_out_of_range)
+    throw PropertyFileError(fmt::format("\"{}\", line {}: the whole number is too large: {}",
+                                        file.string(), lineNo, Shown(line)));
   if (ec != std::errc())
     throw PropertyFileError(
         fmt::format("\"{}\", line {}: no whole number at the start of the line: {}", file.string(),

@@ -90,12 +90,12 @@ TEST(PropCementFile, MalformedFilesAreInvalidAndNamed) {
       {"-1\n", "negative"},
       {"21\n", "at most 20"},
       {"1.5\nA\n" + seven, "line 1"},
-      {"2\nA\n" + seven + "B\n1\n2\n", "only"},       // fewer lines than announced
-      {"1\nA\n1\n2\nabc\n4\n5\n6\n7\n", "line 5"},    // no leading number
-      {"1\nA\n1\n2\n3,5\n4\n5\n6\n7\n", "line 5"},    // decimal comma
-      {"1\nA\n1\n2\n\n4\n5\n6\n7\n", "line 5"},       // empty value line
-      {"1\nA\n1\n2\nnan\n4\n5\n6\n7\n", "line 5"},    // not finite
-      {"1\nA\n1\n2\n1e999\n4\n5\n6\n7\n", "line 5"},  // out of range
+      {"2\nA\n" + seven + "B\n1\n2\n", "only"},     // fewer lines than announced
+      {"1\nA\n1\n2\nabc\n4\n5\n6\n7\n", "line 5"},  // no leading number
+      {"1\nA\n1\n2\n3,5\n4\n5\n6\n7\n", "line 5"},  // decimal comma
+      {"1\nA\n1\n2\n\n4\n5\n6\n7\n", "line 5"},     // empty value line
+      {"1\nA\n1\n2\nnan\n4\n5\n6\n7\n", "line 5"},  // not finite
+      {"1\nA\n1\n2\n1e999\n4\n5\n6\n7\n", "line 5: the number is outside the range"},
   };
   TempDir dir;
   const std::string file = dir.Path("cempropt");
