@@ -590,6 +590,7 @@ bool TfrmMain::OpenModel(const QString& name) {
       Report(QString::fromStdString(e.what()));
       return false;
     }
+    for (const std::string& warning : model->LoadWarnings) Report(QString::fromStdString(warning));
   }
   model_ = std::move(model);
   modelName_ = name;
