@@ -72,6 +72,7 @@ TfrmMain::TfrmMain(TMainOptions options)
       shutdownTimeout_(options.ShutdownTimeout),
       batchDelay_(options.BatchDelay),
       library_(std::make_unique<TVemtoFile>()),
+      batchMode_(options.BatchMode),
       mdiArea_(new QMdiArea(this)),
       tmrExecute_(new QTimer(this)),
       tmrPoll_(new QTimer(this)),
