@@ -1,10 +1,10 @@
 // The desktop program: one optional project file, optionally followed by "/x" for an
 // unattended calculation that ends the program.
 #include <QApplication>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
+#include "NumberLocale.h"
 #include "TfrmMain.h"
 
 namespace {
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // QApplication takes the process locale from the environment; numbers in files and
   // on screen always use ".".
-  std::setlocale(LC_NUMERIC, "C");
+  vemto::UseDotDecimalSeparator();
   QApplication::setApplicationName(QStringLiteral("Vemto 3"));
   QApplication::setOrganizationName(QStringLiteral("Orvanda"));
 
