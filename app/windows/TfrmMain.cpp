@@ -25,7 +25,9 @@
 #include <filesystem>
 
 #include "PeripheralWindows.h"
+#include "SetupCommands.h"
 #include "TfrmEngine.h"
+#include "TfrmInputData.h"
 #include "TfrmMesh.h"
 #include "TfrmShutdown.h"
 #include "VemtoEngine.h"
@@ -95,6 +97,7 @@ TfrmMain::TfrmMain(TMainOptions options)
   CreateMenus();
   CreateToolBars();
   CreateStatusBar();
+  CreateSetupCommands();
 
   QSettings settings(QStringLiteral("Orvanda"), QStringLiteral("Vemto 3"));
   settings.beginGroup(QStringLiteral("Toolbars"));
@@ -143,6 +146,7 @@ void TfrmMain::ObserveRun() {
   observer.OnMeshEnded = [this](const TRunMeshOutcome& outcome) {
     if (outcome.Failed) frmMesh_->Error();
     frmMesh_->hide();
+    setup_->ReloadInputData();
   };
   frmEngine_->Attach(observer);
   observer.OnEngineStarted = [this](TVemtoEngine& engine) {
@@ -211,6 +215,8 @@ void TfrmMain::CreateActions() {
             &TfrmMain::mnuFileCloseClick);
   NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
   NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString());
+  NewAction("mnuFilePrintPdf", QStringLiteral("Print to P&DF..."),
+            QStringLiteral("Saves the active window as a PDF file"));
   NewAction("mnuFileExit", QStringLiteral("E&xit"), QStringLiteral("Exit Vemto"),
             &TfrmMain::mnuFileExitClick);
   NewAction("mnuEditCopy", QStringLiteral("&Copy"),
@@ -290,7 +296,7 @@ void TfrmMain::CreateMenus() {
   };
   menu("mnuFile", QStringLiteral("&File"), QStringLiteral("Create a new vemto model"),
        {"mnuFileNew", "mnuFileOpen", "mnuFileSave", "mnuFileSaveAs", "mnuFileClose", nullptr,
-        "mnuFileCreateCementType", "mnuFilePrint", nullptr, "mnuFileExit"});
+        "mnuFileCreateCementType", "mnuFilePrint", "mnuFilePrintPdf", nullptr, "mnuFileExit"});
   menu("mnuEdit", QStringLiteral("&Edit"), QString(), {"mnuEditCopy"});
   menu("mnuInput", QStringLiteral("&Input"), QString(),
        {"mnuInputGeneral", "mnuInputGeometry", "mnuInputMaterials", "mnuInputBC", "mnuInputData",
@@ -496,9 +502,50 @@ QString TfrmMain::StatusPanelText(int index) const {
 
 void TfrmMain::RouteCommand(const QString& command) {
   // The one place where view, geometry, condition, result and input commands reach
-  // their document windows and dialogs. The windows themselves are not part of this
-  // program version yet, so the commands end here.
-  (void)command;
+  // their document windows and dialogs.
+  TfrmInputData* inputData = setup_->InputDataWindow();
+  const QMdiSubWindow* active = mdiArea_->activeSubWindow();
+  if ((command == QStringLiteral("btnCopy") || command == QStringLiteral("mnuEditCopy")) &&
+      inputData != nullptr && active != nullptr && active->widget() == inputData)
+    inputData->CopyToClipboard();
+}
+
+void TfrmMain::CreateSetupCommands() {
+  TSetupContext c;
+  c.Parent = this;
+  c.Dialogs = dialogs_.get();
+  c.MdiArea = mdiArea_;
+  c.ProgramFolder = programFolder_;
+  c.Model = [this] { return model_.get(); };
+  c.ModelName = [this] { return modelName_; };
+  c.SaveIfNew = [this] { return modelName_ != kNewModel || SaveModel(); };
+  c.Busy = [this] { return run_->Running(); };
+  c.MeshWindow = frmMesh_;
+  c.InputDataShown = [this](bool on) {
+    documentOn_[static_cast<std::size_t>(TDocumentWindow::InputData)] = on;
+    (*a_)["mnuInputData"]->setChecked(on);
+    (*a_)["btnInputData"]->setChecked(on);
+  };
+  setup_ = new TSetupCommands(std::move(c), this);
+  auto route = [this](const char* name, void (TSetupCommands::*handler)()) {
+    QAction* action = (*a_)[name];
+    disconnect(action, &QAction::triggered, this, nullptr);
+    connect(action, &QAction::triggered, setup_, handler);
+  };
+  route("mnuInputGeneral", &TSetupCommands::ProjectInformation);
+  route("mnuCalcSettings", &TSetupCommands::CalculationSettings);
+  route("btnCalcSetup", &TSetupCommands::CalculationSettings);
+  route("mnuInputTempMat", &TSetupCommands::TemperatureMaturityFromFile);
+  route("mnuFilePrint", &TSetupCommands::Print);
+  route("btnPrint", &TSetupCommands::Print);
+  route("mnuFilePrintPdf", &TSetupCommands::PrintToPdf);
+  (*a_)["btnPrint"]->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+  // The input-data window enables Copy while it is active.
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+    const bool listing = sub != nullptr && sub->widget() == setup_->InputDataWindow() &&
+                         setup_->InputDataWindow() != nullptr;
+    for (const char* name : {"btnCopy", "mnuEditCopy"}) (*a_)[name]->setEnabled(listing);
+  });
 }
 
 bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
@@ -537,6 +584,9 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
   // Switched on by its menu item a window is zoomed to its extents; by its button only
   // when it has no saved view. The windows are hooked in here.
   (void)byMenu;
+  if (kind == TDocumentWindow::InputData && setup_ != nullptr &&
+      (setup_->InputDataWindow() != nullptr) != on)
+    setup_->ShowInputData(on);
 }
 
 void TfrmMain::CloseDocumentWindow(TDocumentWindow kind) {
@@ -549,8 +599,9 @@ void TfrmMain::SetNoModelState() {
   for (const char* m : {"mnuInput", "mnuCalc", "mnuResults", "mnuEdit", "mnuWindow"})
     a_->Menu(m)->menuAction()->setEnabled(false);
   (*a_)["mnuInputGeometry"]->setChecked(false);
-  for (const char* name : {"btnCopy", "mnuEditCopy", "btnGeomDelete", "btnFileSave", "mnuFileSave",
-                           "mnuFileSaveAs", "mnuFileClose"})
+  for (const char* name :
+       {"btnCopy", "mnuEditCopy", "btnGeomDelete", "btnFileSave", "mnuFileSave", "mnuFileSaveAs",
+        "mnuFileClose", "mnuFilePrint", "mnuFilePrintPdf", "btnPrint"})
     (*a_)[name]->setEnabled(false);
   panels_[0]->clear();
   modelName_.clear();
@@ -562,8 +613,8 @@ void TfrmMain::SetModelState() {
   for (const char* m : {"mnuInput", "mnuCalc", "mnuResults", "mnuEdit", "mnuWindow"})
     a_->Menu(m)->menuAction()->setEnabled(true);
   for (const char* name : {"btnCopy", "mnuEditCopy"}) (*a_)[name]->setEnabled(false);
-  for (const char* name :
-       {"btnGeomDelete", "btnFileSave", "mnuFileSave", "mnuFileSaveAs", "mnuFileClose"})
+  for (const char* name : {"btnGeomDelete", "btnFileSave", "mnuFileSave", "mnuFileSaveAs",
+                           "mnuFileClose", "mnuFilePrint", "mnuFilePrintPdf", "btnPrint"})
     (*a_)[name]->setEnabled(true);
   for (const char* name : {"btnDrawElementText", "btnDrawNodeText"}) (*a_)[name]->setChecked(true);
   panels_[0]->setText(QStringLiteral("Modelname : ") + QFileInfo(modelName_).fileName());

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QWidget;
 
 namespace vemto {
@@ -31,6 +32,13 @@ class TUserDialogs {
   /// The "Messages" dialog of the model check; true for Continue, false for Cancel.
   virtual bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                                  const QStringList& errors) = 0;
+  /// "Pick model file for temperature and maturity input" (result databases); empty
+  /// when cancelled.
+  virtual QString AskTempMatResultFile(QWidget* parent) = 0;
+  /// The save dialog of a PDF file, prefilled with `suggested`; empty when cancelled.
+  virtual QString AskPdfFileName(QWidget* parent, const QString& suggested) = 0;
+  /// The print dialog for `printer`; true when the user chose to print.
+  virtual bool AskPrinter(QWidget* parent, QPrinter& printer) = 0;
 };
 
 /// The platform's message boxes and file dialogs.
@@ -44,6 +52,9 @@ class TQtUserDialogs : public TUserDialogs {
   QString AskSaveFileName(QWidget* parent, const QString& current) override;
   bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                          const QStringList& errors) override;
+  QString AskTempMatResultFile(QWidget* parent) override;
+  QString AskPdfFileName(QWidget* parent, const QString& suggested) override;
+  bool AskPrinter(QWidget* parent, QPrinter& printer) override;
 };
 
 }  // namespace vemto
