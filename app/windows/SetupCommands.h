@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "CalcSettings.h"
+#include "TfrmInputData.h"
 #include "VemtoInfo.h"
 
 class QDialog;
@@ -22,7 +23,6 @@ namespace vemto {
 class TVemtoFile;
 class TUserDialogs;
 class TfrmCalcSettings;
-class TfrmInputData;
 class TfrmMeanProgress;
 class TfrmMesh;
 class TfrmProjectInfo;
