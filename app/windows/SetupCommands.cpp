@@ -80,12 +80,14 @@ void TSetupCommands::ShowInputData(bool on) {
     QMdiSubWindow* sub = c_.MdiArea->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(window->windowTitle());
-    window->setAttribute(Qt::WA_DeleteOnClose, false);  // the frame owns it
     frmInputData_ = window;
     inputDataSub_ = sub;
-    connect(sub, &QObject::destroyed, this, [this] {
+    // Closing the frame closes the window inside it: forget it at once.
+    window->OnClose = [this] {
+      frmInputData_ = nullptr;
+      inputDataSub_ = nullptr;
       if (c_.InputDataShown) c_.InputDataShown(false);
-    });
+    };
   }
   frmInputData_->SetModelFileName(c_.ModelName());
   inputDataSub_->show();

@@ -30,7 +30,6 @@ TfrmInputData::TfrmInputData(QWidget* parent)
     : QWidget(parent), memData_(new QPlainTextEdit(this)) {
   setObjectName(QStringLiteral("frmInputData"));
   setWindowTitle(QStringLiteral("Input data"));
-  setAttribute(Qt::WA_DeleteOnClose);
   memData_->setObjectName(QStringLiteral("memData"));
   memData_->setReadOnly(true);
   memData_->setLineWrapMode(QPlainTextEdit::NoWrap);
