@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
 # calculation from the Calculation menu and keeps pictures of the screen: the open model,
-# the run in progress and the state after the run, plus the program's timing line.
+# the calculation settings and project information dialogs, the run in progress, the
+# state after the run and the input data, plus the program's timing line. The geometry
+# window printed to PDF becomes print-geometry.png (pdftoppm).
 #   scripts/screenshots.sh [BUILD_DIR] [EXAMPLE.v3] [OUTPUT_DIR]
-# Needs xvfb, xdotool and imagemagick (scripts/setup.sh installs them).
+# Needs xvfb, xdotool, imagemagick and poppler-utils (scripts/setup.sh installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +17,8 @@ program="$build/bin/vemto"
 [[ -f "$example" ]] || { echo "No example project $example." >&2; exit 1; }
 
 mkdir -p "$out"
-rm -f "$out"/*.png "$out"/vemto-stderr.txt
+rm -f "$out"/*.png "$out"/*.pdf "$out"/vemto-stderr.txt
+out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -51,7 +54,65 @@ sleep 3.5  # the splash window closes after 3 s
 echo "Pictures:"
 shot 01-model-open
 
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
+wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }
+
+# Calculation > Settings, both pages, then Cancel.
+focus_main
+xdotool key alt+c
+sleep 0.3
+xdotool key s
+if wait_visible "Calculation settings"; then
+  sleep 0.3
+  shot 05-calc-settings-general
+  xdotool key ctrl+Tab
+  sleep 0.3
+  shot 06-calc-settings-timestep
+  xdotool key Escape
+  sleep 0.3
+else
+  echo "The calculation settings did not open." >&2
+fi
+
+# Input > Project information: a title for the printed header, then OK.
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key p
+if wait_visible "Project information"; then
+  xdotool key ctrl+a
+  xdotool type --delay 5 "Wall on slab, lift 2"
+  sleep 0.2
+  shot 07-project-information
+  xdotool key Return
+  sleep 0.3
+else
+  echo "The project information did not open." >&2
+fi
+
+# File > Print to PDF of the window shown, as a picture of its page.
+focus_main
+xdotool key alt+f
+sleep 0.3
+xdotool key d
+if wait_visible "Print to PDF"; then
+  sleep 0.3
+  xdotool key ctrl+a
+  xdotool type --delay 5 "$out/print-geometry.pdf"
+  xdotool key Return
+  for _ in $(seq 50); do [[ -s "$out/print-geometry.pdf" ]] && break; sleep 0.1; done
+  sleep 0.5
+  if [[ -s "$out/print-geometry.pdf" ]]; then
+    pdftoppm -png -r 100 -singlefile "$out/print-geometry.pdf" "$out/print-geometry"
+    echo "  $out/print-geometry.png"
+  else
+    echo "No PDF was written." >&2
+  fi
+else
+  echo "The PDF file dialog did not open." >&2
+fi
+
+focus_main
 xdotool key alt+c
 sleep 0.3
 xdotool key e
@@ -77,6 +138,16 @@ done
 for _ in $(seq 1200); do visible "Vemto Engine" || break; sleep 0.1; done
 sleep 0.5
 shot 04-after-run
+
+# Input > Input data: the listing the mesher wrote.
+xdotool key Return || true
+sleep 0.3
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key d
+sleep 1
+shot 08-input-data
 
 # Dismiss a message of the run, then leave through File > Exit without saving.
 xdotool key Return || true

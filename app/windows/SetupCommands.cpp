@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
+#include <algorithm>
 
 #include "Printing.h"
 #include "TempMatInput.h"
@@ -80,6 +81,9 @@ void TSetupCommands::ShowInputData(bool on) {
     QMdiSubWindow* sub = c_.MdiArea->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(window->windowTitle());
+    // Wide enough for the listing's 80 columns, at most the area.
+    const QSize area = c_.MdiArea->viewport()->size();
+    sub->resize(std::min(area.width(), 760), std::min(area.height(), 560));
     frmInputData_ = window;
     inputDataSub_ = sub;
     // Closing the frame closes the window inside it: forget it at once.

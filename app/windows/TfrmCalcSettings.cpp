@@ -126,16 +126,20 @@ TfrmCalcSettings::TfrmCalcSettings(QWidget* parent)
   intervalLayout->addWidget(edtIntStore_, 2, 1);
   intervalLayout->addWidget(new QLabel(QStringLiteral("Number of timesteps"), grpInterval_), 3, 0);
   intervalLayout->addWidget(edtIntNumber_, 3, 1);
+  for (QLineEdit* edit : {edtFrom_, edtTo_, edtIntStep_, edtIntStore_, edtIntNumber_})
+    edit->setFixedWidth(110);
+  intervalLayout->setColumnStretch(4, 1);
   auto* navigation = new QHBoxLayout;
   navigation->addStretch(1);
   navigation->addWidget(btnAddStep_);
   navigation->addWidget(btnSubtractStep_);
-  intervalLayout->addLayout(navigation, 4, 0, 1, 4);
+  intervalLayout->addLayout(navigation, 4, 0, 1, 5);
 
   edtIntCount_ = new QSpinBox(timestep);
   edtIntCount_->setObjectName(QStringLiteral("edtIntCount"));
   edtIntCount_->setRange(1, kMaxIntervals);
   edtIntInitialTime_->setParent(timestep);
+  edtIntInitialTime_->setFixedWidth(110);
   auto* timestepLayout = new QGridLayout(timestep);
   timestepLayout->addWidget(grpInterval_, 0, 0, 1, 2);
   timestepLayout->addWidget(new QLabel(QStringLiteral("Intervals"), timestep), 1, 0);
