@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <cstdlib>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -101,6 +102,34 @@ TEST_F(SetupWindows, TemperatureAndMaturityFromAMissingFileIsReported) {
   EXPECT_FALSE(setup.MeanProgressWindow()->isVisible());
   EXPECT_EQ(setup.MeanProgressWindow()->Text(),
             QStringLiteral("Extracting from file. Please wait..."));
+}
+
+TEST_F(SetupWindows, TemperatureAndMaturityFromAnotherModelWritesTheFileAndReloadsTheListing) {
+  namespace fs = std::filesystem;
+  const fs::path bin(VEMTO_BIN_DIR);
+  for (const char* library : {"libmeshgen.so", "libtmfetch.so"})
+    fs::create_symlink(bin / library, folder.Path() / library);
+  const fs::path example = fs::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3";
+  fs::copy_file(example, folder.Path() / "other.v3");
+  fs::copy_file(example, folder.Path() / "taken.v3");
+  const std::string run =
+      (bin / "vemto-cli").string() + " run -q " + (folder.Path() / "other.v3").string();
+  ASSERT_EQ(std::system(run.c_str()), 0);
+
+  h.dialogs->saveChanges.push_back(TAnswer::No);
+  ASSERT_TRUE(frm.OpenModel(folder.File("taken.v3")));
+  Act("mnuInputData")->trigger();
+  EXPECT_TRUE(setup.InputDataWindow()->Text().isEmpty());
+  h.dialogs->resultFiles.push_back(folder.File("other.out"));
+  Act("mnuInputTempMat")->trigger();
+
+  EXPECT_GT(fs::file_size(folder.Path() / "taken.dtm"), 0u);
+  EXPECT_EQ(setup.MeanProgressWindow()->Text(), QStringLiteral("Extracting to taken.dtm"));
+  EXPECT_FALSE(setup.MeanProgressWindow()->isVisible());
+  EXPECT_TRUE(setup.InputDataWindow()->Text().contains(QStringLiteral("VEMTO 3")));
+  // The example simulates its own temperatures: the user is told how the file is used.
+  ASSERT_EQ(h.dialogs->messages.size(), 1);
+  EXPECT_TRUE(h.dialogs->messages[0].contains(QStringLiteral("Input of temperature and maturity")));
 }
 
 }  // namespace
