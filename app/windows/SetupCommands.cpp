@@ -3,12 +3,10 @@
 #include <QApplication>
 #include <QDate>
 #include <QFileInfo>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPrinter>
 #include <algorithm>
 
+#include "FemView2D.h"
 #include "Printing.h"
 #include "TempMatInput.h"
 #include "TfrmCalcSettings.h"
@@ -70,35 +68,6 @@ void TSetupCommands::ProjectInformation() {
   if (c_.Model() == model && !(info == model->ProjectInfo)) ApplyProjectInfo(info);
 }
 
-void TSetupCommands::ShowInputData(bool on) {
-  if (!on) {
-    if (inputDataSub_) inputDataSub_->close();
-    return;
-  }
-  if (c_.Model() == nullptr) return;
-  if (frmInputData_ == nullptr) {
-    auto* window = new TfrmInputData;
-    QMdiSubWindow* sub = c_.MdiArea->addSubWindow(window);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowTitle(window->windowTitle());
-    // Wide enough for the listing's 80 columns, at most the area.
-    const QSize area = c_.MdiArea->viewport()->size();
-    sub->resize(std::min(area.width(), 760), std::min(area.height(), 560));
-    frmInputData_ = window;
-    inputDataSub_ = sub;
-    // Closing the frame closes the window inside it: forget it at once.
-    window->OnClose = [this] {
-      frmInputData_ = nullptr;
-      inputDataSub_ = nullptr;
-      if (c_.InputDataShown) c_.InputDataShown(false);
-    };
-  }
-  frmInputData_->SetModelFileName(c_.ModelName());
-  inputDataSub_->show();
-  c_.MdiArea->setActiveSubWindow(inputDataSub_);
-  if (c_.InputDataShown) c_.InputDataShown(true);
-}
-
 void TSetupCommands::ReloadInputData() {
   if (frmInputData_) frmInputData_->Reload();
 }
@@ -153,18 +122,14 @@ void TSetupCommands::TemperatureMaturityFromFile() {
 }
 
 std::shared_ptr<TPrintableWindow> TSetupCommands::PrintTarget() const {
-  if (c_.Model() == nullptr) return nullptr;
-  // The active document window prints its own picture (or pages).
-  if (QMdiSubWindow* sub = c_.MdiArea->activeSubWindow()) {
-    QWidget* widget = sub->widget();
-    if (auto* printable = dynamic_cast<TPrintableWindow*>(widget))
-      return std::shared_ptr<TPrintableWindow>(printable, [](TPrintableWindow*) {});
-    return std::make_unique<TWidgetPrintable>(widget,
-                                              QStringLiteral("VEMTO ") + sub->windowTitle());
-  }
-  // No document window: what the main window shows.
-  QWidget* shown = c_.MdiArea;
-  return std::make_unique<TWidgetPrintable>(shown, QStringLiteral("VEMTO"));
+  TfrmDocument* window = c_.ActiveWindow ? c_.ActiveWindow() : nullptr;
+  if (c_.Model() == nullptr || window == nullptr) return nullptr;
+  // A window with pages of its own prints them; the others print their picture.
+  if (auto* printable = dynamic_cast<TPrintableWindow*>(window))
+    return std::shared_ptr<TPrintableWindow>(printable, [](TPrintableWindow*) {});
+  QWidget* picture = window->View() != nullptr ? static_cast<QWidget*>(window->View()) : window;
+  return std::make_unique<TWidgetPrintable>(picture,
+                                            QStringLiteral("VEMTO ") + window->windowTitle());
 }
 
 TPrintHeader TSetupCommands::PrintHeader() const {

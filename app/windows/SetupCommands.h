@@ -14,8 +14,6 @@
 #include "VemtoInfo.h"
 
 class QDialog;
-class QMdiArea;
-class QMdiSubWindow;
 class QWidget;
 
 namespace vemto {
@@ -31,16 +29,15 @@ struct TPrintHeader;
 
 /// What the commands need of the main window.
 struct TSetupContext {
-  QWidget* Parent = nullptr;                 ///< owner of the dialogs
-  TUserDialogs* Dialogs = nullptr;           ///< questions and messages
-  QMdiArea* MdiArea = nullptr;               ///< where document windows live
-  std::filesystem::path ProgramFolder;       ///< holds libmeshgen.so and libtmfetch.so
-  std::function<TVemtoFile*()> Model;        ///< the open model, or null
-  std::function<QString()> ModelName;        ///< its file name ("New model" when unsaved)
-  std::function<bool()> SaveIfNew;           ///< names and saves an unsaved model
-  std::function<bool()> Busy;                ///< a calculation run is in progress
-  TfrmMesh* MeshWindow = nullptr;            ///< the mesher's progress window
-  std::function<void(bool)> InputDataShown;  ///< the input-data window opened or closed
+  QWidget* Parent = nullptr;                    ///< owner of the dialogs
+  TUserDialogs* Dialogs = nullptr;              ///< questions and messages
+  std::filesystem::path ProgramFolder;          ///< holds libmeshgen.so and libtmfetch.so
+  std::function<TVemtoFile*()> Model;           ///< the open model, or null
+  std::function<QString()> ModelName;           ///< its file name ("New model" when unsaved)
+  std::function<TfrmDocument*()> ActiveWindow;  ///< the active document window, or null
+  std::function<bool()> SaveIfNew;              ///< names and saves an unsaved model
+  std::function<bool()> Busy;                   ///< a calculation run is in progress
+  TfrmMesh* MeshWindow = nullptr;               ///< the mesher's progress window
 };
 
 /// Handlers of Input › Project information, Calculation › Settings, Input › Input data,
@@ -55,8 +52,8 @@ class TSetupCommands : public QObject {
   void CalculationSettings();
   /// Shows the project texts; on OK writes them (ApplyProjectInfo).
   void ProjectInformation();
-  /// Opens (bound to the model) or closes the input-data window.
-  void ShowInputData(bool on);
+  /// The input-data window the main window opened (forgotten when it is destroyed).
+  void SetInputDataWindow(TfrmInputData* window) { frmInputData_ = window; }
   /// Reads the listing again if the window is open (after every meshing).
   void ReloadInputData();
   /// Meshes the model and writes its ".dtm" from another model's result database.
@@ -66,8 +63,9 @@ class TSetupCommands : public QObject {
   /// Writes the active document window to a PDF file chosen by the user.
   void PrintToPdf();
 
-  /// The window File › Print acts on: the active document window, or (without one) a
-  /// picture of what the main window shows. Null without a model.
+  /// The window File › Print acts on: the active document window, which prints its own
+  /// pages or, when it has none, the picture of its view (or of the whole window). Null
+  /// without an active document window.
   std::shared_ptr<TPrintableWindow> PrintTarget() const;
   /// The header of printed pages: project title, file name, today's date.
   TPrintHeader PrintHeader() const;
@@ -90,7 +88,6 @@ class TSetupCommands : public QObject {
   TfrmProjectInfo* frmProjectInfo_ = nullptr;
   TfrmMeanProgress* frmMeanProgress_ = nullptr;
   QPointer<TfrmInputData> frmInputData_;
-  QPointer<QMdiSubWindow> inputDataSub_;
 };
 
 }  // namespace vemto

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -26,8 +25,8 @@ QFont ListingFont() {
 
 }  // namespace
 
-TfrmInputData::TfrmInputData(QWidget* parent)
-    : QWidget(parent), memData_(new QPlainTextEdit(this)) {
+TfrmInputData::TfrmInputData(ProjectDocument& document, QWidget* parent)
+    : TfrmDocument(document, parent), memData_(new QPlainTextEdit(this)) {
   setObjectName(QStringLiteral("frmInputData"));
   setWindowTitle(QStringLiteral("Input data"));
   memData_->setObjectName(QStringLiteral("memData"));
@@ -106,11 +105,6 @@ bool TfrmInputData::PrintPages(QPagedPaintDevice& device, const TPrintHeader& he
     ++pageNumber;
   }
   return true;
-}
-
-void TfrmInputData::closeEvent(QCloseEvent* event) {
-  if (OnClose) OnClose();
-  event->accept();
 }
 
 }  // namespace vemto

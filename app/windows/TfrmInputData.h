@@ -2,20 +2,21 @@
 // (<base>.lst), read-only in a fixed-pitch font, reloaded after every meshing.
 #pragma once
 
-#include <QWidget>
-#include <functional>
-
 #include "Printing.h"
+#include "TfrmDocument.h"
 
 class QPlainTextEdit;
 
 namespace vemto {
 
 /// Shows the input listing; prints it page by page.
-class TfrmInputData : public QWidget, public TPrintableWindow {
+class TfrmInputData : public TfrmDocument, public TPrintableWindow {
   Q_OBJECT
  public:
-  explicit TfrmInputData(QWidget* parent = nullptr);
+  explicit TfrmInputData(ProjectDocument& document, QWidget* parent = nullptr);
+  TDocumentWindow Kind() const override { return TDocumentWindow::InputData; }
+  bool CanCopy() const override { return true; }
+  void Copy() override { CopyToClipboard(); }
 
   /// Takes the model's file name; the listing is that name without its last three
   /// characters (the extension) followed by ".lst". Reads it at once.
@@ -37,12 +38,6 @@ class TfrmInputData : public QWidget, public TPrintableWindow {
   /// The listing in the fixed-pitch font, as many pages as it needs, each with the header
   /// and a page number.
   bool PrintPages(QPagedPaintDevice& device, const TPrintHeader& header) const override;
-
-  /// Called when the window closes (the main window releases its toggle).
-  std::function<void()> OnClose;
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   QStringList ReadLines() const;

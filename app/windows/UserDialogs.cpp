@@ -1,11 +1,13 @@
 #include "UserDialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 
 #include "TfrmMessages.h"
+#include "TfrmNewSurface.h"
 
 namespace vemto {
 
@@ -81,6 +83,22 @@ QString TQtUserDialogs::AskPdfFileName(QWidget* parent, const QString& suggested
 bool TQtUserDialogs::AskPrinter(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   return dialog.exec() == QDialog::Accepted;
+}
+
+bool TQtUserDialogs::AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) {
+  TfrmNewSurface dialog(parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choice = dialog.Choice();
+  return true;
+}
+
+bool TQtUserDialogs::AskText(QWidget* parent, const QString& caption, const QString& label,
+                             QString& text) {
+  bool ok = false;
+  const QString answer =
+      QInputDialog::getText(parent, caption, label, QLineEdit::Normal, text, &ok);
+  if (ok) text = answer;
+  return ok;
 }
 
 }  // namespace vemto

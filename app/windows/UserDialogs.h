@@ -10,6 +10,14 @@ class QWidget;
 
 namespace vemto {
 
+/// What the "New surface" dialog gives: divisions and element kind (0 eight-node, 1
+/// five-node infinite, 2 three-node infinite).
+struct TNewSurfaceChoice {
+  int Rows = 8;
+  int Columns = 8;
+  int ElementType = 0;
+};
+
 /// Answer to a question with Yes, No and Cancel.
 enum class TAnswer { Yes, No, Cancel };
 
@@ -39,6 +47,12 @@ class TUserDialogs {
   virtual QString AskPdfFileName(QWidget* parent, const QString& suggested) = 0;
   /// The print dialog for `printer`; true when the user chose to print.
   virtual bool AskPrinter(QWidget* parent, QPrinter& printer) = 0;
+  /// The "New surface" dialog; false when cancelled.
+  virtual bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) = 0;
+  /// A one-line text question (`text` holds the proposal and the answer); false when
+  /// cancelled.
+  virtual bool AskText(QWidget* parent, const QString& caption, const QString& label,
+                       QString& text) = 0;
 };
 
 /// The platform's message boxes and file dialogs.
@@ -55,6 +69,9 @@ class TQtUserDialogs : public TUserDialogs {
   QString AskTempMatResultFile(QWidget* parent) override;
   QString AskPdfFileName(QWidget* parent, const QString& suggested) override;
   bool AskPrinter(QWidget* parent, QPrinter& printer) override;
+  bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) override;
+  bool AskText(QWidget* parent, const QString& caption, const QString& label,
+               QString& text) override;
 };
 
 }  // namespace vemto

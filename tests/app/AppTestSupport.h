@@ -21,20 +21,22 @@ namespace vemto::test {
 
 /// What the scripted dialogs were asked, and the answers they give.
 struct DialogScript {
-  std::deque<TAnswer> saveChanges;         ///< answers to "Save changes?" (Cancel when empty)
-  std::deque<bool> yesNo;                  ///< answers to yes/no questions (No when empty)
-  std::deque<QString> openNames;           ///< answers of the open dialog (cancel when empty)
-  std::deque<QString> saveNames;           ///< answers of the save dialog (cancel when empty)
-  bool continueCheck = true;               ///< answer of the "Messages" dialog
-  QStringList messages;                    ///< every message and error shown
-  QStringList questions;                   ///< every yes/no question asked
-  int saveChangesAsked = 0;                ///< number of "Save changes?" questions
-  int checkShown = 0;                      ///< number of "Messages" dialogs
-  QStringList checkWarnings, checkErrors;  ///< lists of the last "Messages" dialog
-  QString lastSavePrefill;                 ///< prefilled name of the last save dialog
-  std::deque<QString> resultFiles;         ///< answers of the result database dialog
-  std::deque<QString> pdfNames;            ///< answers of the PDF save dialog
-  int printDialogs = 0;                    ///< number of print dialogs (all cancelled)
+  std::deque<TAnswer> saveChanges;            ///< answers to "Save changes?" (Cancel when empty)
+  std::deque<bool> yesNo;                     ///< answers to yes/no questions (No when empty)
+  std::deque<QString> openNames;              ///< answers of the open dialog (cancel when empty)
+  std::deque<QString> saveNames;              ///< answers of the save dialog (cancel when empty)
+  bool continueCheck = true;                  ///< answer of the "Messages" dialog
+  QStringList messages;                       ///< every message and error shown
+  QStringList questions;                      ///< every yes/no question asked
+  int saveChangesAsked = 0;                   ///< number of "Save changes?" questions
+  int checkShown = 0;                         ///< number of "Messages" dialogs
+  QStringList checkWarnings, checkErrors;     ///< lists of the last "Messages" dialog
+  QString lastSavePrefill;                    ///< prefilled name of the last save dialog
+  std::deque<QString> resultFiles;            ///< answers of the result database dialog
+  std::deque<QString> pdfNames;               ///< answers of the PDF save dialog
+  int printDialogs = 0;                       ///< number of print dialogs (all cancelled)
+  std::deque<TNewSurfaceChoice> newSurfaces;  ///< answers of "New surface" (cancel when empty)
+  std::deque<QString> texts;                  ///< answers to text questions (cancel when empty)
 };
 
 /// Dialogs answering from a script shared with the test.
@@ -54,6 +56,8 @@ class ScriptedDialogs : public TUserDialogs {
     ++s_->printDialogs;
     return false;
   }
+  bool AskNewSurface(QWidget*, TNewSurfaceChoice& choice) override;
+  bool AskText(QWidget*, const QString&, const QString&, QString& text) override;
 
  private:
   static QString Next(std::deque<QString>& answers) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
+#include "ProjectDocument.h"
 #include "RunData.h"
 #include "SetupCommands.h"
 #include "TfrmCalcSettings.h"
@@ -127,6 +128,13 @@ TEST_F(CalcSettings, EveryFieldRoundTripsThroughTheModel) {
     EXPECT_FALSE(Child<QToolButton>(d, "btnAddStep")->isEnabled());
   });
   EXPECT_TRUE(TCalcSettings::Of(Model()) == stored);
+
+  // Each OK that changes something is one undoable change; undo restores the model.
+  QUndoStack& undo = frm.Document()->UndoStack();
+  EXPECT_EQ(undo.count(), 1);
+  undo.undo();
+  EXPECT_EQ(Model().GeneralInfo.SimulationType, 12);
+  EXPECT_EQ(Model().Intervals.size(), 1u);
 }
 
 // The number of steps shown is the number the engine counts for the stored intervals,
@@ -268,6 +276,7 @@ TEST_F(CalcSettings, ProjectTextsRoundTripAndTooLongOnesAreRefused) {
   ASSERT_EQ(messages.size(), 1);
   EXPECT_TRUE(messages[0].startsWith(QStringLiteral("\"Company\" is too long")));
   EXPECT_TRUE(Model().ProjectInfo == before);
+  EXPECT_EQ(frm.Document()->UndoStack().count(), 1);
 }
 
 }  // namespace
