@@ -5,8 +5,12 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPicture>
+#include <QSvgRenderer>
 #include <QWidget>
 #include <algorithm>
+
+#include "FemView2D.h"
 
 namespace vemto {
 
@@ -48,11 +52,23 @@ bool TPrintableWindow::PrintPages(QPagedPaintDevice& device, const TPrintHeader&
   const QRectF area = PaintPrintHeader(painter, page, header);
   const QSizeF size = PictureSize();
   if (size.width() <= 0.0 || size.height() <= 0.0 || area.isEmpty()) return true;
-  const double scale = std::min(area.width() / size.width(), area.height() / size.height());
-  const QSizeF scaled = size * scale;
-  painter.translate(area.left() + (area.width() - scaled.width()) / 2.0, area.top());
+  // Only the part of the picture that holds a drawing fills the page: record it once to
+  // learn where it painted, with a margin of 2 % around it.
+  const QRectF full(QPointF(0, 0), size);
+  QPicture recorded;
+  {
+    QPainter recorder(&recorded);
+    PaintPicture(recorder);
+  }
+  QRectF source = QRectF(recorded.boundingRect()).intersected(full);
+  if (source.isEmpty()) source = full;
+  const double margin = 0.02 * std::max(source.width(), source.height());
+  source = source.adjusted(-margin, -margin, margin, margin).intersected(full);
+  const double scale = std::min(area.width() / source.width(), area.height() / source.height());
+  painter.translate(area.left() + (area.width() - source.width() * scale) / 2.0, area.top());
   painter.scale(scale, scale);
-  painter.setClipRect(QRectF(QPointF(0, 0), size));
+  painter.translate(-source.topLeft());
+  painter.setClipRect(source);
   PaintPicture(painter);
   return true;
 }
@@ -63,6 +79,16 @@ QSizeF TWidgetPrintable::PictureSize() const {
 
 void TWidgetPrintable::PaintPicture(QPainter& painter) const {
   if (widget_ != nullptr) widget_->render(&painter);
+}
+
+QSizeF TViewPrintable::PictureSize() const {
+  return view_ != nullptr ? QSizeF(view_->size()) : QSizeF();
+}
+
+void TViewPrintable::PaintPicture(QPainter& painter) const {
+  if (view_ == nullptr) return;
+  QSvgRenderer svg(view_->GeometrySvg());
+  svg.render(&painter, QRectF(QPointF(0, 0), PictureSize()));
 }
 
 bool PrintToPdf(const TPrintableWindow& window, const TPrintHeader& header, const QString& fileName,

@@ -15,6 +15,8 @@ class QWidget;
 
 namespace vemto {
 
+class TFemView2D;
+
 /// The header of every printed page.
 struct TPrintHeader {
   QString Title;     ///< project title (may be empty)
@@ -53,6 +55,20 @@ class TWidgetPrintable : public TPrintableWindow {
 
  private:
   QWidget* widget_;
+  QString jobName_;
+};
+
+/// Prints the model drawing of a workspace view as vectors (its picture without the
+/// background, the grid and the selection).
+class TViewPrintable : public TPrintableWindow {
+ public:
+  TViewPrintable(TFemView2D* view, QString jobName) : view_(view), jobName_(std::move(jobName)) {}
+  QString PrintJobName() const override { return jobName_; }
+  QSizeF PictureSize() const override;
+  void PaintPicture(QPainter& painter) const override;
+
+ private:
+  TFemView2D* view_;
   QString jobName_;
 };
 

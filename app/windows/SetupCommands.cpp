@@ -127,9 +127,9 @@ std::shared_ptr<TPrintableWindow> TSetupCommands::PrintTarget() const {
   // A window with pages of its own prints them; the others print their picture.
   if (auto* printable = dynamic_cast<TPrintableWindow*>(window))
     return std::shared_ptr<TPrintableWindow>(printable, [](TPrintableWindow*) {});
-  QWidget* picture = window->View() != nullptr ? static_cast<QWidget*>(window->View()) : window;
-  return std::make_unique<TWidgetPrintable>(picture,
-                                            QStringLiteral("VEMTO ") + window->windowTitle());
+  const QString job = QStringLiteral("VEMTO ") + window->windowTitle();
+  if (TFemView2D* view = window->View()) return std::make_shared<TViewPrintable>(view, job);
+  return std::make_shared<TWidgetPrintable>(window, job);
 }
 
 TPrintHeader TSetupCommands::PrintHeader() const {
