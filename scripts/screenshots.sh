@@ -90,27 +90,28 @@ else
   echo "The project information did not open." >&2
 fi
 
-# File > Print to PDF of the window shown, as a picture of its page.
-focus_main
-xdotool key alt+f
-sleep 0.3
-xdotool key d
-if wait_visible "Print to PDF"; then
+# File > Print to PDF of the geometry window, as a picture of its page.
+print_pdf() {  # File > Print to PDF of the active window; its first page as $1.png
+  focus_main
+  xdotool key alt+f
   sleep 0.3
-  xdotool key ctrl+a
-  xdotool type --delay 5 "$out/print-geometry.pdf"
-  xdotool key Return
-  for _ in $(seq 50); do [[ -s "$out/print-geometry.pdf" ]] && break; sleep 0.1; done
-  sleep 0.5
-  if [[ -s "$out/print-geometry.pdf" ]]; then
-    pdftoppm -png -r 100 -singlefile "$out/print-geometry.pdf" "$out/print-geometry"
-    echo "  $out/print-geometry.png"
-  else
-    echo "No PDF was written." >&2
+  xdotool key d
+  if wait_visible "Print to PDF"; then
+    sleep 0.3
+    xdotool key ctrl+a
+    xdotool type --delay 5 "$out/$1.pdf"
+    xdotool key Return
+    for _ in $(seq 50); do [[ -s "$out/$1.pdf" ]] && break; sleep 0.1; done
+    sleep 0.5
   fi
-else
-  echo "The PDF file dialog did not open." >&2
-fi
+  if [[ -s "$out/$1.pdf" ]]; then
+    pdftoppm -png -r 100 -singlefile "$out/$1.pdf" "$out/$1"
+    echo "  $out/$1.png"
+  else
+    echo "No PDF $1.pdf was written." >&2
+  fi
+}
+print_pdf print-geometry
 
 focus_main
 xdotool key alt+c
@@ -148,6 +149,7 @@ sleep 0.3
 xdotool key d
 sleep 1
 shot 08-input-data
+print_pdf print-input-data
 
 # Dismiss a message of the run, then leave through File > Exit without saving.
 xdotool key Return || true

@@ -84,11 +84,19 @@ bool TfrmInputData::PrintPages(QPagedPaintDevice& device, const TPrintHeader& he
   QPainter painter;
   if (!painter.begin(&device)) return false;
   const QRectF page(QPointF(0, 0), QSizeF(device.width(), device.height()));
+  // 8 pt in the fixed-pitch font; a line longer than the page continues on the next.
   QFont font = ListingFont();
   font.setPointSizeF(8.0);
   const QFontMetricsF metrics(font, &device);
   const double line = metrics.lineSpacing();
-  const QStringList lines = Text().split(QLatin1Char('\n'));
+  const int columns =
+      std::max(20, static_cast<int>(page.width() / metrics.horizontalAdvance(QLatin1Char('M'))));
+  QStringList lines;
+  for (const QString& text : Text().split(QLatin1Char('\n'))) {
+    lines << text.left(columns);
+    for (qsizetype from = columns; from < text.size(); from += columns)
+      lines << text.mid(from, columns);
+  }
   int next = 0;
   int pageNumber = 1;
   for (;;) {

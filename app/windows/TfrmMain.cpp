@@ -673,12 +673,16 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
     window = mdiArea_->addSubWindow(frm);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
     // Wide enough for the listing's columns, at most the area.
     const QSize area = mdiArea_->size();
     window->resize(std::min(area.width(), 760), std::min(area.height(), 560));
     frm->SetModelFileName(modelName_);
     setup_->SetInputDataWindow(frm);
     window->show();
+    // Placed where it is seen whole.
+    window->move(std::clamp(window->x(), 0, std::max(0, area.width() - window->width())),
+                 std::clamp(window->y(), 0, std::max(0, area.height() - window->height())));
     mdiArea_->setActiveSubWindow(window);
     updateMenus();
     return;
