@@ -116,6 +116,7 @@ TfrmMain::TfrmMain(TMainOptions options)
       shutdownTimeout_(options.ShutdownTimeout),
       batchDelay_(options.BatchDelay),
       library_(std::make_unique<ProjectDocument>()),
+      batchMode_(options.BatchMode),
       mdiArea_(new QMdiArea(this)),
       undoGroup_(new QUndoGroup(this)),
       tmrExecute_(new QTimer(this)),
@@ -836,6 +837,7 @@ bool TfrmMain::OpenModel(const QString& name) {
       Report(QString::fromStdString(e.what()));
       return false;
     }
+    for (const std::string& warning : model->LoadWarnings) Report(QString::fromStdString(warning));
   }
   doc_ = std::move(doc);
   undoGroup_->addStack(&doc_->UndoStack());
