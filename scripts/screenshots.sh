@@ -160,7 +160,7 @@ print_pdf print-input-data
 # Dismiss a message of the run, then leave through File > Exit without saving.
 xdotool key Return || true
 sleep 0.3
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+focus_main
 xdotool key alt+f
 sleep 0.2
 xdotool key x
