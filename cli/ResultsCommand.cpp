@@ -174,18 +174,14 @@ int Csv(numlib::DataFileReader& r, const Options& o) {
 }
 
 int RunResults(const Options& o) {
+  if (!o.list && !o.hours) {  // wrong usage before the file is read
+    std::cerr << "vemto-cli: --csv needs --time HOURS\n";
+    return kExitUsage;
+  }
   try {
     numlib::DataFileReader r(o.out);
     if (o.list) return List(r);
-    if (!o.field.empty()) {
-      if (!o.hours) {
-        std::cerr << "vemto-cli: --csv needs --time HOURS\n";
-        return 2;
-      }
-      return Csv(r, o);
-    }
-    std::cerr << "vemto-cli: results: give --list or --csv FIELD --time HOURS\n";
-    return 2;
+    return Csv(r, o);
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
     return 1;
@@ -203,8 +199,19 @@ void AddResultsCommand(CLI::App& app, CommandStatus& status) {
                   "Write one field of one event as CSV to standard output: T Q M A P U F S R D C");
   cmd->add_option("--time", o->hours, "Time of the storage event (hours)");
   auto exports = AddExportOptions(*cmd);
-  cmd->callback([&status, o, exports]() {
-    status.code = exports->Requested() ? RunExport(o->out, *exports) : RunResults(*o);
+  cmd->callback([&status, o, exports, cmd]() {
+    if (exports->Requested()) {
+      status.code = RunExport(o->out, *exports);
+    } else if (o->list || !o->field.empty()) {
+      status.code = RunResults(*o);
+    } else {
+      // No mode: every option with its text, so that no mode goes unmentioned.
+      std::cerr << "vemto-cli: results needs a mode; its options are:\n";
+      for (const CLI::Option* option : cmd->get_options())
+        if (!option->get_positional() && option->get_name() != "--help")
+          std::cerr << fmt::format("  {:<12} {}\n", option->get_name(), option->get_description());
+      status.code = kExitUsage;
+    }
   });
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <set>
 
 #include "VemtoFile.h"
 
@@ -269,36 +270,51 @@ void CheckElementLayout(const TVemtoFile& doc, std::vector<std::string>& errors)
 }
 
 /// Words the mesher and the engine need at the least for this model: the arrays whose
-/// size follows from element, node, material and condition counts alone.
+/// size follows from the counts of elements, nodes inside surfaces, materials and
+/// conditions in use alone (integers take half a word). The engine keeps per
+/// eight-node element 217 reals (thickness, stresses, strains, 172 words of Gauss-point
+/// state, ratios and strengths) and 21 integers, per node 14 reals and 4 integers, per
+/// material 73 reals and 5 integers, and one history record per condition in use.
 struct MemoryNeed {
   std::int64_t Mesher = 0;
   std::int64_t Engine = 0;
 };
 
 MemoryNeed LeastMemory(const TVemtoFile& doc) {
-  std::int64_t elements = 0, nodes = 0;
+  std::int64_t elements = 0, finite = 0, nodes = 0;
   for (const auto& s : doc.Surfaces) {
     const std::int64_t u = std::max<std::int32_t>(s->DivisionsU(), 0);
     const std::int64_t v = std::max<std::int32_t>(s->DivisionsV(), 0);
     elements += u * v;
-    // Nodes inside the surface (off its sides) belong to it alone.
-    if (s->ElementType == 0) nodes += std::max<std::int64_t>(0, 3 * u * v - 2 * u - 2 * v + 1);
+    if (s->ElementType != 0) continue;
+    finite += u * v;
+    // Nodes off the sides of the surface belong to it alone.
+    nodes += std::max<std::int64_t>(0, 3 * u * v - 2 * u - 2 * v + 1);
+  }
+  std::set<const TVemtoCondition*> used;
+  for (const auto& pos : doc.Positions) {
+    if (const auto* pp = dynamic_cast<const TVemtoPipePos*>(pos.get())) {
+      if (pp->Pipe && pp->Pipe->Condition) used.insert(pp->Pipe->Condition);
+    } else if (pos->Condition) {
+      used.insert(pos->Condition);
+    }
   }
   std::int64_t histories = 0;
-  for (const auto& c : doc.Conditions) {
-    if (dynamic_cast<const TVemtoPipeCondition*>(c.get()))
+  for (const TVemtoCondition* c : used) {
+    if (dynamic_cast<const TVemtoPipeCondition*>(c))
       histories += 3007;
-    else if (dynamic_cast<const TVemtoTempCondition*>(c.get()))
+    else if (dynamic_cast<const TVemtoTempCondition*>(c))
       histories += 2002;
-    else if (dynamic_cast<const TVemtoFlowCondition*>(c.get()))
+    else if (dynamic_cast<const TVemtoFlowCondition*>(c))
       histories += 2001;
     else
       histories += 3001;
   }
   const std::int64_t materials = static_cast<std::int64_t>(doc.Materials.Count());
   MemoryNeed need;
-  need.Mesher = 2 * nodes + 11 * elements;
-  need.Engine = 6 * nodes + 22 * elements + 78 * materials + histories;
+  need.Mesher = 2 * nodes + 5 * elements;
+  need.Engine = (217 * 2 + 21) * finite / 2 + (14 * 2 + 4) * nodes / 2 +
+                (73 * 2 + 5) * materials / 2 + histories;
   return need;
 }
 

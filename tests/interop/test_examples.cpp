@@ -169,7 +169,9 @@ TEST(MaterialLibrary, SourceGivesConcretesAndInertMaterials) {
     EXPECT_TRUE(lib.Contains(name)) << name;
   // A property set by the source replaces the default.
   for (const auto& m : lib)
-    if (m->Name == "Formwork, plywood, removed at 72 h") EXPECT_EQ(m->P(2), 259200.0);
+    if (m->Name == "Formwork, plywood, removed at 72 h") {
+      EXPECT_EQ(m->P(2), 259200.0);
+    }
 }
 
 // A concrete named "Cfck/fck,cube" reaches that class and not the next one:
@@ -184,7 +186,9 @@ TEST(MaterialLibrary, ConcretesAreNamedByTheClassTheyReach) {
     const double reached = m->P(64) / 1e6 - 8.0;
     EXPECT_GE(reached, fck - 0.1) << m->Name << ": fck " << reached << " MPa";
     const auto next = std::upper_bound(classes.begin(), classes.end(), fck);
-    if (next != classes.end()) EXPECT_LT(reached, *next - 0.1) << m->Name << ": fck " << reached;
+    if (next != classes.end()) {
+      EXPECT_LT(reached, *next - 0.1) << m->Name << ": fck " << reached;
+    }
   }
   EXPECT_GE(named, 4);
 }
