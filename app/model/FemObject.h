@@ -25,16 +25,13 @@ class TFemObject {
   TFemObject& operator=(const TFemObject&) = delete;
   virtual ~TFemObject() = default;
 
-  /// Free for the editors' use, 0 at creation, copied by `Assign`, never stored. Wide
-  /// enough to hold a pointer (the boundary-condition window keeps a list in it).
-  std::intptr_t Tag = 0;
-
   /// Name of the class as written into the project file ("TNode", "TEdgeLine", ...).
   virtual const char* ClassName() const { return "TFemObject"; }
 
-  /// Copies the values of `source` into this object. The base copies `Tag`; classes
-  /// that copy more throw std::invalid_argument for a source of an unrelated class.
-  virtual void Assign(const TFemObject& source) { Tag = source.Tag; }
+  /// Copies the values of `source` into this object. The base has no values; classes
+  /// that copy throw std::invalid_argument for a source of an unrelated class. (What a
+  /// window attaches to objects lives in the window, not here.)
+  virtual void Assign(const TFemObject& source) { (void)source; }
 
   /// Writes the object's record to an open binary file; the base writes nothing.
   /// Throws StreamError when the file cannot be written.

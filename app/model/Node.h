@@ -24,11 +24,9 @@ class TNode : public TFemObject, public TRefCounted {
   std::int32_t Number = 0;
   /// The coordinate, owned; never null.
   std::unique_ptr<TCoord> Coord;
-  /// Optional owned object of the editors; no geometry operation uses it.
-  std::unique_ptr<TFemObject> Attachment;
 
   const char* ClassName() const override { return "TNode"; }
-  /// Copies `Tag`, the coordinate's components (not the pointer), `RefCount` and
+  /// Copies the coordinate's components (not the pointer), `RefCount` and
   /// `Number` from another node; throws std::invalid_argument for a non-node.
   void Assign(const TFemObject& source) override;
   /// Record: Number (int32), X, Y, Z (real64), RefCount (int32) — 32 bytes. Loading

@@ -17,7 +17,7 @@ class TVector : public TFemObject {
   double Z = 0.0;  ///< m, always 0 in the model
 
   const char* ClassName() const override { return "TVector"; }
-  /// Copies `Tag`, X, Y and Z from another TVector (or TCoord).
+  /// Copies X, Y and Z from another TVector (or TCoord).
   void Assign(const TFemObject& source) override;
   /// Record: X, Y, Z as little-endian real64, 24 bytes.
   void SaveToFile(std::FILE* file) const override;

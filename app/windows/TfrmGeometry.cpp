@@ -2,8 +2,11 @@
 
 #include <QKeyEvent>
 #include <QLocale>
+#include <QPainter>
 #include <QVBoxLayout>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "DocumentCommands.h"
 #include "UserDialogs.h"
@@ -22,7 +25,50 @@ bool ShareEndNode(const TEdge* a, const TEdge* b) {
   return false;
 }
 
+// Direction of (dx, dy) in [0, 2pi) in pixel coordinates.
+double PixelAngle(QPointF d) {
+  const double a = std::atan2(d.y(), d.x());
+  return a < 0.0 ? a + 2 * std::numbers::pi : a;
+}
+
+QPointF Unit(QPointF from, QPointF to) {
+  const QPointF d = to - from;
+  const double length = std::hypot(d.x(), d.y());
+  return length > 0.0 ? d / length : QPointF();
+}
+
+// The unit vector from P to Q turned by +90 degrees in pixel coordinates.
+QPointF Normal(QPointF p, QPointF q) {
+  const QPointF u = Unit(p, q);
+  return {-u.y(), u.x()};
+}
+
+// 5 / tan(beta / 2) for the corner angle beta at `corner` between the two directions.
+double CornerOffset(QPointF corner, QPointF first, QPointF second) {
+  const double beta = PixelAngle(first - corner) - PixelAngle(second - corner);
+  const double t = std::tan(beta / 2);
+  return std::abs(t) > 1e-9 ? 5.0 / t : 0.0;
+}
+
 }  // namespace
+
+void DrawInfiniteSurfaceBand(QPainter& painter, const std::array<QPointF, 4>& corners,
+                             int elementType) {
+  const auto [a, b, c, d] = corners;
+  QPolygonF band;
+  if (elementType == 2) {  // three-node kind: along edges 0 and 1
+    band << a << b << c << c + 5 * Normal(c, b)
+         << b + CornerOffset(b, c, a) * Unit(b, c) - 5 * Normal(b, c) << a - 5 * Normal(a, b) << a;
+  } else {  // five-node kind: along edges 3, 0 and 1, open across edge 2
+    band << a << b << c << d << c + 5 * Normal(c, b)
+         << b + CornerOffset(b, c, a) * Unit(b, a) + 5 * Normal(b, a)
+         << a + CornerOffset(a, b, d) * Unit(a, d) + 5 * Normal(a, d) << d - 5 * Normal(d, a) << d;
+  }
+  for (QPointF& p : band) p = QPointF(std::nearbyint(p.x()), std::nearbyint(p.y()));
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(192, 192, 192));
+  painter.drawPolygon(band, Qt::OddEvenFill);
+}
 
 bool EdgesFormClosedChain(const QList<TEdge*>& edges) {
   if (edges.size() != 4) return false;
@@ -66,6 +112,16 @@ TfrmGeometry::TfrmGeometry(ProjectDocument& document, TUserDialogs& dialogs, QWi
   fmvWorkSpace_->OnCreateSurface = [this](const QList<TEdge*>& e) { return CreateSurface(e); };
   fmvWorkSpace_->OnMoveNode = [this](TNode* n, double x, double y) { MoveNode(n, x, y); };
   fmvWorkSpace_->OnMessage = [this](const QString& text) { dialogs_.ShowMessage(this, text); };
+  fmvWorkSpace_->OnDrawSurface = [this](QPainter& painter, const QPolygon&, TVemtoSurface* s) {
+    std::array<QPointF, 4> corners;
+    const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    TVector p;
+    for (int k = 0; k < 4; ++k) {
+      s->PointAt(p, uv[k][0], uv[k][1]);
+      corners[k] = fmvWorkSpace_->WorldToScreen(p.X, p.Y);
+    }
+    DrawInfiniteSurfaceBand(painter, corners, s->ElementType);
+  };
   connect(fmvWorkSpace_, &TFemView2D::coordinate, this, &TfrmGeometry::coordinate);
 }
 

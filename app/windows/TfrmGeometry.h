@@ -2,6 +2,7 @@
 // workspace view and turns the view's creation requests into commands on the document.
 #pragma once
 
+#include <QPointF>
 #include <array>
 
 #include "FemView2D.h"
@@ -59,6 +60,13 @@ class TfrmGeometry : public TfrmDocument {
   TEditMode editMode_ = emSelect;
   int dragCount_ = 0;
 };
+
+/// Draws an infinite-element surface as a silver band 5 pixels wide inside its finite
+/// sides: along edges 0 and 1 for the three-node kind (2), along edges 3, 0 and 1 for
+/// the five-node kind (1). `corners` are the pixels of the surface points (0,0), (1,0),
+/// (1,1), (0,1).
+void DrawInfiniteSurfaceBand(QPainter& painter, const std::array<QPointF, 4>& corners,
+                             int elementType);
 
 /// True when the four edges form a closed chain in this order: each shares an end node
 /// with the next, and the last with the first.

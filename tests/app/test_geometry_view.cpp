@@ -189,6 +189,47 @@ TEST_F(GeometryView, AGridStepBelowTheSpacingOfDoublesIsNotDrawnAndPaintingEnds)
   }
 }
 
+TEST_F(GeometryView, InfiniteSurfacesAreBandsAlongTheirFiniteSides) {
+  // A 2 m square with A at the lower left: pixels (50, 305) to (150, 205).
+  TNode* n[4];
+  const double xy[4][2] = {{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+  for (int k = 0; k < 4; ++k) {
+    auto* c = new CreateNodeCommand(doc, xy[k][0], xy[k][1]);
+    doc.Push(c);
+    n[k] = c->Node();
+  }
+  TEdge* e[4];
+  for (int k = 0; k < 4; ++k) {
+    auto* c = new CreateEdgeCommand(doc, std::make_unique<TEdgeLine>(n[k], n[(k + 1) % 4]));
+    doc.Push(c);
+    e[k] = c->Edge();
+  }
+  auto surface = std::make_unique<TVemtoSurface>(e[0], e[1], e[2], e[3]);
+  TVemtoSurface* s = surface.get();
+  s->InfiniteFlag = 1;
+  doc.Push(new CreateSurfaceCommand(doc, std::move(surface), 1, 1));
+  TViewOptions o = view.Options();
+  o.DrawGrid = o.DrawAxis = o.DrawElementText = o.DrawNodeText = false;
+  view.SetOptions(o);
+  const QColor silver(192, 192, 192), white(255, 255, 255);
+  struct Case {
+    int type;
+    QColor bottom, right, left, top;
+  };
+  for (const Case& c : {Case{1, silver, silver, silver, white},    // a U open at the top
+                        Case{2, silver, silver, white, white}}) {  // an L
+    s->ElementType = static_cast<std::uint8_t>(c.type);
+    view.Invalidate();
+    const QImage picture = view.Picture();
+    SCOPED_TRACE(c.type);
+    EXPECT_EQ(picture.pixelColor(100, 302), c.bottom);
+    EXPECT_EQ(picture.pixelColor(147, 255), c.right);
+    EXPECT_EQ(picture.pixelColor(53, 255), c.left);
+    EXPECT_EQ(picture.pixelColor(100, 208), c.top);
+    EXPECT_EQ(picture.pixelColor(100, 255), white);
+  }
+}
+
 TEST_F(GeometryView, CopyPutsSvgAndABitmapOnTheClipboard) {
   Mode(emCreateNode);
   Click(0.0, 0.0);

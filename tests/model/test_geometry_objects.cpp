@@ -42,12 +42,10 @@ TEST(GeometryRefCount, ReleaseNeverGoesBelowZeroAndAddRefSaturates) {
 
 // -------------------------------------------------------------------- vector, coord
 
-TEST(GeometryVector, AssignCopiesTagAndComponentsAndRejectsOtherClasses) {
+TEST(GeometryVector, AssignCopiesComponentsAndRejectsOtherClasses) {
   TVector a(1.5, -2.25, 0.0);
-  a.Tag = 77;
   TCoord c;
   c.Assign(a);
-  EXPECT_EQ(c.Tag, 77);
   EXPECT_EQ(c.X, 1.5);
   EXPECT_EQ(c.Y, -2.25);
   EXPECT_EQ(c.Z, 0.0);
@@ -90,7 +88,6 @@ TEST(GeometryNode, ConstructionOwnsCoordinate) {
   EXPECT_EQ(n.Coord.get(), raw);
   EXPECT_EQ(n.RefCount, 0);
   EXPECT_EQ(n.Number, 0);
-  EXPECT_EQ(n.Attachment, nullptr);
   TNode empty(std::unique_ptr<TCoord>{});
   ASSERT_NE(empty.Coord, nullptr);
   EXPECT_EQ(empty.Coord->X, 0.0);
@@ -98,7 +95,6 @@ TEST(GeometryNode, ConstructionOwnsCoordinate) {
 
 TEST(GeometryNode, AssignCopiesValuesNotTheCoordinateObject) {
   TNode a(1.0, 2.0);
-  a.Tag = 5;
   a.Number = 9;
   a.RefCount = 3;
   TNode b(7.0, 8.0);
@@ -107,7 +103,6 @@ TEST(GeometryNode, AssignCopiesValuesNotTheCoordinateObject) {
   EXPECT_EQ(b.Coord.get(), own);
   EXPECT_EQ(b.Coord->X, 1.0);
   EXPECT_EQ(b.Coord->Y, 2.0);
-  EXPECT_EQ(b.Tag, 5);
   EXPECT_EQ(b.Number, 9);
   EXPECT_EQ(b.RefCount, 3);
   TVector v;
