@@ -6,6 +6,8 @@
 
 #include <fmt/format.h>
 
+#include "TimeSteps.h"
+
 namespace vemto::engine {
 
 namespace {
@@ -430,11 +432,12 @@ StepCounts CountSteps(double t0, const std::vector<TimeInterval>& intervals) {
     if (length < 0.0)
       throw InputError(fmt::format("time interval {} ends at {} s, before its start at {} s", i + 1,
                                    iv.end, start));
-    const double qs = length / iv.step + 1e-6, qst = length / iv.store + 1e-6;
+    const double qs = length / iv.step + numlib::kStepCountSlack;
+    const double qst = length / iv.store + numlib::kStepCountSlack;
     if (qs > 1e9 || qst > 1e9)
       throw InputError(fmt::format("time interval {}: too many time steps", i + 1));
-    c.steps += static_cast<std::int64_t>(std::trunc(qs));
-    c.stores += static_cast<std::int64_t>(std::trunc(qst));
+    c.steps += numlib::WholeSteps(length, iv.step);
+    c.stores += numlib::WholeSteps(length, iv.store);
     start = iv.end;
   }
   if (c.steps > 2000000000 || c.stores > 2000000000) throw InputError("too many time steps");

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
 # calculation from the Calculation menu and keeps pictures of the screen: the open model
-# with its geometry window (geometry.png),
-# the run in progress and the state after the run, plus the program's timing line.
+# with its geometry window (geometry.png), the calculation settings and project
+# information dialogs, the run in progress, the state after the run and the input data,
+# plus the program's timing line. The geometry window and the input data printed to PDF
+# become print-geometry.png and print-input-data.png (pdftoppm).
 #   scripts/screenshots.sh [BUILD_DIR] [EXAMPLE.v3] [OUTPUT_DIR]
-# Needs xvfb, xdotool and imagemagick (scripts/setup.sh installs them).
+# Needs xvfb, xdotool, imagemagick and poppler-utils (scripts/setup.sh installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +18,8 @@ program="$build/bin/vemto"
 [[ -f "$example" ]] || { echo "No example project $example." >&2; exit 1; }
 
 mkdir -p "$out"
-rm -f "$out"/*.png "$out"/vemto-stderr.txt
+rm -f "$out"/*.png "$out"/*.pdf "$out"/vemto-stderr.txt
+out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -57,7 +60,66 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 for _ in 1 2; do xdotool key alt+i; sleep 0.3; xdotool key g; sleep 0.5; done
 shot geometry
 
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
+wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }
+
+# Calculation > Settings, both pages, then Cancel.
+focus_main
+xdotool key alt+c
+sleep 0.3
+xdotool key s
+if wait_visible "Calculation settings"; then
+  sleep 0.3
+  shot 05-calc-settings-general
+  xdotool key ctrl+Tab
+  sleep 0.3
+  shot 06-calc-settings-timestep
+  xdotool key Escape
+  sleep 0.3
+else
+  echo "The calculation settings did not open." >&2
+fi
+
+# Input > Project information: a title for the printed header, then OK.
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key p
+if wait_visible "Project information"; then
+  xdotool key ctrl+a
+  xdotool type --delay 5 "Wall on slab, lift 2"
+  sleep 0.2
+  shot 07-project-information
+  xdotool key Return
+  sleep 0.3
+else
+  echo "The project information did not open." >&2
+fi
+
+# File > Print to PDF of the geometry window, as a picture of its page.
+print_pdf() {  # File > Print to PDF of the active window; its first page as $1.png
+  focus_main
+  xdotool key alt+f
+  sleep 0.3
+  xdotool key d
+  if wait_visible "Print to PDF"; then
+    sleep 0.3
+    xdotool key ctrl+a
+    xdotool type --delay 5 "$out/$1.pdf"
+    xdotool key Return
+    for _ in $(seq 50); do [[ -s "$out/$1.pdf" ]] && break; sleep 0.1; done
+    sleep 0.5
+  fi
+  if [[ -s "$out/$1.pdf" ]]; then
+    pdftoppm -png -r 100 -singlefile "$out/$1.pdf" "$out/$1"
+    echo "  $out/$1.png"
+  else
+    echo "No PDF $1.pdf was written." >&2
+  fi
+}
+print_pdf print-geometry
+
+focus_main
 xdotool key alt+c
 sleep 0.3
 xdotool key e
@@ -84,10 +146,21 @@ for _ in $(seq 1200); do visible "Vemto Engine" || break; sleep 0.1; done
 sleep 0.5
 shot 04-after-run
 
+# Input > Input data: the listing the mesher wrote.
+xdotool key Return || true
+sleep 0.3
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key d
+sleep 1
+shot 08-input-data
+print_pdf print-input-data
+
 # Dismiss a message of the run, then leave through File > Exit without saving.
 xdotool key Return || true
 sleep 0.3
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+focus_main
 xdotool key alt+f
 sleep 0.2
 xdotool key x

@@ -15,6 +15,8 @@ packages=(
   python3 python3-olefile python3-meshio libole-storage-lite-perl
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick
+  # Pictures of printed pages (scripts/screenshots.sh).
+  poppler-utils
 )
 
 missing=()

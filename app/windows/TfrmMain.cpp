@@ -27,8 +27,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "CalcSettingsCommands.h"
 #include "PeripheralWindows.h"
 #include "ProjectDocument.h"
+#include "SetupCommands.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
 #include "TfrmMesh.h"
@@ -62,7 +64,7 @@ QStringList ToList(const std::vector<std::string>& texts) {
 struct TfrmMain::Actions {
   QMenu *mnuFile, *mnuEdit, *mnuInput, *mnuCalc, *mnuResults, *mnuWindow, *mnuHelp;
   QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileClose,
-      *mnuFileCreateCementType, *mnuFilePrint, *mnuFileExit;
+      *mnuFileCreateCementType, *mnuFilePrint, *mnuFilePrintPdf, *mnuFileExit;
   QAction *mnuEditUndo, *mnuEditRedo, *mnuEditCopy;
   QAction *mnuInputGeneral, *mnuInputGeometry, *mnuInputMaterials, *mnuInputBC, *mnuInputData,
       *mnuInputTempMat;
@@ -136,6 +138,7 @@ TfrmMain::TfrmMain(TMainOptions options)
   CreateMenus();
   CreateToolBars();
   CreateStatusBar();
+  CreateSetupCommands();
   connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TfrmMain::updateMenus);
 
   QSettings settings(QStringLiteral("Orvanda"), QStringLiteral("Vemto 3"));
@@ -186,6 +189,7 @@ void TfrmMain::ObserveRun() {
   observer.OnMeshEnded = [this](const TRunMeshOutcome& outcome) {
     if (outcome.Failed) frmMesh_->Error();
     frmMesh_->hide();
+    setup_->ReloadInputData();
   };
   frmEngine_->Attach(observer);
   observer.OnEngineStarted = [this](TVemtoEngine& engine) {
@@ -255,6 +259,8 @@ void TfrmMain::CreateActions() {
       NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
   a.mnuFilePrint = NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString(),
                              &TfrmMain::PrintActiveWindow);
+  a.mnuFilePrintPdf = NewAction("mnuFilePrintPdf", QStringLiteral("Print to P&DF..."),
+                                QStringLiteral("Saves the active window as a PDF file"));
   a.mnuFileExit = NewAction("mnuFileExit", QStringLiteral("E&xit"), QStringLiteral("Exit Vemto"),
                             &TfrmMain::mnuFileExitClick);
 
@@ -335,9 +341,10 @@ void TfrmMain::CreateMenus() {
     return m;
   };
   Actions& a = *a_;
-  a.mnuFile = menu("mnuFile", QStringLiteral("&File"), QStringLiteral("Create a new vemto model"),
-                   {a.mnuFileNew, a.mnuFileOpen, a.mnuFileSave, a.mnuFileSaveAs, a.mnuFileClose,
-                    nullptr, a.mnuFileCreateCementType, a.mnuFilePrint, nullptr, a.mnuFileExit});
+  a.mnuFile =
+      menu("mnuFile", QStringLiteral("&File"), QStringLiteral("Create a new vemto model"),
+           {a.mnuFileNew, a.mnuFileOpen, a.mnuFileSave, a.mnuFileSaveAs, a.mnuFileClose, nullptr,
+            a.mnuFileCreateCementType, a.mnuFilePrint, a.mnuFilePrintPdf, nullptr, a.mnuFileExit});
   a.mnuEdit = menu("mnuEdit", QStringLiteral("&Edit"), QString(),
                    {a.mnuEditUndo, a.mnuEditRedo, nullptr, a.mnuEditCopy});
   a.mnuInput = menu("mnuInput", QStringLiteral("&Input"), QString(),
@@ -620,8 +627,9 @@ void TfrmMain::updateMenus() {
   const bool open = doc_ != nullptr;
   for (QAction* copy : {a.btnCopy, a.mnuEditCopy})
     copy->setEnabled(active != nullptr && active->CanCopy());
-  for (QAction* print : {a.btnPrint, a.mnuFilePrint})
-    print->setEnabled(active != nullptr && active->CanPrint());
+  // Every document window prints (its own pages or its picture).
+  for (QAction* print : {a.btnPrint, a.mnuFilePrint, a.mnuFilePrintPdf})
+    print->setEnabled(active != nullptr);
   a.btnGeomDelete->setEnabled(open);
   TFemView2D* view = active != nullptr ? active->View() : nullptr;
   for (QAction* command : a.barView->actions()) command->setEnabled(view != nullptr);
@@ -663,6 +671,25 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     }
     if (kind == TDocumentWindow::Geometry) a_->barGeometry->hide();
     if (kind == TDocumentWindow::BoundaryConds) a_->barConditions->hide();
+    return;
+  }
+  if (window == nullptr && kind == TDocumentWindow::InputData) {
+    auto* frm = new TfrmInputData(*doc_);
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    // Wide enough for the listing's columns, at most the area.
+    const QSize area = mdiArea_->size();
+    window->resize(std::min(area.width(), 760), std::min(area.height(), 560));
+    frm->SetModelFileName(modelName_);
+    setup_->SetInputDataWindow(frm);
+    window->show();
+    // Placed where it is seen whole.
+    window->move(std::clamp(window->x(), 0, std::max(0, area.width() - window->width())),
+                 std::clamp(window->y(), 0, std::max(0, area.height() - window->height())));
+    mdiArea_->setActiveSubWindow(window);
+    updateMenus();
     return;
   }
   if (window != nullptr || kind != TDocumentWindow::Geometry) return;
@@ -723,8 +750,36 @@ void TfrmMain::CopyActiveWindow() {
 }
 
 void TfrmMain::PrintActiveWindow() {
-  if (TfrmDocument* window = ActiveDocumentWindow(); window != nullptr && window->CanPrint())
-    window->Print();
+  setup_->Print();
+}
+
+void TfrmMain::CreateSetupCommands() {
+  TSetupContext c;
+  c.Parent = this;
+  c.Dialogs = dialogs_.get();
+  c.ProgramFolder = programFolder_;
+  c.Model = [this] { return Model(); };
+  c.ModelName = [this] { return modelName_; };
+  c.ActiveWindow = [this] { return ActiveDocumentWindow(); };
+  c.SaveIfNew = [this] { return modelName_ != kNewModel || SaveModel(); };
+  c.Busy = [this] { return run_->Running(); };
+  c.MeshWindow = frmMesh_;
+  setup_ = new TSetupCommands(std::move(c), this);
+  // One OK of a dialog is one undoable change of the document.
+  setup_->ApplySettings = [this](const TCalcSettings& settings) {
+    if (doc_ != nullptr) doc_->Push(new SetCalcSettingsCommand(*doc_, settings));
+  };
+  setup_->ApplyProjectInfo = [this](const TVemtoProjectInfo& info) {
+    if (doc_ != nullptr) doc_->Push(new SetProjectInfoCommand(*doc_, info));
+  };
+  Actions& a = *a_;
+  connect(a.mnuInputGeneral, &QAction::triggered, setup_, &TSetupCommands::ProjectInformation);
+  for (QAction* settings : {a.mnuCalcSettings, a.btnCalcSetup})
+    connect(settings, &QAction::triggered, setup_, &TSetupCommands::CalculationSettings);
+  connect(a.mnuInputTempMat, &QAction::triggered, setup_,
+          &TSetupCommands::TemperatureMaturityFromFile);
+  connect(a.mnuFilePrintPdf, &QAction::triggered, setup_, &TSetupCommands::PrintToPdf);
+  a.btnPrint->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
 }
 
 void TfrmMain::DeleteInActiveWindow() {
@@ -738,8 +793,9 @@ void TfrmMain::SetNoModelState() {
   for (QMenu* m : {a.mnuInput, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
     m->menuAction()->setEnabled(false);
   a.mnuInputGeometry->setChecked(false);
-  for (QAction* action : {a.btnCopy, a.mnuEditCopy, a.btnGeomDelete, a.btnFileSave, a.mnuFileSave,
-                          a.mnuFileSaveAs, a.mnuFileClose})
+  for (QAction* action :
+       {a.btnCopy, a.mnuEditCopy, a.btnGeomDelete, a.btnFileSave, a.mnuFileSave, a.mnuFileSaveAs,
+        a.mnuFileClose, a.btnPrint, a.mnuFilePrint, a.mnuFilePrintPdf})
     action->setEnabled(false);
   panels_[0]->clear();
   modelName_.clear();

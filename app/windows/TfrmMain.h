@@ -35,6 +35,7 @@ class TfrmDebug;
 class TfrmEngine;
 class TfrmMesh;
 class TfrmShutdown;
+class TSetupCommands;
 
 /// How the main window is set up. Defaults give the program's behaviour.
 struct TMainOptions {
@@ -129,6 +130,9 @@ class TfrmMain : public QMainWindow {
   double LongestStallMs() const { return longestStallMs_; }
   /// The debug output window.
   TfrmDebug* DebugWindow() const { return frmDebug_; }
+  /// Calculation settings, project information, input data, temperature and maturity
+  /// input and printing.
+  TSetupCommands& SetupCommands() const { return *setup_; }
   /// Asks a running calculation to stop and waits (processing events) until it has
   /// ended, by itself or forcefully. Returns at once when none runs.
   void CancelRunAndWait();
@@ -179,6 +183,7 @@ class TfrmMain : public QMainWindow {
   void Report(const QString& text);
   void FinishBatch();
   void ReportResponsiveness();
+  void CreateSetupCommands();
 
   std::filesystem::path programFolder_;
   std::unique_ptr<TUserDialogs> dialogs_;
@@ -216,6 +221,7 @@ class TfrmMain : public QMainWindow {
   TfrmEngine* frmEngine_;
   TfrmShutdown* frmShutdown_;
   TfrmDebug* frmDebug_;
+  TSetupCommands* setup_ = nullptr;
 };
 
 }  // namespace vemto

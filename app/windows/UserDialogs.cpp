@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include "TfrmMessages.h"
 #include "TfrmNewSurface.h"
@@ -56,6 +58,30 @@ bool TQtUserDialogs::ConfirmModelCheck(QWidget* parent, const QStringList& warni
                                        const QStringList& errors) {
   TfrmMessages dialog(parent);
   dialog.SetLists(warnings, errors);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+QString TQtUserDialogs::AskTempMatResultFile(QWidget* parent) {
+  QFileDialog dialog(parent, QStringLiteral("Pick model file for temperature and maturity input"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({QStringLiteral("Result database (*.out)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+QString TQtUserDialogs::AskPdfFileName(QWidget* parent, const QString& suggested) {
+  QFileDialog dialog(parent, QStringLiteral("Print to PDF"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  dialog.setNameFilters({QStringLiteral("PDF file (*.pdf)")});
+  if (!suggested.isEmpty()) dialog.selectFile(suggested);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+bool TQtUserDialogs::AskPrinter(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
   return dialog.exec() == QDialog::Accepted;
 }
 

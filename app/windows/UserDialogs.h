@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QWidget;
 
 namespace vemto {
@@ -39,6 +40,13 @@ class TUserDialogs {
   /// The "Messages" dialog of the model check; true for Continue, false for Cancel.
   virtual bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                                  const QStringList& errors) = 0;
+  /// "Pick model file for temperature and maturity input" (result databases); empty
+  /// when cancelled.
+  virtual QString AskTempMatResultFile(QWidget* parent) = 0;
+  /// The save dialog of a PDF file, prefilled with `suggested`; empty when cancelled.
+  virtual QString AskPdfFileName(QWidget* parent, const QString& suggested) = 0;
+  /// The print dialog for `printer`; true when the user chose to print.
+  virtual bool AskPrinter(QWidget* parent, QPrinter& printer) = 0;
   /// The "New surface" dialog; false when cancelled.
   virtual bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) = 0;
   /// A one-line text question (`text` holds the proposal and the answer); false when
@@ -58,6 +66,9 @@ class TQtUserDialogs : public TUserDialogs {
   QString AskSaveFileName(QWidget* parent, const QString& current) override;
   bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                          const QStringList& errors) override;
+  QString AskTempMatResultFile(QWidget* parent) override;
+  QString AskPdfFileName(QWidget* parent, const QString& suggested) override;
+  bool AskPrinter(QWidget* parent, QPrinter& printer) override;
   bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) override;
   bool AskText(QWidget* parent, const QString& caption, const QString& label,
                QString& text) override;

@@ -32,6 +32,9 @@ struct DialogScript {
   int checkShown = 0;                         ///< number of "Messages" dialogs
   QStringList checkWarnings, checkErrors;     ///< lists of the last "Messages" dialog
   QString lastSavePrefill;                    ///< prefilled name of the last save dialog
+  std::deque<QString> resultFiles;            ///< answers of the result database dialog
+  std::deque<QString> pdfNames;               ///< answers of the PDF save dialog
+  int printDialogs = 0;                       ///< number of print dialogs (all cancelled)
   std::deque<TNewSurfaceChoice> newSurfaces;  ///< answers of "New surface" (cancel when empty)
   std::deque<QString> texts;                  ///< answers to text questions (cancel when empty)
 };
@@ -47,10 +50,22 @@ class ScriptedDialogs : public TUserDialogs {
   QString AskOpenFileName(QWidget*) override;
   QString AskSaveFileName(QWidget*, const QString& current) override;
   bool ConfirmModelCheck(QWidget*, const QStringList& warnings, const QStringList& errors) override;
+  QString AskTempMatResultFile(QWidget*) override { return Next(s_->resultFiles); }
+  QString AskPdfFileName(QWidget*, const QString&) override { return Next(s_->pdfNames); }
+  bool AskPrinter(QWidget*, QPrinter&) override {
+    ++s_->printDialogs;
+    return false;
+  }
   bool AskNewSurface(QWidget*, TNewSurfaceChoice& choice) override;
   bool AskText(QWidget*, const QString&, const QString&, QString& text) override;
 
  private:
+  static QString Next(std::deque<QString>& answers) {
+    if (answers.empty()) return {};
+    QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
   std::shared_ptr<DialogScript> s_;
 };
 
