@@ -13,6 +13,7 @@ struct ExportOptions {
   std::string vtuFolder;  ///< --vtu DIR: one .vtu per stored time and a .pvd collection
   std::string history;    ///< --history FIELD: time history as CSV
   std::string point;      ///< --point X,Y (m): where the history is taken
+  bool nearest = false;   ///< --nearest: a point outside the section takes the nearest point
   bool summary = false;   ///< --summary: peak temperature, largest ratio, last time
   /// Whether any export was asked for.
   bool Requested() const { return !vtuFolder.empty() || !history.empty() || summary; }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace vemto::tmfetch {
+namespace vemto::post {
 
 void Shape8(double xi, double eta, double n[8], double dxi[8], double deta[8]) {
   // Corners (−1,−1), (1,−1), (1,1), (−1,1) at 0, 2, 4, 6; mid-sides at 1, 3, 5, 7.
@@ -182,4 +182,4 @@ PointLocation MeshLocator::Locate(double x, double y) const {
   return best;
 }
 
-}  // namespace vemto::tmfetch
+}  // namespace vemto::post
