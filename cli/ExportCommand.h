@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -18,6 +19,24 @@ struct ExportOptions {
   /// Whether any export was asked for.
   bool Requested() const { return !vtuFolder.empty() || !history.empty() || summary; }
 };
+
+/// The picture options of the results command.
+struct PngOptions {
+  std::string field;       ///< --png FIELD: T M A S1 R FT FC U
+  std::string output;      ///< --output FILE.png
+  std::string size;        ///< --size W,H (pixels)
+  std::string range;       ///< --range LO,HI (units shown)
+  bool peak = false;       ///< --max: crack-risk view (with R)
+  double threshold = 0.7;  ///< --threshold: second ratio line of the crack-risk view
+  bool Requested() const { return !field.empty(); }
+};
+
+/// Adds --png, --output, --size, --range, --max and --threshold to the results command.
+void AddPngOptions(CLI::App& results, PngOptions& options);
+
+/// Draws the requested picture of result database `out` at `hours`; returns the exit
+/// status (0 success, 1 unreadable file or no such time, 2 bad options).
+int RenderPng(const std::string& out, const PngOptions& options, std::optional<double> hours);
 
 /// Adds --vtu, --history, --point and --summary to the results command.
 std::shared_ptr<ExportOptions> AddExportOptions(CLI::App& results);

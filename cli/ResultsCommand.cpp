@@ -50,6 +50,7 @@ struct Options {
   bool list = false;
   std::string field;
   std::optional<double> hours;
+  PngOptions png;
 };
 
 int List(numlib::DataFileReader& r) {
@@ -183,8 +184,11 @@ void AddResultsCommand(CLI::App& app, CommandStatus& status) {
                   "Write one field of one event as CSV to standard output: T Q M A P U F S R D C");
   cmd->add_option("--time", o->hours, "Time of the storage event (hours)");
   auto exports = AddExportOptions(*cmd);
+  AddPngOptions(*cmd, o->png);
   cmd->callback([&status, o, exports]() {
-    status.code = exports->Requested() ? RunExport(o->out, *exports) : RunResults(*o);
+    status.code = o->png.Requested()     ? RenderPng(o->out, o->png, o->hours)
+                  : exports->Requested() ? RunExport(o->out, *exports)
+                                         : RunResults(*o);
   });
 }
 

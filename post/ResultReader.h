@@ -132,6 +132,9 @@ class ResultReader {
   std::vector<char> ActiveNodes(const std::vector<char>& activeElements) const;
   /// Whether element e is of a material with heat development (concrete).
   bool IsConcrete(std::size_t e) const;
+  /// Material of element e (0-based) and the number of materials.
+  int Material(std::size_t e) const { return material_.at(e); }
+  int MaterialCount() const { return static_cast<int>(castTime_.size()); }
   /// Number of pipes (pipe conditions).
   int PipeCount() const { return pipeCount_; }
 
