@@ -80,6 +80,20 @@ Reduce ReduceOf(std::int32_t type) {
   }
 }
 
+/// History values are delivered in database units, except heat loss (positive out of
+/// the body, W/m) and the strengths (MPa), as the result window's table expects them.
+double DeliveredFactor(Field field) {
+  switch (field) {
+    case Field::HeatFlow:
+      return -1.0;
+    case Field::TensileStrength:
+    case Field::CompressiveStrength:
+      return 1e-6;
+    default:
+      return 1.0;
+  }
+}
+
 /// Draws a history chart and keeps it for postresult.
 void History(const ResultReader& r, const Surface& s, const Series& series, Field field,
              const std::string& title) {
@@ -94,7 +108,7 @@ void History(const ResultReader& r, const Surface& s, const Series& series, Fiel
     c.values.push_back(std::isnan(v) ? v : v * ShownFactor(field));
     if (std::isnan(v)) continue;  // nothing exists there at that time
     st.times.push_back(series.seconds[k]);
-    st.values.push_back(v);
+    st.values.push_back(v * DeliveredFactor(field));
   }
   st.rsize = static_cast<std::int32_t>(st.times.size());
   const std::vector<double> frame = {
