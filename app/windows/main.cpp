@@ -1,15 +1,14 @@
 // The desktop program: one optional project file, optionally followed by "/x" for an
 // unattended calculation that ends the program.
 #include <QApplication>
-#include <clocale>
-
+#include "NumberLocale.h"
 #include "TfrmMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // QApplication takes the process locale from the environment; numbers in files and
   // on screen always use ".".
-  std::setlocale(LC_NUMERIC, "C");
+  vemto::UseDotDecimalSeparator();
   QApplication::setApplicationName(QStringLiteral("Vemto 3"));
   QApplication::setOrganizationName(QStringLiteral("Orvanda"));
 
