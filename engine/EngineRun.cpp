@@ -158,7 +158,9 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
       }
     }
 
-    if (time >= 0.999999 * nextStore) {
+    // A storage time counts as reached within a millionth of the step (not of the time
+    // itself, which would be no tolerance near 0 and the wrong side of it for negative times).
+    if (time >= nextStore - kEndTolerance * dt) {
       ++counter;
       // Events beyond the counted number are not recorded: every stored event has
       // its time in TIME.

@@ -1,6 +1,7 @@
 #include "MeshGeneration.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cassert>
 #include <cmath>
@@ -16,6 +17,7 @@
 
 #include "FatalStop.h"
 #include "NodeFinder.h"
+#include "Quad8.h"
 
 namespace meshgen {
 
@@ -39,23 +41,6 @@ constexpr int kCopyDirection[4][4] = {
     {+1, -1, -1, +1},  // m = 3
     {-1, +1, +1, -1},  // m = 4
 };
-
-// Eight-node serendipity shape functions at (xi, eta), positions 1 ... 8.
-void Serendipity(double xi, double eta, double n[8]) {
-  static constexpr double kXi[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
-  static constexpr double kEta[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
-  for (int p = 0; p < 8; ++p) {
-    const double xp = kXi[p];
-    const double ep = kEta[p];
-    if (p % 2 == 0) {
-      n[p] = 0.25 * (1.0 + xi * xp) * (1.0 + eta * ep) * (xi * xp + eta * ep - 1.0);
-    } else if (p == 1 || p == 5) {
-      n[p] = 0.5 * (1.0 - xi * xi) * (1.0 + eta * ep);
-    } else {
-      n[p] = 0.5 * (1.0 + xi * xp) * (1.0 - eta * eta);
-    }
-  }
-}
 
 // The limit a trial from start r must stay below to rank before the best trial so far,
 // packed as (bandwidth << 32 | start); start 0 means no trial has ranked yet.
@@ -275,8 +260,7 @@ void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTabl
           continue;
         }
         const double xi = (i - 1) * 2.0 / cg - 1.0;
-        double shape[8];
-        Serendipity(xi, eta, shape);
+        const std::array<double, 8> shape = numlib::Quad8Values(xi, eta);
         double x = 0.0, y = 0.0;
         for (int p = 0; p < 8; ++p) {
           x += shape[p] * gx[p];

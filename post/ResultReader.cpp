@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "DataFileReader.h"
+#include "Quad8.h"
 
 namespace vemto::post {
 
@@ -213,8 +214,7 @@ double ResultReader::GaussValue(Field field, const std::vector<double>& values, 
 double ResultReader::ValueIn(Field field, const std::vector<double>& values, int component,
                              std::size_t e, double xi, double eta) const {
   if (Info(field).nodal) {
-    double n[8], dxi[8], deta[8];
-    Shape8(xi, eta, n, dxi, deta);
+    const std::array<double, 8> n = numlib::Quad8Values(xi, eta);
     double sum = 0.0;
     for (int i = 0; i < 8; ++i)
       sum += n[i] * Component(field, values, component, e, 0,

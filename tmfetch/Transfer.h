@@ -17,7 +17,6 @@ using post::MapPoint;
 using post::MeshLocator;
 using post::PointLocation;
 using post::QuadMesh;
-using post::Shape8;
 
 /// A file that cannot be used; what() names the file and the defect.
 class TransferError : public std::runtime_error {

@@ -346,31 +346,33 @@ TEST(EngineRun, ResultDatabaseThatCannotBeCreated) {
 }
 
 TEST(EngineRun, StorageEventsBeyondTheCountedNumberAreNotRecorded) {
-  // Late on the clock the relative tolerance of the storage times (1e-6 of 1e7 s
-  // = 10 s) lets every 1 s step store, more often than the 4 events counted.
+  // Steps of 3.3 h do not fill the first interval of 10 h, so its last step runs on to
+  // 13.2 h and stores there; the second interval (0.1 h, one step, storage every hour)
+  // counts no event, so 3 events are counted and 4 fire.
   ScratchDir dir;
-  DatModel m = Block();
-  m.initialTime = 1e7;
-  m.Write(dir.File("a.dat"));
+  Block().Write(dir.File("a.dat"));
   Recorder rec;
-  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"),
-                       {{(1e7 + 20.0) / 3600.0, 1.0 / 3600.0, 5.0 / 3600.0}});
-  EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), 20);
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{10, 3.3, 3.3}, {10.1, 0.1, 1}});
+  EXPECT_EQ(rec.Count(VEMTO_MSG_TIMESTEP), 4);
   EXPECT_EQ(rec.messages.back().text, "COMPUTATION FINISHED");
   numlib::DataFileReader r(dir.File("a.out"));
-  EXPECT_EQ(r.EventCount(), 4);
+  EXPECT_EQ(r.EventCount(), 3);
   const std::vector<double> t = r.ReadReals("TIME").values;
-  ASSERT_EQ(t.size(), 4u);
-  // The storage rule itself would store more often: count its events.
-  int fired = 0;
-  double next = 1e7 + 5.0;
-  for (int k = 1; k <= 20; ++k)
-    if (1e7 + k >= 0.999999 * next) {
-      ++fired;
-      next += 5.0;
-    }
-  EXPECT_GT(fired, 4);
-  for (int k = 1; k < 4; ++k) EXPECT_GT(t[k], t[k - 1]);
+  ASSERT_EQ(t.size(), 3u);
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(t[k], 3.3 * 3600.0 * (k + 1), 1e-6);
+}
+
+TEST(EngineRun, StorageTimesBeforeTheTimeOrigin) {
+  // Initial time -24 h, storage every 6 h: events at -18, -12, -6, 0, 6 h, whatever the sign.
+  ScratchDir dir;
+  DatModel m = Block();
+  m.initialTime = -24 * 3600.0;
+  m.Write(dir.File("a.dat"));
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("a.dat"), dir.File("a.out"), {{6, 1, 6}});
+  const std::vector<double> t = Times(dir.File("a.out"));
+  ASSERT_EQ(t.size(), 5u);
+  for (int k = 0; k < 5; ++k) EXPECT_NEAR(t[k], (-18.0 + 6.0 * k) * 3600.0, 1e-6) << k;
 }
 
 TEST(EngineRun, ResultDatabaseRecordLayout) {
