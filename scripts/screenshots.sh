@@ -78,9 +78,21 @@ for _ in $(seq 1200); do visible "Vemto Engine" || break; sleep 0.1; done
 sleep 0.5
 shot 04-after-run
 
-# Dismiss a message of the run, then leave through File > Exit without saving.
+# Dismiss a message of the run, then show the results: the temperature at 48 h (the
+# fourth stored time of the wall-on-slab example) and the temperature history.
 xdotool key Return || true
 sleep 0.3
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key alt+r
+sleep 0.2
+xdotool key s
+sleep 1.0
+for _ in 1 2 3; do xdotool key ctrl+bracketright; sleep 0.3; done
+sleep 0.5
+shot result-temperature
+xdotool key ctrl+shift+h
+sleep 1.0
+shot result-history
 xdotool windowactivate --sync "$main" 2>/dev/null || true
 xdotool key alt+f
 sleep 0.2

@@ -47,7 +47,8 @@ const TypeInfo& Type(int type) {
 
 }  // namespace
 
-TfrmResult::TfrmResult(QWidget* parent, const std::string& postLibrary) : QWidget(parent) {
+TfrmResult::TfrmResult(ProjectDocument& document, QWidget* parent, const std::string& postLibrary)
+    : TfrmDocument(document, parent) {
   setWindowTitle(QStringLiteral("Result window"));
   setAttribute(Qt::WA_DeleteOnClose, false);
   auto* layout = new QVBoxLayout(this);
@@ -114,6 +115,7 @@ void TfrmResult::ShowResults(const QString& resultFile, int postMemory, int pipe
   post_->FileName = resultFile;
   post_->Memory = postMemory;
   post_->ClearError();
+  status_->clearMessage();
   post_->OpenResults();
   open_ = true;
   post_->SetDiagramType(remembered);
@@ -405,6 +407,15 @@ void TfrmResult::Print() {
   post_->CreatePicture(printer);
 }
 
+void TfrmResult::ReleaseResults() {
+  if (!open_) return;
+  post_->SetDiagramType(dtNone);
+  post_->CloseResults();
+  open_ = false;
+  status_->showMessage(QStringLiteral("The results are being calculated again"));
+  Changed();
+}
+
 void TfrmResult::closeEvent(QCloseEvent* event) {
   marker_->hide();
   if (open_) {
@@ -413,7 +424,7 @@ void TfrmResult::closeEvent(QCloseEvent* event) {
   }
   if (OnClosed) OnClosed();
   table_->hide();
-  event->accept();
+  TfrmDocument::closeEvent(event);
 }
 
 }  // namespace vemto

@@ -5,12 +5,12 @@
 // show through Controls() and ControlsChanged, so it works (and is tested) alone.
 #pragma once
 
-#include <QWidget>
 #include <array>
 #include <functional>
 #include <vector>
 
 #include "TVemtoPost.h"
+#include "TfrmDocument.h"
 
 class QStatusBar;
 
@@ -32,7 +32,7 @@ struct TResultControls {
   int ResultType = 0;  ///< 1 … 11 (12 the crack-risk view); 0 before opening
 };
 
-class TfrmResult : public QWidget {
+class TfrmResult : public TfrmDocument {
   Q_OBJECT
  public:
   /// Result types; 12 is the crack-risk view.
@@ -51,8 +51,13 @@ class TfrmResult : public QWidget {
     kCrackRisk
   };
 
-  explicit TfrmResult(QWidget* parent = nullptr, const std::string& postLibrary = {});
+  /// `postLibrary`: the result library to load; empty = libpost.so beside the program.
+  explicit TfrmResult(ProjectDocument& document, QWidget* parent = nullptr,
+                      const std::string& postLibrary = {});
   ~TfrmResult() override;
+  TDocumentWindow Kind() const override { return TDocumentWindow::Result; }
+  bool CanCopy() const override { return open_; }
+  bool CanPrint() const override { return open_; }
 
   // Commands of the main window.
   /// Opens (or reopens, after a new run) the database; nothing happens when it does not exist.
@@ -67,8 +72,11 @@ class TfrmResult : public QWidget {
   void SetTimePosition(int position);
   void Backwards();
   void Forward();
-  void Copy();   ///< the picture as SVG and PNG on the clipboard
-  void Print();  ///< the picture on a printer chosen in the print dialog
+  void Copy() override;   ///< the picture as SVG and PNG on the clipboard
+  void Print() override;  ///< the picture on a printer chosen in the print dialog
+  /// Lets go of the database while a new run rewrites it; ShowResults reopens it.
+  void ReleaseResults();
+  bool ResultsOpen() const { return open_; }
 
   const TResultControls& Controls() const { return c_; }
   TVemtoPost& Post() const { return *post_; }
