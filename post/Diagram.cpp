@@ -589,7 +589,7 @@ void DrawChart(const Surface& s, double left, double top, double right, double b
   const double px0 = left + 62.0, px1 = right - 12.0, py0 = top + 30.0, py1 = bottom - 34.0;
   Line(s, {px0, py0, px1, py0, px1, py1, px0, py1, px0, py0}, kBlack, 1.0);
   Text(s, 0.5 * (px0 + px1), bottom - 6.0, "Time (h)", 11.0, 1);
-  Text(s, left + 4.0, py0 - 6.0, unit, 11.0);
+  if (!unit.empty()) Text(s, left + 4.0, py0 - 8.0, "(" + unit + ")", 11.0);
   if (!(t0 <= t1)) {
     Text(s, 0.5 * (px0 + px1), 0.5 * (py0 + py1), "No values", 12.0, 1);
     return;

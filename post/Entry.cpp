@@ -3,9 +3,11 @@
 // the last history and draw the cursor markers. Failures are reported through the
 // progress channel's error message: number 1 when the data asked for is not in the
 // database, 0 with the text for every other failure. No exception leaves a call.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,6 +180,38 @@ VEMTO_EXPORT void posttimes(std::int32_t* count, const double** seconds) {
   const auto& r = State().reader;
   *count = r ? static_cast<std::int32_t>(r->StoredCount()) : 0;
   *seconds = r && r->StoredCount() > 0 ? r->Seconds().data() : nullptr;
+}
+
+/// Keeps a cursor that lies in the section; one outside it (such as a default never
+/// set for this model) moves to the hottest stored point of the hardening concrete, the
+/// rectangle from there a tenth of the section's size wide.
+VEMTO_EXPORT void postcursorinside(double* x1, double* y1, double* x2, double* y2) {
+  const auto& r = State().reader;
+  if (!r || r->Mesh().elements.empty() || r->Locate(*x1, *y1).inside) return;
+  const QuadMesh& mesh = r->Mesh();
+  std::size_t best = static_cast<std::size_t>(mesh.elements[0][0]);
+  double hottest = -std::numeric_limits<double>::infinity();
+  for (std::size_t k = 0; k < r->StoredCount(); ++k) {
+    const auto t = r->Read(Field::Temperature, k);
+    if (!t) continue;
+    const auto active = r->ActiveElements(k);
+    for (std::size_t e = 0; e < active.size(); ++e)
+      if (active[e] && r->IsConcrete(e))
+        for (std::int32_t n : mesh.elements[e])
+          if ((*t)[n] > hottest) hottest = (*t)[n], best = static_cast<std::size_t>(n);
+  }
+  double x0 = mesh.x[best], x1max = x0, y0 = mesh.y[best], y1max = y0;
+  for (std::size_t n = 0; n < mesh.x.size(); ++n) {
+    x0 = std::min(x0, mesh.x[n]);
+    x1max = std::max(x1max, mesh.x[n]);
+    y0 = std::min(y0, mesh.y[n]);
+    y1max = std::max(y1max, mesh.y[n]);
+  }
+  const double half = 0.05 * std::max(x1max - x0, y1max - y0);
+  *x1 = mesh.x[best];
+  *y1 = mesh.y[best];
+  *x2 = *x1 + 2.0 * half;
+  *y2 = *y1 + 2.0 * half;
 }
 
 VEMTO_EXPORT void postresult(std::int32_t* rsize, const double** times, const double** values) {

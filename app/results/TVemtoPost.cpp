@@ -112,6 +112,12 @@ void TVemtoPost::CloseResults() {
   drawing_ = true;
 }
 
+void TVemtoPost::KeepCursorInside() {
+  if (!lib_ || !opened_) return;
+  Fn<void (*)(double*, double*, double*, double*)>("postcursorinside")(&P.MarkerX1, &P.MarkerY1,
+                                                                       &P.MarkerX2, &P.MarkerY2);
+}
+
 std::vector<double> TVemtoPost::StoredHours() const {
   std::vector<double> hours;
   if (!lib_ || !opened_) return hours;

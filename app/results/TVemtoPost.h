@@ -119,6 +119,8 @@ class TVemtoPost : public QWidget {
   void OpenResults();
   void CloseResults();
   void ClearError() { errorCode_ = 0; }
+  /// Moves a cursor that lies outside the section of the open database into it.
+  void KeepCursorInside();
   /// The stored times of the open database, h.
   std::vector<double> StoredHours() const;
   /// Draws the current diagram and markers on `device` (a picture for the clipboard,

@@ -119,6 +119,7 @@ void TfrmResult::ShowResults(const QString& resultFile, int postMemory, int pipe
   post_->OpenResults();
   open_ = true;
   post_->SetDiagramType(remembered);
+  post_->KeepCursorInside();
   // The stored times as the database holds them.
   hours_ = post_->StoredHours();
   pipes_ = pipeCount >= 0 ? pipeCount : 0;

@@ -976,8 +976,12 @@ void TfrmMain::mnuResultsShowClick() {
     window = mdiArea_->addSubWindow(frm);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(QIcon(QPixmap(1, 1)));
-    const int w = std::max(mdiArea_->width() * 3 / 4, 480);
-    window->resize(w, static_cast<int>(std::lround(0.75 * w)));
+    // The results are what the user came for: the window takes the document area.
+    window->move(0, 0);
+    window->resize(std::max(mdiArea_->width(), 480), std::max(mdiArea_->height(), 360));
+    // The Results toolbar gets a line of its own.
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, a_->barResults);
   }
   documentOn_[static_cast<std::size_t>(TDocumentWindow::Result)] = true;
   windows_[std::size_t(TDocumentWindow::Result)]->show();
