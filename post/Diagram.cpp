@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <map>
+#include <unordered_map>
 #include <utility>
 
 #include <fmt/format.h>
@@ -52,19 +52,25 @@ struct Vertex {
   double x, y, v;
 };
 
+/// A small convex polygon: a triangle or quadrangle clipped by two levels has at most
+/// six corners.
+struct Poly {
+  Vertex v[8];
+  int n = 0;
+};
+
 /// Keeps the part of a convex polygon where v ≥ level (above) or v ≤ level.
-std::vector<Vertex> Clip(const std::vector<Vertex>& poly, double level, bool above) {
-  std::vector<Vertex> out;
-  const std::size_t n = poly.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const Vertex& a = poly[i];
-    const Vertex& b = poly[(i + 1) % n];
+Poly Clip(const Poly& poly, double level, bool above) {
+  Poly out;
+  for (int i = 0; i < poly.n; ++i) {
+    const Vertex& a = poly.v[i];
+    const Vertex& b = poly.v[(i + 1) % poly.n];
     const bool inA = above ? a.v >= level : a.v <= level;
     const bool inB = above ? b.v >= level : b.v <= level;
-    if (inA) out.push_back(a);
+    if (inA) out.v[out.n++] = a;
     if (inA != inB) {
       const double t = (level - a.v) / (b.v - a.v);  // a.v ≠ b.v since they lie on both sides
-      out.push_back({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), level});
+      out.v[out.n++] = {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), level};
     }
   }
   return out;
@@ -77,20 +83,23 @@ int Band(double v, double lo, double hi) {
   return static_cast<int>(t);
 }
 
-/// Fills one sub-triangle band by band.
-void FillTriangle(const Surface& s, const Vertex (&t)[3], double lo, double hi) {
-  const int b0 = Band(std::min({t[0].v, t[1].v, t[2].v}), lo, hi);
-  const int b1 = Band(std::max({t[0].v, t[1].v, t[2].v}), lo, hi);
-  std::vector<Vertex> tri(t, t + 3);
-  std::vector<double> xy;
+/// Fills a convex polygon band by band.
+void FillBands(const Surface& s, const Poly& poly, double lo, double hi) {
+  double vmin = poly.v[0].v, vmax = vmin;
+  for (int i = 1; i < poly.n; ++i) {
+    vmin = std::min(vmin, poly.v[i].v);
+    vmax = std::max(vmax, poly.v[i].v);
+  }
+  const int b0 = Band(vmin, lo, hi), b1 = Band(vmax, lo, hi);
+  double xy[16];
   for (int b = b0; b <= b1; ++b) {
-    std::vector<Vertex> part = tri;
+    Poly part = poly;
     if (b > b0) part = Clip(part, lo + (hi - lo) * b / kBands, true);
     if (b < b1) part = Clip(part, lo + (hi - lo) * (b + 1) / kBands, false);
-    if (part.size() < 3) continue;
-    xy.clear();
-    for (const Vertex& p : part) xy.insert(xy.end(), {p.x, p.y});
-    Fill(s, xy, BandColour(s, b));
+    if (part.n < 3) continue;
+    for (int i = 0; i < part.n; ++i) xy[2 * i] = part.v[i].x, xy[2 * i + 1] = part.v[i].y;
+    if (s.dc != nullptr && s.dc->fill != nullptr)
+      s.dc->fill(s.dc->context, xy, part.n, BandColour(s, b));
   }
 }
 
@@ -112,21 +121,32 @@ void IsolineInTriangle(const Surface& s, const Vertex (&t)[3], double level, std
 /// Sides of existing elements that no other existing element shares: the outline.
 std::vector<std::pair<std::size_t, int>> OutlineSides(const ResultReader& r,
                                                       const std::vector<char>& active) {
-  std::map<std::pair<int, int>, std::pair<int, std::pair<std::size_t, int>>> count;
   const QuadMesh& mesh = r.Mesh();
+  struct Side {
+    std::uint64_t key;  // the two corner nodes, smaller first
+    std::uint32_t element;
+    int side;
+  };
+  std::vector<Side> sides;
+  sides.reserve(4 * mesh.elements.size());
   for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
     if (!active[e]) continue;
     for (int side = 0; side < 4; ++side) {
-      const int a = mesh.elements[e][2 * side], b = mesh.elements[e][(2 * side + 2) % 8];
-      auto& entry = count[{std::min(a, b), std::max(a, b)}];
-      ++entry.first;
-      entry.second = {e, side};
+      const auto a = static_cast<std::uint32_t>(mesh.elements[e][2 * side]);
+      const auto b = static_cast<std::uint32_t>(mesh.elements[e][(2 * side + 2) % 8]);
+      sides.push_back({(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b),
+                       static_cast<std::uint32_t>(e), side});
     }
   }
-  std::vector<std::pair<std::size_t, int>> sides;
-  for (const auto& [key, entry] : count)
-    if (entry.first == 1) sides.push_back(entry.second);
-  return sides;
+  std::sort(sides.begin(), sides.end(), [](const Side& x, const Side& y) { return x.key < y.key; });
+  std::vector<std::pair<std::size_t, int>> outline;
+  for (std::size_t i = 0; i < sides.size();) {
+    std::size_t j = i + 1;
+    while (j < sides.size() && sides[j].key == sides[i].key) ++j;
+    if (j == i + 1) outline.emplace_back(sides[i].element, sides[i].side);
+    i = j;
+  }
+  return outline;
 }
 
 /// Local coordinates of point i (0 … steps) along side 0 … 3 of an element.
@@ -234,45 +254,50 @@ class SmoothField {
       : r_(r), field_(field), component_(component), values_(values) {
     if (Info(field).nodal) return;
     const QuadMesh& mesh = r.Mesh();
-    // Averages are taken per material: a value jumps where the material changes.
-    per_ = Info(field).components;
-    materials_ = static_cast<std::size_t>(r.MaterialCount());
-    nodal_.assign(mesh.x.size() * materials_ * static_cast<std::size_t>(per_), 0.0);
-    std::vector<int> count(mesh.x.size() * materials_, 0);
-    static constexpr double kLocal[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {1, 0},
-                                            {1, 1},   {0, 1},  {-1, 1}, {-1, 0}};
+    // Averages are taken per material: a value jumps where the material changes. Each
+    // node keeps one slot for the first material met there; nodes on a material
+    // boundary keep the others in a small overflow list. Principal stresses are taken
+    // at the Gauss points before averaging.
+    const std::size_t nodes = mesh.x.size();
+    materials_ = static_cast<std::size_t>(std::max(1, r.MaterialCount()));
+    slot_.assign(nodes, -1);
+    sum_.assign(nodes, 0.0);
+    count_.assign(nodes, 0);
+    static constexpr int kNearestGauss[4] = {0, 1, 3, 2};  // corners 1, 3, 5, 7
     for (std::size_t e = 0; e < active.size(); ++e) {
       if (!active[e]) continue;
-      for (int i = 0; i < 8; ++i) {
-        const auto n = static_cast<std::size_t>(mesh.elements[e][i]) * materials_ +
-                       static_cast<std::size_t>(r.Material(e));
-        for (int c = 0; c < per_; ++c)
-          nodal_[n * per_ + c] +=
-              r.ValueIn(field, values, c, e, kGauss * kLocal[i][0], kGauss * kLocal[i][1]);
-        ++count[n];
+      const int m = r.Material(e);
+      for (int i = 0; i < 4; ++i) {
+        const auto n = static_cast<std::size_t>(mesh.elements[e][2 * i]);
+        const double v = r.GaussValue(field, values, component, e, kNearestGauss[i]);
+        if (slot_[n] == -1) slot_[n] = m;
+        if (slot_[n] == m) {
+          sum_[n] += v;
+          ++count_[n];
+        } else {
+          auto& o = other_[n * materials_ + static_cast<std::size_t>(m)];
+          o.first += v;
+          ++o.second;
+        }
       }
     }
-    for (std::size_t n = 0; n < count.size(); ++n)
-      for (int c = 0; c < per_; ++c)
-        if (count[n] > 0) nodal_[n * per_ + c] /= count[n];
   }
   double At(std::size_t e, double xi, double eta) const {
-    if (nodal_.empty()) return r_.ValueIn(field_, values_, component_, e, xi, eta);
+    if (slot_.empty()) return r_.ValueIn(field_, values_, component_, e, xi, eta);
     // Bilinear through the corner values: never outside the averaged values.
     const double n[4] = {0.25 * (1 - xi) * (1 - eta), 0.25 * (1 + xi) * (1 - eta),
                          0.25 * (1 + xi) * (1 + eta), 0.25 * (1 - xi) * (1 + eta)};
-    double c[4] = {0, 0, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-      const auto node = static_cast<std::size_t>(r_.Mesh().elements[e][2 * i]) * materials_ +
-                        static_cast<std::size_t>(r_.Material(e));
-      for (int k = 0; k < per_; ++k) c[k] += n[i] * nodal_[node * per_ + k];
-    }
-    if (field_ == Field::Stress && component_ >= kS1) {
-      double s1 = 0.0, s2 = 0.0;
-      Principal(c[0], c[1], c[2], s1, s2);
-      return component_ == kS1 ? s1 : s2;
-    }
-    return c[component_];
+    double sum = 0.0;
+    for (int i = 0; i < 4; ++i) sum += n[i] * Corner(e, i);
+    return sum;
+  }
+  /// The averaged value at corner i (0 … 3) of element e, for the element's material.
+  double Corner(std::size_t e, int i) const {
+    const auto node = static_cast<std::size_t>(r_.Mesh().elements[e][2 * i]);
+    const int m = r_.Material(e);
+    if (slot_[node] == m) return sum_[node] / count_[node];
+    const auto& o = other_.at(node * materials_ + static_cast<std::size_t>(m));
+    return o.first / o.second;
   }
 
  private:
@@ -280,9 +305,11 @@ class SmoothField {
   Field field_;
   int component_;
   const std::vector<double>& values_;
-  int per_ = 1;
+  std::vector<int> slot_;  // per node: the material of sum_ and count_
+  std::vector<double> sum_;
+  std::vector<int> count_;
   std::size_t materials_ = 1;
-  std::vector<double> nodal_;  // per node and material
+  std::unordered_map<std::size_t, std::pair<double, int>> other_;  // node · materials + material
 };
 
 ElementGrid Grid(const ResultReader& r, const View& v, const SmoothField& field, std::size_t e) {
@@ -315,9 +342,21 @@ void StoredRange(const ResultReader& r, Field field, int component,
                  const std::vector<double>& values, const std::vector<char>& active, double& lo,
                  double& hi) {
   const QuadMesh& mesh = r.Mesh();
+  if (Info(field).nodal) {
+    const auto nodes = r.ActiveNodes(active);
+    const int per = Info(field).components;
+    for (std::size_t n = 0; n < nodes.size(); ++n)
+      if (nodes[n]) {
+        const double v =
+            values[n * static_cast<std::size_t>(per) + static_cast<std::size_t>(component)];
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+    return;
+  }
   for (std::size_t e = 0; e < active.size(); ++e) {
     if (!active[e]) continue;
-    for (int i = 0; i < (Info(field).nodal ? 8 : 4); ++i) {
+    for (int i = 0; i < 4; ++i) {
       const double v = Info(field).nodal ? r.ValueIn(field, values, component, e,
                                                      i == 0 || i == 6 || i == 7 ? -1.0
                                                      : i == 1 || i == 5         ? 0.0
@@ -434,6 +473,26 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
   for (std::size_t e = 0; e < active.size(); ++e) {
     if (!active[e]) continue;
     const ElementGrid g = Grid(r, v, smooth, e);
+    double gmin = kInf, gmax = -kInf;
+    for (const Vertex& p : g.points) {
+      gmin = std::min(gmin, p.v);
+      gmax = std::max(gmax, p.v);
+    }
+    const bool oneBand = d.lines == 0 && Band(gmin, lo, hi) == Band(gmax, lo, hi);
+    bool crossed = false;  // a contour level inside the element
+    for (double level : d.contours) crossed = crossed || (gmin <= level && level <= gmax);
+    if (oneBand) {
+      // The whole element in one band: its outline as one polygon.
+      std::vector<double> xy;
+      for (int side = 0; side < 4; ++side)
+        for (int k = 0; k < g.steps; ++k) {
+          const int i = side == 0 ? k : side == 1 ? g.steps : side == 2 ? g.steps - k : 0;
+          const int j = side == 0 ? 0 : side == 1 ? k : side == 2 ? g.steps : g.steps - k;
+          xy.insert(xy.end(), {g.At(i, j).x, g.At(i, j).y});
+        }
+      Fill(s, xy, BandColour(s, Band(gmin, lo, hi)));
+      if (!crossed) continue;
+    }
     for (int j = 0; j < g.steps; ++j)
       for (int i = 0; i < g.steps; ++i) {
         const Vertex t1[3] = {g.At(i, j), g.At(i + 1, j), g.At(i + 1, j + 1)};
@@ -445,9 +504,25 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
             IsolineInTriangle(s, t1, level, rgb, 1.5, false);
             IsolineInTriangle(s, t2, level, rgb, 1.5, false);
           }
-        } else {
-          FillTriangle(s, t1, lo, hi);
-          FillTriangle(s, t2, lo, hi);
+        } else if (!oneBand) {
+          Poly quad;
+          quad.n = 4;
+          quad.v[0] = g.At(i, j), quad.v[1] = g.At(i + 1, j), quad.v[2] = g.At(i + 1, j + 1),
+          quad.v[3] = g.At(i, j + 1);
+          const int q0 =
+              Band(std::min({quad.v[0].v, quad.v[1].v, quad.v[2].v, quad.v[3].v}), lo, hi);
+          const int q1 =
+              Band(std::max({quad.v[0].v, quad.v[1].v, quad.v[2].v, quad.v[3].v}), lo, hi);
+          if (q0 == q1) {
+            FillBands(s, quad, lo, hi);
+          } else {
+            Poly a, b;
+            a.n = b.n = 3;
+            std::copy(t1, t1 + 3, a.v);
+            std::copy(t2, t2 + 3, b.v);
+            FillBands(s, a, lo, hi);
+            FillBands(s, b, lo, hi);
+          }
         }
         for (std::size_t c = 0; c < d.contours.size(); ++c) {
           const std::uint32_t rgb = c == 0 ? kBlack : PaletteColour(s.palette, 13);
