@@ -1097,6 +1097,17 @@ void TfrmMain::RunEnded(const TRunResult& result) {
   frmEngine_->hide();
   frmShutdown_->hide();
   EndRun(result.Succeeded);
+  // A result window kept through the run shows the new results (or, after a failed
+  // run, whatever database is there now).
+  if (TfrmResult* frm = ResultWindow(); frm != nullptr && !frm->ResultsOpen() && doc_ != nullptr) {
+    try {
+      const std::string out = DeriveRunFileNames(doc_->Model().FileName).ResultFile;
+      frm->ShowResults(QString::fromStdString(out), doc_->Model().PostMemory,
+                       static_cast<int>(doc_->Model().Pipes.Count()));
+    } catch (const std::exception&) {
+      // a model without a usable name has no results to show
+    }
+  }
   // A cancellation the user asked for needs no message. The texts of an engine run are
   // shown once this handler has returned, so that no modal box sits inside the poll.
   const bool later = engineRan && !batchMode_ && !closing_;
