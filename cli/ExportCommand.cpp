@@ -179,24 +179,13 @@ int ExportVtu(const ResultReader& r, const fs::path& folder) {
 
 // ---- time history -----------------------------------------------------------------------
 
-bool ParsePoint(const std::string& text, double& x, double& y) {
-  const auto comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  auto rx = std::from_chars(begin, begin + comma, x);
-  auto ry = std::from_chars(begin + comma + 1, end, y);
-  return rx.ec == std::errc() && rx.ptr == begin + comma && ry.ec == std::errc() && ry.ptr == end &&
-         std::isfinite(x) && std::isfinite(y);
-}
-
 /// History at a point inside the section: nodal fields interpolated with the element's
 /// shape functions (heat flows and support forces at the element's nearest node),
 /// Gauss-point fields bilinear through the element's four points. A point outside the
 /// section is an error naming its distance, unless --nearest asks for the nearest point.
 int History(const ResultReader& r, const ExportOptions& o) {
   double px = 0.0, py = 0.0;
-  if (!ParsePoint(o.point, px, py)) {
+  if (!ParseNumberPair(o.point, px, py)) {
     std::cerr << "vemto-cli: --history needs --point X,Y (metres, \".\" as decimal separator)\n";
     return 2;
   }
@@ -300,6 +289,17 @@ int Summary(const ResultReader& r) {
 }
 
 }  // namespace
+
+bool ParseNumberPair(const std::string& text, double& a, double& b) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  auto ra = std::from_chars(begin, begin + comma, a);
+  auto rb = std::from_chars(begin + comma + 1, end, b);
+  return ra.ec == std::errc() && ra.ptr == begin + comma && rb.ec == std::errc() && rb.ptr == end &&
+         std::isfinite(a) && std::isfinite(b);
+}
 
 std::shared_ptr<ExportOptions> AddExportOptions(CLI::App& results) {
   auto o = std::make_shared<ExportOptions>();

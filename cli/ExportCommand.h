@@ -20,6 +20,9 @@ struct ExportOptions {
   bool Requested() const { return !vtuFolder.empty() || !history.empty() || summary; }
 };
 
+/// Reads "A,B" (C locale, finite numbers) into a and b; false when it is not that.
+bool ParseNumberPair(const std::string& text, double& a, double& b);
+
 /// The picture options of the results command.
 struct PngOptions {
   std::string field;       ///< --png FIELD: T M A S1 R FT FC U

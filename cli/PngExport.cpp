@@ -1,6 +1,5 @@
 // `vemto-cli results OUT --png FIELD --time HOURS --output FILE.png`: a distribution
 // drawn by the result library's own diagram code, rendered with QPainter into a PNG.
-#include <charconv>
 #include <cmath>
 #include <iostream>
 #include <string>
@@ -19,21 +18,6 @@
 #endif
 
 namespace vemto::cli {
-
-namespace {
-
-bool ParsePair(const std::string& text, double& a, double& b) {
-  const auto comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  auto ra = std::from_chars(begin, begin + comma, a);
-  auto rb = std::from_chars(begin + comma + 1, end, b);
-  return ra.ec == std::errc() && ra.ptr == begin + comma && rb.ec == std::errc() && rb.ptr == end &&
-         std::isfinite(a) && std::isfinite(b);
-}
-
-}  // namespace
 
 void AddPngOptions(CLI::App& results, PngOptions& o) {
   results.add_option("--png", o.field,
@@ -54,11 +38,12 @@ int RenderPng(const std::string& out, const PngOptions& o, std::optional<double>
     std::cerr << "vemto-cli: --png needs --time HOURS and --output FILE.png\n";
     return 2;
   }
-  if (!o.size.empty() && (!ParsePair(o.size, w, h) || w < 50 || h < 50 || w > 20000 || h > 20000)) {
+  if (!o.size.empty() &&
+      (!ParseNumberPair(o.size, w, h) || w < 50 || h < 50 || w > 20000 || h > 20000)) {
     std::cerr << "vemto-cli: --size needs W,H in pixels, each 50 to 20000\n";
     return 2;
   }
-  if (!o.range.empty() && (!ParsePair(o.range, lo, hi) || !(lo < hi))) {
+  if (!o.range.empty() && (!ParseNumberPair(o.range, lo, hi) || !(lo < hi))) {
     std::cerr << "vemto-cli: --range needs LO,HI with LO < HI\n";
     return 2;
   }
