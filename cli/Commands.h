@@ -6,7 +6,12 @@
 
 namespace vemto::cli {
 
-/// Exit status of the command that ran: 0 on success, non-zero on failure.
+/// Exit statuses, the same for every subcommand.
+inline constexpr int kExitSuccess = 0;  ///< the work is done
+inline constexpr int kExitFailed = 1;   ///< the work failed (file, mesher, engine, cancelled)
+inline constexpr int kExitUsage = 2;    ///< wrong usage: options, arguments, subcommand
+
+/// Exit status of the command that ran (kExitSuccess, kExitFailed or kExitUsage).
 struct CommandStatus {
   int code = 0;
 };

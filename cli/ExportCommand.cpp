@@ -16,6 +16,7 @@
 
 #include <fmt/format.h>
 
+#include "Commands.h"
 #include "ResultReader.h"
 
 namespace vemto::cli {
@@ -187,13 +188,13 @@ int History(const ResultReader& r, const ExportOptions& o) {
   double px = 0.0, py = 0.0;
   if (!ParseNumberPair(o.point, px, py)) {
     std::cerr << "vemto-cli: --history needs --point X,Y (metres, \".\" as decimal separator)\n";
-    return 2;
+    return kExitUsage;
   }
   const auto field = o.history.size() == 1 ? post::FieldFromLetter(o.history[0]) : std::nullopt;
   if (!field || *field == Field::Pipe) {
     std::cerr << fmt::format("vemto-cli: unknown field \"{}\"; one of T Q U F M A S R D C\n",
                              o.history);
-    return 2;
+    return kExitUsage;
   }
   const post::FieldInfo& info = post::Info(*field);
   std::vector<post::Series> series;

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "Commands.h"
 #include "ExportCommand.h"
 
 #ifdef VEMTO_CLI_PNG
@@ -36,22 +37,22 @@ int RenderPng(const std::string& out, const PngOptions& o, std::optional<double>
   double w = 1000, h = 700, lo = -1.0, hi = -1.0;
   if (!hours || o.output.empty()) {
     std::cerr << "vemto-cli: --png needs --time HOURS and --output FILE.png\n";
-    return 2;
+    return kExitUsage;
   }
   if (!o.size.empty() &&
       (!ParseNumberPair(o.size, w, h) || w < 50 || h < 50 || w > 20000 || h > 20000)) {
     std::cerr << "vemto-cli: --size needs W,H in pixels, each 50 to 20000\n";
-    return 2;
+    return kExitUsage;
   }
   if (!o.range.empty() && (!ParseNumberPair(o.range, lo, hi) || !(lo < hi))) {
     std::cerr << "vemto-cli: --range needs LO,HI with LO < HI\n";
-    return 2;
+    return kExitUsage;
   }
   std::string field = o.field;
   for (char& c : field) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (o.peak && field != "R") {
     std::cerr << "vemto-cli: --max goes with --png R\n";
-    return 2;
+    return kExitUsage;
   }
 #ifdef VEMTO_CLI_PNG
   post::Distribution d;
@@ -75,7 +76,7 @@ int RenderPng(const std::string& out, const PngOptions& o, std::optional<double>
   else if (field != "U") {
     std::cerr << fmt::format("vemto-cli: unknown --png field \"{}\"; one of T M A S1 R FT FC U\n",
                              o.field);
-    return 2;
+    return kExitUsage;
   }
   try {
     const post::ResultReader r(out);

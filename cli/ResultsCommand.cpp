@@ -78,7 +78,7 @@ int Csv(const std::string& file, const Options& o) {
   if (f == nullptr) {
     std::cerr << fmt::format("vemto-cli: unknown field \"{}\"; one of T Q M A P U F S R D C\n",
                              o.field);
-    return 2;
+    return kExitUsage;
   }
   const post::ResultReader r(file);
   if (!r.EndedNormally()) {
@@ -153,20 +153,16 @@ int Csv(const std::string& file, const Options& o) {
 }
 
 int RunResults(const Options& o) {
+  if (!o.list && !o.hours) {  // wrong usage before the file is read
+    std::cerr << "vemto-cli: --csv needs --time HOURS\n";
+    return kExitUsage;
+  }
   try {
     if (o.list) {
       numlib::DataFileReader r(o.out);
       return List(r);
     }
-    if (!o.field.empty()) {
-      if (!o.hours) {
-        std::cerr << "vemto-cli: --csv needs --time HOURS\n";
-        return 2;
-      }
-      return Csv(o.out, o);
-    }
-    std::cerr << "vemto-cli: results: give --list or --csv FIELD --time HOURS\n";
-    return 2;
+    return Csv(o.out, o);
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
     return 1;
@@ -185,10 +181,21 @@ void AddResultsCommand(CLI::App& app, CommandStatus& status) {
   cmd->add_option("--time", o->hours, "Time of the storage event (hours)");
   auto exports = AddExportOptions(*cmd);
   AddPngOptions(*cmd, o->png);
-  cmd->callback([&status, o, exports]() {
-    status.code = o->png.Requested()     ? RenderPng(o->out, o->png, o->hours)
-                  : exports->Requested() ? RunExport(o->out, *exports)
-                                         : RunResults(*o);
+  cmd->callback([&status, o, exports, cmd]() {
+    if (o->png.Requested()) {
+      status.code = RenderPng(o->out, o->png, o->hours);
+    } else if (exports->Requested()) {
+      status.code = RunExport(o->out, *exports);
+    } else if (o->list || !o->field.empty()) {
+      status.code = RunResults(*o);
+    } else {
+      // No mode: every option with its text, so that no mode goes unmentioned.
+      std::cerr << "vemto-cli: results needs a mode; its options are:\n";
+      for (const CLI::Option* option : cmd->get_options())
+        if (!option->get_positional() && option->get_name() != "--help")
+          std::cerr << fmt::format("  {:<12} {}\n", option->get_name(), option->get_description());
+      status.code = kExitUsage;
+    }
   });
 }
 

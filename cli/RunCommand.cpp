@@ -1,11 +1,12 @@
-// `vemto-cli run MODEL.v3`: the unattended calculation. Meshes and simulates without
-// the model check; errors go to stderr; exit status 0 only when meshing and the
-// simulation both succeeded. SIGINT or SIGTERM cancel the simulation.
+// `vemto-cli run MODEL.v3`: the unattended calculation. Refuses a model whose check finds
+// errors, meshes and simulates; errors go to stderr; exit status 0 only when meshing and
+// the simulation both succeeded. SIGINT or SIGTERM cancel the simulation.
 #include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <exception>
@@ -27,6 +28,7 @@
 #include "RunFileNames.h"
 #include "VemtoFile.h"
 #include "VemtoInterval.h"
+#include "VemtoSurface.h"
 
 namespace vemto::cli {
 namespace {
@@ -122,10 +124,37 @@ class InterruptWatch {
 /// Changes of the model for this run only (parameter studies, benchmarks).
 struct RunChanges {
   std::optional<double> castingTemperature;  ///< C, every material with heat development
-  int refine = 1;                            ///< factor on every edge's divisions
+  int refine = 1;                            ///< factor on the divisions (Refine)
   std::vector<double> interval;              ///< END,STEP,STORE (h): the only interval
   std::int32_t memory = 0;                   ///< mesher and engine work arrays; 0: model's
 };
+
+/// Multiplies by `factor` the divisions of every edge that may have more than one: an
+/// infinite strip keeps one division across (its edges 1 and 3) and an infinite corner
+/// one along every edge. The work arrays of mesher and engine grow with the model: by
+/// factor² (nodes and elements) and, for the engine, once more by factor (the bandwidth).
+void Refine(TVemtoFile& document, int factor) {
+  std::set<const TEdge*> single;
+  for (const auto& surface : document.Surfaces) {
+    const auto kind = static_cast<ElementKind>(surface->ElementType);
+    if (kind == ElementKind::FiveNodeInfinite) {
+      single.insert(surface->Edges[1]);
+      single.insert(surface->Edges[3]);
+    } else if (kind == ElementKind::ThreeNodeInfinite) {
+      single.insert(surface->Edges.begin(), surface->Edges.end());
+    }
+  }
+  for (const auto& edge : document.Edges)
+    if (single.count(edge.get()) == 0)
+      edge->Divisions = static_cast<std::int32_t>(
+          std::min<std::int64_t>(std::int64_t{edge->Divisions} * factor, kMaxEdgeDivisions));
+  const auto scaled = [](std::int32_t words, std::int64_t scale) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(words * scale, INT32_MAX));
+  };
+  const std::int64_t area = std::int64_t{factor} * factor;
+  document.MeshMemory = scaled(document.MeshMemory, area);
+  document.EngineMemory = scaled(document.EngineMemory, area * factor);
+}
 
 int Run(const std::string& project, bool quiet, const RunChanges& changes) {
   TVemtoFile document;
@@ -141,8 +170,7 @@ int Run(const std::string& project, bool quiet, const RunChanges& changes) {
     std::cerr << "vemto-cli: --refine takes a factor from 1 to 100\n";
     return 2;
   }
-  for (const auto& edge : document.Edges)
-    edge->Divisions = std::min<std::int32_t>(edge->Divisions * changes.refine, kMaxEdgeDivisions);
+  if (changes.refine > 1) Refine(document, changes.refine);
   if (!changes.interval.empty()) {
     if (changes.interval.size() != 3) {
       std::cerr << "vemto-cli: --interval takes END,STEP,STORE in hours\n";
@@ -204,7 +232,9 @@ int Run(const std::string& project, bool quiet, const RunChanges& changes) {
     std::cerr << fmt::format("Time: meshing {:.2f} s, simulation {:.2f} s\n",
                              std::chrono::duration<double>(engineStart - start).count(),
                              std::chrono::duration<double>(end - engineStart).count());
-  if (!result.Succeeded) return 1;
+  if (!quiet)
+    for (const std::string& warning : result.Warnings) std::cerr << "warning: " << warning << "\n";
+  if (!result.Succeeded) return kExitFailed;
   const TRunFileNames files = DeriveRunFileNames(document.FileName);
   if (!quiet) std::cerr << fmt::format("Results: {}\n", files.ResultFile);
   return 0;
@@ -215,8 +245,8 @@ int Run(const std::string& project, bool quiet, const RunChanges& changes) {
 void AddRunCommand(CLI::App& app, CommandStatus& status) {
   auto* cmd = app.add_subcommand(
       "run",
-      "Unattended calculation of MODEL.v3: mesh and simulate without the model check; "
-      "exit status 0 only when both succeed");
+      "Unattended calculation of MODEL.v3: check, mesh and simulate; a model whose check "
+      "finds errors is refused; exit status 0 only when meshing and simulation succeed");
   auto project = std::make_shared<std::string>();
   auto quiet = std::make_shared<bool>(false);
   auto changes = std::make_shared<RunChanges>();
@@ -226,7 +256,8 @@ void AddRunCommand(CLI::App& app, CommandStatus& status) {
                   "Run with this casting temperature (C) for every material with heat "
                   "development; the project file is not changed");
   cmd->add_option("--refine", changes->refine,
-                  "Multiply the divisions of every edge by this factor (this run only)");
+                  "Multiply the divisions of every edge by this factor, except across infinite "
+                  "elements, with work arrays to match (this run only)");
   cmd->add_option("--interval", changes->interval,
                   "Run one interval END,STEP,STORE (hours) instead of the model's (this run only)")
       ->delimiter(',')

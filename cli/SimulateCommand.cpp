@@ -253,7 +253,7 @@ int RunSimulate(const Options& o) {
   if (g_interrupted.load() || !state.finished) {
     std::cerr << "vemto-cli: the simulation was cancelled; " << o.out
               << " holds the storage events written so far\n";
-    return 130;
+    return kExitFailed;
   }
   std::cerr << state.finishedText << "\n";
   std::cout << fmt::format("Wrote {}\n", o.out);

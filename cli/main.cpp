@@ -1,7 +1,13 @@
 // vemto-cli: headless runs, meshing, simulation and result export.
+//
+// Exit status of every subcommand: 0 success, 1 the work failed (a file that cannot be
+// read or written, a mesher or engine error, a cancelled run), 2 wrong usage.
 #include <clocale>
 #include <exception>
 #include <iostream>
+#include <string>
+
+#include <fmt/format.h>
 
 #include "Commands.h"
 
@@ -17,13 +23,29 @@ int main(int argc, char** argv) {
   vemto::cli::AddTempMatCommand(app, status);
   vemto::cli::AddSimulateCommand(app, status);
   vemto::cli::AddResultsCommand(app, status);
+  // A word where the subcommand belongs is named (the parser would only say that an
+  // argument was not expected).
+  if (argc > 1 && argv[1][0] != '-') {
+    std::string names;
+    bool known = false;
+    for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+      known = known || sub->check_name(argv[1]);
+      names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    if (!known) {
+      std::cerr << fmt::format("vemto-cli: unknown subcommand \"{}\"; the subcommands are {}\n",
+                               argv[1], names);
+      return vemto::cli::kExitUsage;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end with 0; every other parse error is wrong usage.
+    return app.exit(e) == 0 ? vemto::cli::kExitSuccess : vemto::cli::kExitUsage;
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
-    return 1;
+    return vemto::cli::kExitFailed;
   }
   return status.code;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
-# calculation from the Calculation menu and keeps pictures of the screen: the open model,
+# calculation from the Calculation menu and keeps pictures of the screen: the open model
+# with its geometry window (geometry.png),
 # the run in progress and the state after the run, plus the program's timing line.
 #   scripts/screenshots.sh [BUILD_DIR] [EXAMPLE.v3] [OUTPUT_DIR]
 # Needs xvfb, xdotool and imagemagick (scripts/setup.sh installs them).
@@ -44,12 +45,17 @@ visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 
 "$program" "$model" 2>"$out/vemto-stderr.txt" &
 app_pid=$!
-main=$(xdotool search --sync --onlyvisible --name "^Vemto 3.1\$" | head -1)
+main=$(xdotool search --sync --onlyvisible --name "^Vemto 3.1" | head -1)
 # No window manager here: give the main window the screen itself.
 xdotool windowmove "$main" 0 0 windowsize "$main" 1280 800
 sleep 3.5  # the splash window closes after 3 s
 echo "Pictures:"
 shot 01-model-open
+# The model was opened before the window had its final size: switch the geometry window
+# off and on again from the Input menu, which zooms it to the extents.
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+for _ in 1 2; do xdotool key alt+i; sleep 0.3; xdotool key g; sleep 0.5; done
+shot geometry
 
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 xdotool key alt+c

@@ -120,6 +120,7 @@ TfrmMain::TfrmMain(TMainOptions options)
       shutdownTimeout_(options.ShutdownTimeout),
       batchDelay_(options.BatchDelay),
       library_(std::make_unique<ProjectDocument>()),
+      batchMode_(options.BatchMode),
       mdiArea_(new QMdiArea(this)),
       undoGroup_(new QUndoGroup(this)),
       tmrExecute_(new QTimer(this)),
@@ -424,6 +425,8 @@ void TfrmMain::CreateToolBars() {
             [this, kind](bool on) { ToggleDocumentWindow(kind, on, false); });
 
   // View commands act on the view of the active document window.
+  // The toolbars of the document windows form a second row.
+  addToolBarBreak(Qt::TopToolBarArea);
   QToolBar* view = a.barView = bar("View", Qt::TopToolBarArea);
   a.btnViewPan = NewToggle(view, "btnViewPan", QStringLiteral("Pan"), false);
   a.btnViewZoomIn = NewButton(view, "btnViewZoomIn", QStringLiteral("Zoom in"));
@@ -460,6 +463,7 @@ void TfrmMain::CreateToolBars() {
     if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
   });
 
+  addToolBarBreak(Qt::TopToolBarArea);
   QToolBar* geometry = a.barGeometry = bar("Geometry", Qt::TopToolBarArea);
   auto* modes = new QActionGroup(this);
   modes->setObjectName(QStringLiteral("grpGeometryMode"));
@@ -654,10 +658,7 @@ void TfrmMain::updateMenus() {
     // The window's own toolbar comes first; its edit mode is applied again, which also
     // abandons a half-finished pick.
     a.barConditions->hide();
-    if (a.barGeometry->isHidden()) {
-      insertToolBar(a.barStandard, a.barGeometry);
-      a.barGeometry->show();
-    }
+    a.barGeometry->show();
     for (const auto& [button, mode] : a.GeometryModes())
       button->setChecked(mode == geometry->EditMode());
     geometry->SetEditMode(geometry->EditMode());
@@ -676,7 +677,11 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
   if (button != nullptr) button->setChecked(on);
   QPointer<QMdiSubWindow>& window = windows_[static_cast<std::size_t>(kind)];
   if (!on) {
-    if (window != nullptr) window->close();  // DocumentWindowClosing does the rest
+    if (window != nullptr) {
+      QMdiSubWindow* closing = window;
+      window = nullptr;  // gone for the commands at once; deleted by the event loop
+      closing->close();  // DocumentWindowClosing does the rest
+    }
     if (kind == TDocumentWindow::Geometry) a_->barGeometry->hide();
     if (kind == TDocumentWindow::BoundaryConds) a_->barConditions->hide();
     return;
@@ -692,9 +697,7 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
   window = mdiArea_->addSubWindow(frm);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setWindowIcon(QIcon(QPixmap(1, 1)));
-  const QSize area = mdiArea_->size();
-  window->resize(std::max(area.width() * 9 / 10, 453), std::max(area.height() * 9 / 10, 355));
-  window->show();
+  window->showMaximized();
   frm->layout()->activate();
   const std::size_t slot = 0;  // the geometry buffer
   if (!byMenu && viewStateSaved_[slot]) {
@@ -725,6 +728,7 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
   }
   if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
+  windows_[static_cast<std::size_t>(kind)] = nullptr;
   const auto [menu, button] = a_->Switches(kind);
   if (menu != nullptr) menu->setChecked(false);
   if (button != nullptr) button->setChecked(false);
@@ -802,6 +806,8 @@ bool TfrmMain::OpenModel(const QString& name) {
       Report(QString::fromStdString(e.what()));
       return false;
     }
+    for (const std::string& warning : doc->Model().LoadWarnings)
+      Report(QString::fromStdString(warning));
   }
   doc_ = std::move(doc);
   undoGroup_->addStack(&doc_->UndoStack());

@@ -54,6 +54,9 @@ struct TMainOptions {
   std::chrono::milliseconds BatchDelay{2000};
   /// Show the splash window at start.
   bool ShowSplash = true;
+  /// Unattended from the start ("/x" on the command line): no dialog is ever shown,
+  /// also not for problems met while the window is being built (they go to stderr).
+  bool BatchMode = false;
 };
 
 /// The program's main window "Vemto 3.1".

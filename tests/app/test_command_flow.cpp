@@ -274,6 +274,36 @@ TEST_F(CommandFlow, ShowResultsWithoutResultDatabaseShowsTheMessageOnly) {
   EXPECT_TRUE(frm.DocumentWindowOn(TDocumentWindow::Result));
 }
 
+TEST_F(CommandFlow, TheGeometryButtonRestoresTheViewAndTheMenuItemStartsAfresh) {
+  Act(frm, "mnuFileNew")->trigger();
+  ASSERT_NE(frm.GeometryWindow(), nullptr);
+  TFemView2D* view = frm.GeometryWindow()->View();
+  view->SetOrigo(4.5, -2.0);
+  view->SetScale(20.0);
+  Act(frm, "btnGeomGrid")->trigger();  // the grid off, through the View toolbar
+  EXPECT_FALSE(view->Options().DrawGrid);
+  Act(frm, "btnGeometry")->trigger();
+  EXPECT_EQ(frm.GeometryWindow(), nullptr);
+  EXPECT_FALSE(Act(frm, "mnuInputGeometry")->isChecked());
+  EXPECT_TRUE(Bar(frm, "Geometry")->isHidden());
+  EXPECT_FALSE(Act(frm, "btnCopy")->isEnabled());
+
+  Act(frm, "btnGeometry")->trigger();
+  ASSERT_NE(frm.GeometryWindow(), nullptr);
+  view = frm.GeometryWindow()->View();
+  EXPECT_EQ(view->OrigoX(), 4.5);  // exact: the saved bytes
+  EXPECT_EQ(view->Scale(), 20.0);
+  EXPECT_FALSE(view->Options().DrawGrid);
+  EXPECT_FALSE(Act(frm, "btnGeomGrid")->isChecked());
+
+  Act(frm, "mnuInputGeometry")->trigger();
+  Act(frm, "mnuInputGeometry")->trigger();
+  EXPECT_EQ(frm.GeometryWindow()->View()->OrigoX(), -1.0);
+  // Its edit mode follows the Geometry toolbar.
+  Act(frm, "btnGeomNode")->trigger();
+  EXPECT_EQ(frm.GeometryWindow()->EditMode(), emCreateNode);
+}
+
 TEST_F(CommandFlow, AnUntouchedModelClosesWithoutTheSaveQuestion) {
   const QString name = folder.File("calm.v3");
   WriteEmptyModel(name);

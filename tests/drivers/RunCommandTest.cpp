@@ -1,35 +1,22 @@
 // vemto-cli run and check: the unattended calculation end to end and its failures.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 
+#include "CalculationRun.h"
+#include "CliRunner.h"
+#include "VemtoFile.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
-
-Outcome Cli(const std::string& arguments) {
-  const std::string command = fs::path(VEMTO_BIN_DIR) / "vemto-cli";
-  Outcome outcome;
-  FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return outcome;
-}
+using Outcome = vemto::test::CliOutcome;
+using vemto::test::Cli;
 
 class RunCommand : public ::testing::Test {
  protected:
@@ -110,4 +97,71 @@ TEST_F(RunCommand, RunOnlyChangesLeaveTheProjectFileAlone) {
   EXPECT_EQ(Cli("run " + model.string() + " --refine 0").status, 2);
   EXPECT_EQ(Cli("run " + model.string() + " --memory -5").status, 2);
   EXPECT_NE(Cli("run " + model.string() + " --interval 24,2").status, 0);
+}
+
+TEST_F(RunCommand, RunRefusesAModelWhoseCheckFindsErrors) {
+  const fs::path model = Example("column_axisymmetric.v3");
+  // A storage step shorter than the time step is a check error.
+  const Outcome outcome = Cli("run -q " + model.string() + " --interval 24,2,1");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.output.find("Model check: Storage step less than the timestep."),
+            std::string::npos)
+      << outcome.output;
+  EXPECT_NE(outcome.output.find(vemto::kCheckErrorsMessage), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder_ / "column_axisymmetric.dat"));
+}
+
+TEST_F(RunCommand, MeshNamesItsFilesAsRunDoes) {
+  fs::copy_file(Example("wall_on_slab.v3"), folder_ / "WALL.V3");
+  const Outcome outcome = Cli("mesh " + (folder_ / "WALL.V3").string());
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_TRUE(fs::exists(folder_ / "WALL.dat"));
+  EXPECT_TRUE(fs::exists(folder_ / "WALL.lst"));
+  EXPECT_FALSE(fs::exists(folder_ / "WALL.V3.dat"));
+  EXPECT_FALSE(fs::exists(folder_ / "WALL.lock"));
+}
+
+TEST_F(RunCommand, RefineKeepsInfiniteElementsAndSizesTheWorkArrays) {
+  // Work arrays just large enough for the models as they are: the refined runs need more.
+  for (const char* name : {"wall_on_slab.v3", "slab_cooling_pipes.v3"}) {
+    SCOPED_TRACE(name);
+    vemto::TVemtoFile document;
+    document.SetFileName(Example(name).string());
+    document.Load();
+    document.MeshMemory = document.EngineMemory = 100000;
+    document.Save();
+    const Outcome outcome = Cli("run -q " + document.FileName + " --refine 3 --interval 1,1,1");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+  }
+}
+
+TEST_F(RunCommand, ExitStatusesFollowOneRule) {
+  const std::string missing = (folder_ / "missing.v3").string();
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string says;  // part of the output
+  } cases[] = {
+      {"--help", 0, "Subcommands"},
+      {"", 2, "subcommand"},
+      {"frobnicate " + missing, 2, "unknown subcommand \"frobnicate\""},
+      {"run", 2, "MODEL"},
+      {"run " + missing + " --no-such-option", 2, "no-such-option"},
+      {"run " + missing, 1, "missing.v3"},
+      {"mesh " + missing, 1, "missing.v3"},
+      {"check " + missing, 1, "missing.v3"},
+      {"results missing.out --list", 1, "missing.out"},
+      {"results missing.out --csv T", 2, "--time"},
+      {"results missing.out", 2, "--summary"},  // every mode is listed
+      {"simulate a.dat b.out --interval 1,0,1", 2, "positive"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = Cli(c.arguments);
+    EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.arguments << "\n"
+                                                              << outcome.output;
+  }
+  const Outcome modes = Cli("results missing.out");
+  for (const char* mode : {"--list", "--csv", "--vtu", "--history"})
+    EXPECT_NE(modes.output.find(mode), std::string::npos) << mode;
 }
