@@ -16,86 +16,26 @@
 
 #include <fmt/format.h>
 
-#include "DataFileReader.h"
-#include "Quad8.h"
+#include "Commands.h"
+#include "ResultReader.h"
 
 namespace vemto::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using numlib::DataFileReader;
-
-constexpr double kGauss = 0.5773502691896257;
-constexpr double kGaussPoints[4][2] = {
-    {-kGauss, -kGauss}, {kGauss, -kGauss}, {-kGauss, kGauss}, {kGauss, kGauss}};
+using post::Field;
+using post::ResultReader;
 
 class ExportError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-/// The mesh and the storage events of a result database.
-struct Results {
-  std::string file;
-  std::vector<double> x, y;                           // node coordinates, m
-  std::vector<std::array<std::int32_t, 8>> elements;  // 0-based node indices
-  std::vector<double> hours;                          // time of each event, h
-  std::int64_t events = 0;
-};
-
-Results Open(DataFileReader& r) {
-  Results s;
-  s.file = r.FileName();
-  const auto coor = r.ReadReals("COOR");
-  const auto top = r.ReadIntegers("ITOP");
-  if (coor.rows != 2 || top.rows != 8)
-    throw ExportError(s.file + ": the mesh matrices COOR and ITOP have wrong sizes");
-  for (std::int64_t n = 1; n <= coor.columns; ++n) {
-    s.x.push_back(coor(1, n));
-    s.y.push_back(coor(2, n));
-  }
-  for (std::int64_t e = 1; e <= top.columns; ++e) {
-    std::array<std::int32_t, 8> nodes{};
-    for (int i = 0; i < 8; ++i) {
-      const std::int32_t node = top(i + 1, e);
-      if (node < 1 || node > coor.columns)
-        throw ExportError(fmt::format("{}: element {} refers to node {}, but there are {} nodes",
-                                      s.file, e, node, coor.columns));
-      nodes[i] = node - 1;
-    }
-    s.elements.push_back(nodes);
-  }
-  if (!r.HasTime())
-    throw ExportError(s.file +
-                      ": the run did not end normally (no TIME); the storage times are not known");
-  const auto time = r.ReadReals("TIME");
-  s.events = std::min<std::int64_t>(r.EventCount(), static_cast<std::int64_t>(time.values.size()));
-  for (std::int64_t k = 1; k <= s.events; ++k) s.hours.push_back(time.values[k - 1] / 3600.0);
-  return s;
-}
-
-/// A stored field of event k, or nothing when that event does not hold it. Checks
-/// that the size fits the mesh: `perItem` values per node or per element.
-std::optional<std::vector<double>> Field(DataFileReader& r, const Results& s, char letter,
-                                         std::int64_t k, bool perNode, std::size_t perItem) {
-  const numlib::DataBlock* block = r.Find(DataFileReader::EventName(letter, k));
-  if (block == nullptr) return std::nullopt;
-  std::vector<double> values = r.ReadReals(*block).values;
-  const std::size_t items = perNode ? s.x.size() : s.elements.size();
-  if (values.size() != items * perItem)
-    throw ExportError(fmt::format("{}: field {} of event {} has {} values, {} expected", s.file,
-                                  letter, k, values.size(), items * perItem));
-  return values;
-}
-
 /// Physical position of Gauss point g (0..3) of element e.
-std::array<double, 2> GaussPosition(const Results& s, std::size_t e, int g) {
-  const std::array<double, 8> n = numlib::Quad8Values(kGaussPoints[g][0], kGaussPoints[g][1]);
+std::array<double, 2> GaussPosition(const ResultReader& r, std::size_t e, int g) {
   double x = 0.0, y = 0.0;
-  for (int i = 0; i < 8; ++i) {
-    x += n[i] * s.x[static_cast<std::size_t>(s.elements[e][i])];
-    y += n[i] * s.y[static_cast<std::size_t>(s.elements[e][i])];
-  }
+  post::MapPoint(r.Mesh(), e, g % 2 ? post::kGauss : -post::kGauss,
+                 g / 2 ? post::kGauss : -post::kGauss, x, y);
   return {x, y};
 }
 
@@ -116,81 +56,117 @@ void WriteDataArray(std::ostream& out, const std::string& name, int components,
   out << "        </DataArray>\n";
 }
 
-/// Per element the mean over its 4 Gauss points of component c of `per` components.
-std::vector<double> CellMean(const std::vector<double>& gauss, std::size_t nEl, int per) {
-  std::vector<double> mean(nEl * static_cast<std::size_t>(per), 0.0);
-  for (std::size_t e = 0; e < nEl; ++e)
-    for (int g = 0; g < 4; ++g)
-      for (int c = 0; c < per; ++c) mean[e * per + c] += 0.25 * gauss[(e * 4 + g) * per + c];
+/// Per listed element the mean over its 4 Gauss points of component c of `per` components.
+std::vector<double> CellMean(const std::vector<double>& gauss,
+                             const std::vector<std::size_t>& cells, int per) {
+  std::vector<double> mean;
+  mean.reserve(cells.size() * static_cast<std::size_t>(per));
+  for (std::size_t e : cells)
+    for (int c = 0; c < per; ++c) {
+      double sum = 0.0;
+      for (int g = 0; g < 4; ++g) sum += 0.25 * gauss[(e * 4 + g) * per + c];
+      mean.push_back(sum);
+    }
   return mean;
 }
 
-std::vector<double> CellMax(const std::vector<double>& gauss, std::size_t nEl) {
-  std::vector<double> largest(nEl, -std::numeric_limits<double>::infinity());
-  for (std::size_t e = 0; e < nEl; ++e)
-    for (int g = 0; g < 4; ++g) largest[e] = std::max(largest[e], gauss[e * 4 + g]);
+std::vector<double> CellMax(const std::vector<double>& gauss,
+                            const std::vector<std::size_t>& cells) {
+  std::vector<double> largest;
+  for (std::size_t e : cells)
+    largest.push_back(
+        std::max({gauss[e * 4], gauss[e * 4 + 1], gauss[e * 4 + 2], gauss[e * 4 + 3]}));
   return largest;
 }
 
-int ExportVtu(DataFileReader& r, const Results& s, const fs::path& folder) {
+/// One .vtu per stored time. Only the elements that exist at that time (cast and not
+/// yet removed) are written, with the nodes they use, so that no value of an element
+/// that does not exist (the engine's 0 °C) enters a colour range. The cell field
+/// `element` and the point field `node` keep the numbers of the whole mesh.
+int ExportVtu(const ResultReader& r, const fs::path& folder) {
   std::error_code error;
   fs::create_directories(folder, error);
   if (error)
     throw ExportError(
         fmt::format("{}: cannot create the folder: {}", folder.string(), error.message()));
-  const std::string stem = fs::path(s.file).stem().string();
-  const std::size_t nEl = s.elements.size();
+  const std::string stem = fs::path(r.FileName()).stem().string();
+  const post::QuadMesh& mesh = r.Mesh();
   std::string collection =
       "<?xml version=\"1.0\"?>\n<VTKFile type=\"Collection\" version=\"0.1\">\n  <Collection>\n";
-  for (std::int64_t k = 1; k <= s.events; ++k) {
-    const std::string name = fmt::format("{}_{:04d}.vtu", stem, k);
+  for (std::size_t k = 0; k < r.StoredCount(); ++k) {
+    const auto active = r.ActiveElements(k);
+    const auto used = r.ActiveNodes(active);
+    std::vector<std::size_t> cells, points;
+    std::vector<std::int64_t> newIndex(mesh.x.size(), -1);
+    for (std::size_t e = 0; e < active.size(); ++e)
+      if (active[e]) cells.push_back(e);
+    for (std::size_t n = 0; n < used.size(); ++n)
+      if (used[n]) {
+        newIndex[n] = static_cast<std::int64_t>(points.size());
+        points.push_back(n);
+      }
+    const std::string name = fmt::format("{}_{:04d}.vtu", stem, k + 1);
     const fs::path file = folder / name;
     std::ofstream out(file);
     if (!out) throw ExportError(file.string() + ": cannot be written");
     out << "<?xml version=\"1.0\"?>\n<VTKFile type=\"UnstructuredGrid\" version=\"0.1\" "
            "byte_order=\"LittleEndian\">\n  <UnstructuredGrid>\n";
-    out << fmt::format("    <Piece NumberOfPoints=\"{}\" NumberOfCells=\"{}\">\n", s.x.size(), nEl);
+    out << fmt::format("    <Piece NumberOfPoints=\"{}\" NumberOfCells=\"{}\">\n", points.size(),
+                       cells.size());
     out << "      <Points>\n        <DataArray type=\"Float64\" NumberOfComponents=\"3\" "
            "format=\"ascii\">\n";
-    for (std::size_t n = 0; n < s.x.size(); ++n)
-      out << Number(s.x[n]) << " " << Number(s.y[n]) << " 0\n";
+    for (std::size_t n : points) out << Number(mesh.x[n]) << " " << Number(mesh.y[n]) << " 0\n";
     out << "        </DataArray>\n      </Points>\n      <Cells>\n";
     out << "        <DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
-    for (const auto& el : s.elements)  // corners first, then the mid-side nodes
-      out << fmt::format("{} {} {} {} {} {} {} {}\n", el[0], el[2], el[4], el[6], el[1], el[3],
-                         el[5], el[7]);
+    for (std::size_t e : cells) {  // corners first, then the mid-side nodes
+      const auto& el = mesh.elements[e];
+      auto at = [&](int i) { return newIndex[static_cast<std::size_t>(el[i])]; };
+      out << fmt::format("{} {} {} {} {} {} {} {}\n", at(0), at(2), at(4), at(6), at(1), at(3),
+                         at(5), at(7));
+    }
     out << "        </DataArray>\n        <DataArray type=\"Int64\" Name=\"offsets\" "
            "format=\"ascii\">\n";
-    for (std::size_t e = 1; e <= nEl; ++e) out << 8 * e << "\n";
+    for (std::size_t e = 1; e <= cells.size(); ++e) out << 8 * e << "\n";
     out << "        </DataArray>\n        <DataArray type=\"UInt8\" Name=\"types\" "
            "format=\"ascii\">\n";
-    for (std::size_t e = 0; e < nEl; ++e) out << "23\n";  // VTK_QUADRATIC_QUAD
+    for (std::size_t e = 0; e < cells.size(); ++e) out << "23\n";  // VTK_QUADRATIC_QUAD
     out << "        </DataArray>\n      </Cells>\n      <PointData>\n";
-    if (auto t = Field(r, s, 'T', k, true, 1)) WriteDataArray(out, "T", 1, *t);
-    if (auto u = Field(r, s, 'U', k, true, 2)) {
+    std::vector<double> numbers;
+    for (std::size_t n : points) numbers.push_back(static_cast<double>(n + 1));
+    WriteDataArray(out, "node", 1, numbers);
+    if (auto t = r.Read(Field::Temperature, k)) {
+      std::vector<double> values;
+      for (std::size_t n : points) values.push_back((*t)[n]);
+      WriteDataArray(out, "T", 1, values);
+    }
+    if (auto u = r.Read(Field::Displacement, k)) {
       std::vector<double> u3;
-      for (std::size_t n = 0; n < s.x.size(); ++n)
-        u3.insert(u3.end(), {(*u)[2 * n], (*u)[2 * n + 1], 0.0});
+      for (std::size_t n : points) u3.insert(u3.end(), {(*u)[2 * n], (*u)[2 * n + 1], 0.0});
       WriteDataArray(out, "U", 3, u3);
     }
     out << "      </PointData>\n      <CellData>\n";
-    const std::pair<char, const char*> scalars[] = {{'M', "maturity"},
-                                                    {'A', "degree_of_hydration"},
-                                                    {'R', "stress_strength_ratio"},
-                                                    {'D', "tensile_strength"},
-                                                    {'C', "compressive_strength"}};
-    for (const auto& [letter, fieldName] : scalars)
-      if (auto v = Field(r, s, letter, k, false, 4)) {
-        WriteDataArray(out, fieldName, 1, CellMean(*v, nEl, 1));
-        if (letter == 'R') WriteDataArray(out, "stress_strength_ratio_max", 1, CellMax(*v, nEl));
+    numbers.clear();
+    for (std::size_t e : cells) numbers.push_back(static_cast<double>(e + 1));
+    WriteDataArray(out, "element", 1, numbers);
+    const std::pair<Field, const char*> scalars[] = {
+        {Field::Maturity, "maturity"},
+        {Field::Hydration, "degree_of_hydration"},
+        {Field::Ratio, "stress_strength_ratio"},
+        {Field::TensileStrength, "tensile_strength"},
+        {Field::CompressiveStrength, "compressive_strength"}};
+    for (const auto& [field, fieldName] : scalars)
+      if (auto v = r.Read(field, k)) {
+        WriteDataArray(out, fieldName, 1, CellMean(*v, cells, 1));
+        if (field == Field::Ratio)
+          WriteDataArray(out, "stress_strength_ratio_max", 1, CellMax(*v, cells));
       }
-    if (auto sig = Field(r, s, 'S', k, false, 16))
-      WriteDataArray(out, "stress", 4, CellMean(*sig, nEl, 4));  // sx, sy, txy, sz (Pa)
+    if (auto sig = r.Read(Field::Stress, k))
+      WriteDataArray(out, "stress", 4, CellMean(*sig, cells, 4));  // sx, sy, txy, sz (Pa)
     out << "      </CellData>\n    </Piece>\n  </UnstructuredGrid>\n</VTKFile>\n";
     out.close();
     if (!out) throw ExportError(file.string() + ": cannot be written completely");
     collection += fmt::format("    <DataSet timestep=\"{}\" group=\"\" part=\"0\" file=\"{}\"/>\n",
-                              Number(s.hours[k - 1]), name);
+                              Number(r.Hours(k)), name);
   }
   collection += "  </Collection>\n</VTKFile>\n";
   const fs::path pvd = folder / (stem + ".pvd");
@@ -198,84 +174,48 @@ int ExportVtu(DataFileReader& r, const Results& s, const fs::path& folder) {
   out << collection;
   out.close();
   if (!out) throw ExportError(pvd.string() + ": cannot be written");
-  std::cerr << fmt::format("Wrote {} ParaView files and {}\n", s.events, pvd.string());
+  std::cerr << fmt::format("Wrote {} ParaView files and {}\n", r.StoredCount(), pvd.string());
   return 0;
 }
 
 // ---- time history -----------------------------------------------------------------------
 
-bool ParsePoint(const std::string& text, double& x, double& y) {
-  const auto comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  auto rx = std::from_chars(begin, begin + comma, x);
-  auto ry = std::from_chars(begin + comma + 1, end, y);
-  return rx.ec == std::errc() && rx.ptr == begin + comma && ry.ec == std::errc() && ry.ptr == end &&
-         std::isfinite(x) && std::isfinite(y);
-}
-
-int History(DataFileReader& r, const Results& s, const ExportOptions& o) {
+/// History at a point inside the section: nodal fields interpolated with the element's
+/// shape functions (heat flows and support forces at the element's nearest node),
+/// Gauss-point fields bilinear through the element's four points. A point outside the
+/// section is an error naming its distance, unless --nearest asks for the nearest point.
+int History(const ResultReader& r, const ExportOptions& o) {
   double px = 0.0, py = 0.0;
-  if (!ParsePoint(o.point, px, py)) {
+  if (!ParseNumberPair(o.point, px, py)) {
     std::cerr << "vemto-cli: --history needs --point X,Y (metres, \".\" as decimal separator)\n";
-    return 2;
+    return kExitUsage;
   }
-  if (o.history.size() != 1 ||
-      std::string("TQUFMARDCS")
-              .find(static_cast<char>(std::toupper(static_cast<unsigned char>(o.history[0])))) ==
-          std::string::npos) {
+  const auto field = o.history.size() == 1 ? post::FieldFromLetter(o.history[0]) : std::nullopt;
+  if (!field || *field == Field::Pipe) {
     std::cerr << fmt::format("vemto-cli: unknown field \"{}\"; one of T Q U F M A S R D C\n",
                              o.history);
-    return 2;
+    return kExitUsage;
   }
-  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(o.history[0])));
-  const bool nodal = std::string("TQUF").find(letter) != std::string::npos;
-  const int per = letter == 'U' || letter == 'F' ? 2 : letter == 'S' ? 4 : 1;
-  std::size_t at = 0;
-  double best = std::numeric_limits<double>::max(), ax = 0.0, ay = 0.0;
-  if (nodal) {
-    std::vector<bool> used(s.x.size(), false);  // nodes of eight-node elements only
-    for (const auto& el : s.elements)
-      for (std::int32_t n : el) used[static_cast<std::size_t>(n)] = true;
-    for (std::size_t n = 0; n < s.x.size(); ++n) {
-      const double d = std::hypot(s.x[n] - px, s.y[n] - py);
-      if (used[n] && d < best) {
-        best = d;
-        at = n;
-        ax = s.x[n];
-        ay = s.y[n];
-      }
-    }
-  } else {
-    for (std::size_t e = 0; e < s.elements.size(); ++e)
-      for (int g = 0; g < 4; ++g) {
-        const auto p = GaussPosition(s, e, g);
-        const double d = std::hypot(p[0] - px, p[1] - py);
-        if (d < best) {
-          best = d;
-          at = e * 4 + static_cast<std::size_t>(g);
-          ax = p[0];
-          ay = p[1];
-        }
-      }
+  const post::FieldInfo& info = post::Info(*field);
+  std::vector<post::Series> series;
+  try {
+    for (int c = 0; c < info.components; ++c)
+      series.push_back(r.History(*field, c, post::Reduce::Point, px, py, px, py, o.nearest));
+  } catch (const post::OutsideError& e) {
+    std::cerr << fmt::format("vemto-cli: {}: {} (--nearest takes the nearest point)\n",
+                             r.FileName(), e.what());
+    return 1;
   }
-  std::cout << fmt::format("# {} at {} ({}, {}) m\n", letter,
-                           nodal ? fmt::format("node {}", at + 1)
-                                 : fmt::format("element {} Gauss point {}", at / 4 + 1, at % 4 + 1),
-                           Number(ax), Number(ay));
-  const char* header[] = {"value"};
-  (void)header;
+  std::cout << fmt::format("# {} at {}\n", info.letter, series[0].where);
   std::cout << "time_h";
-  if (per == 1) std::cout << "," << letter;
-  if (per == 2) std::cout << "," << letter << "x," << letter << "y";
-  if (per == 4) std::cout << ",sx,sy,txy,sz";
+  if (info.components == 1) std::cout << "," << info.letter;
+  if (info.components == 2) std::cout << "," << info.letter << "x," << info.letter << "y";
+  if (info.components == 4) std::cout << ",sx,sy,txy,sz";
   std::cout << "\n";
-  for (std::int64_t k = 1; k <= s.events; ++k) {
-    const auto v = Field(r, s, letter, k, nodal, static_cast<std::size_t>(nodal ? per : 4 * per));
-    if (!v) continue;
-    std::cout << Number(s.hours[k - 1]);
-    for (int c = 0; c < per; ++c) std::cout << "," << Number((*v)[at * per + c]);
+  for (std::size_t k = 0; k < r.StoredCount(); ++k) {
+    if (std::isnan(series[0].values[k])) continue;  // not stored, or the element does not exist
+    std::cout << Number(r.Hours(k));
+    for (const auto& s : series) std::cout << "," << Number(s.values[k]);
     std::cout << "\n";
   }
   return 0;
@@ -283,38 +223,59 @@ int History(DataFileReader& r, const Results& s, const ExportOptions& o) {
 
 // ---- summary ----------------------------------------------------------------------------
 
-int Summary(DataFileReader& r, const Results& s) {
-  std::cout << fmt::format("{}: {} storage events, {} elements, {} nodes\n", s.file, s.events,
-                           s.elements.size(), s.x.size());
-  if (s.events == 0) return 0;
-  std::cout << fmt::format("last stored time: {} h\n", Number(s.hours.back()));
+/// "over N stored times, a h apart" or "… between a and b h apart".
+std::string StoredTimesNote(const ResultReader& r) {
+  double low = std::numeric_limits<double>::infinity(), high = 0.0;
+  for (std::size_t k = 1; k < r.StoredCount(); ++k) {
+    const double gap = r.Hours(k) - r.Hours(k - 1);
+    low = std::min(low, gap);
+    high = std::max(high, gap);
+  }
+  if (r.StoredCount() < 2) return fmt::format("{} stored time", r.StoredCount());
+  // Spacings that differ by less than 1e-9 h are the same storage step.
+  if (high - low <= 1e-9 * std::max(1.0, high))
+    return fmt::format("{} stored times {} h apart", r.StoredCount(), Number(high));
+  return fmt::format("{} stored times between {} and {} h apart", r.StoredCount(), Number(low),
+                     Number(high));
+}
+
+int Summary(const ResultReader& r) {
+  std::cout << fmt::format("{}: {} storage events, {} elements, {} nodes\n", r.FileName(),
+                           r.StoredCount(), r.Mesh().elements.size(), r.Mesh().x.size());
+  if (r.StoredCount() == 0) return 0;
+  std::cout << fmt::format("last stored time: {} h\n", Number(r.Hours(r.StoredCount() - 1)));
   double peakT = -std::numeric_limits<double>::infinity(), tx = 0, ty = 0, tt = 0;
   double peakR = -std::numeric_limits<double>::infinity(), rx = 0, ry = 0, rt = 0;
   bool haveT = false, haveR = false;
-  std::vector<bool> used(s.x.size(), false);
-  for (const auto& el : s.elements)
-    for (std::int32_t n : el) used[static_cast<std::size_t>(n)] = true;
-  for (std::int64_t k = 1; k <= s.events; ++k) {
-    if (auto t = Field(r, s, 'T', k, true, 1))
+  const post::QuadMesh& mesh = r.Mesh();
+  for (std::size_t k = 0; k < r.StoredCount(); ++k) {
+    const auto active = r.ActiveElements(k);
+    if (auto t = r.Read(Field::Temperature, k)) {
+      const auto used = r.ActiveNodes(active);
       for (std::size_t n = 0; n < t->size(); ++n)
         if (used[n] && (*t)[n] > peakT) {
           haveT = true;
           peakT = (*t)[n];
-          tx = s.x[n];
-          ty = s.y[n];
-          tt = s.hours[k - 1];
+          tx = mesh.x[n];
+          ty = mesh.y[n];
+          tt = r.Hours(k);
         }
-    if (auto ratio = Field(r, s, 'R', k, false, 4))
+    }
+    if (auto ratio = r.Read(Field::Ratio, k))
       for (std::size_t i = 0; i < ratio->size(); ++i)
-        if ((*ratio)[i] > peakR) {
+        if (active[i / 4] && (*ratio)[i] > peakR) {
           haveR = true;
           peakR = (*ratio)[i];
-          const auto p = GaussPosition(s, i / 4, static_cast<int>(i % 4));
+          const auto p = GaussPosition(r, i / 4, static_cast<int>(i % 4));
           rx = p[0];
           ry = p[1];
-          rt = s.hours[k - 1];
+          rt = r.Hours(k);
         }
   }
+  std::cout << fmt::format(
+      "peaks are taken over the {} only; a peak between them is not seen (store every time "
+      "step when the peak matters)\n",
+      StoredTimesNote(r));
   if (haveT)
     std::cout << fmt::format("peak temperature: {} C at {} h, x = {} m, y = {} m\n", Number(peakT),
                              Number(tt), Number(tx), Number(ty));
@@ -330,14 +291,27 @@ int Summary(DataFileReader& r, const Results& s) {
 
 }  // namespace
 
+bool ParseNumberPair(const std::string& text, double& a, double& b) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  auto ra = std::from_chars(begin, begin + comma, a);
+  auto rb = std::from_chars(begin + comma + 1, end, b);
+  return ra.ec == std::errc() && ra.ptr == begin + comma && rb.ec == std::errc() && rb.ptr == end &&
+         std::isfinite(a) && std::isfinite(b);
+}
+
 std::shared_ptr<ExportOptions> AddExportOptions(CLI::App& results) {
   auto o = std::make_shared<ExportOptions>();
   results.add_option("--vtu", o->vtuFolder,
                      "Write one ParaView file per stored time and a .pvd collection into DIR");
   results.add_option("--history", o->history,
-                     "Time history of a field as CSV: T Q U F at the nearest node, M A S R D C "
-                     "at the nearest Gauss point");
-  results.add_option("--point", o->point, "Point X,Y (m) of --history");
+                     "Time history of a field as CSV at --point: T Q U F M A S R D C, interpolated "
+                     "inside the element that holds the point");
+  results.add_option("--point", o->point, "Point X,Y (m) of --history, inside the section");
+  results.add_flag("--nearest", o->nearest,
+                   "Take --history at the nearest point of the section when --point is outside");
   results.add_flag("--summary", o->summary,
                    "Peak temperature and largest stress/strength ratio with time and place");
   return o;
@@ -345,12 +319,14 @@ std::shared_ptr<ExportOptions> AddExportOptions(CLI::App& results) {
 
 int RunExport(const std::string& out, const ExportOptions& options) {
   try {
-    DataFileReader r(out);
-    const Results s = Open(r);
+    const ResultReader r(out);
+    if (!r.EndedNormally())
+      throw ExportError(
+          out + ": the run did not end normally (no TIME); the storage times are not known");
     int status = 0;
-    if (options.summary) status = std::max(status, Summary(r, s));
-    if (!options.history.empty()) status = std::max(status, History(r, s, options));
-    if (!options.vtuFolder.empty()) status = std::max(status, ExportVtu(r, s, options.vtuFolder));
+    if (options.summary) status = std::max(status, Summary(r));
+    if (!options.history.empty()) status = std::max(status, History(r, options));
+    if (!options.vtuFolder.empty()) status = std::max(status, ExportVtu(r, options.vtuFolder));
     return status;
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";

@@ -12,7 +12,7 @@
 #include "Commands.h"
 #include "DataFileReader.h"
 #include "ExportCommand.h"
-#include "Quad8.h"
+#include "ResultReader.h"
 
 namespace vemto::cli {
 namespace {
@@ -50,6 +50,7 @@ struct Options {
   bool list = false;
   std::string field;
   std::optional<double> hours;
+  PngOptions png;
 };
 
 int List(numlib::DataFileReader& r) {
@@ -72,100 +73,78 @@ int List(numlib::DataFileReader& r) {
   return 0;
 }
 
-int Csv(numlib::DataFileReader& r, const Options& o) {
+int Csv(const std::string& file, const Options& o) {
   const FieldInfo* f = FindField(o.field);
   if (f == nullptr) {
     std::cerr << fmt::format("vemto-cli: unknown field \"{}\"; one of T Q M A P U F S R D C\n",
                              o.field);
-    return 2;
+    return kExitUsage;
   }
-  if (!r.HasTime()) {
+  const post::ResultReader r(file);
+  if (!r.EndedNormally()) {
     std::cerr << fmt::format(
         "vemto-cli: {}: the run did not end normally; the storage times are not known\n",
         r.FileName());
     return 1;
   }
-  const std::vector<double> times = r.ReadReals("TIME").values;
-  const std::int64_t events = std::min<std::int64_t>(r.EventCount(), times.size());
-  std::int64_t best = 0;
-  for (std::int64_t k = 1; k <= events; ++k)
-    if (best == 0 || std::fabs(times[k - 1] / 3600.0 - *o.hours) <
-                         std::fabs(times[best - 1] / 3600.0 - *o.hours))
-      best = k;
   // A requested time matches an event within 1e-6 h (about 4 ms): the stored
   // times are sums of steps.
-  if (best == 0 ||
-      std::fabs(times[best - 1] / 3600.0 - *o.hours) > 1e-6 * std::max(1.0, std::fabs(*o.hours))) {
+  const auto at = r.FindTime(*o.hours, 1e-6 * std::max(1.0, std::fabs(*o.hours)));
+  if (!at) {
     std::cerr << fmt::format("vemto-cli: no storage event at {} h; stored times (h):", *o.hours);
-    for (std::int64_t k = 1; k <= events; ++k)
-      std::cerr << fmt::format(" {:.10g}", times[k - 1] / 3600.0);
+    for (std::size_t k = 0; k < r.StoredCount(); ++k)
+      std::cerr << fmt::format(" {:.10g}", r.Hours(k));
     std::cerr << "\n";
     return 1;
   }
-  const std::string name = numlib::DataFileReader::EventName(f->letter, best);
-  const numlib::DataBlock* block = r.Find(name);
-  if (block == nullptr) {
+  const post::Field field = *post::FieldFromLetter(f->letter);
+  const auto v = r.Read(field, *at);
+  if (!v) {
     std::cerr << fmt::format("vemto-cli: {} holds no {} at {} h\n", r.FileName(), f->name,
                              *o.hours);
     return 1;
   }
-  const auto v = r.ReadReals(*block);
-  const auto coor = r.ReadReals("COOR");
-  const auto top = r.ReadIntegers("ITOP");
-  const std::int64_t nn = coor.columns, ne = top.columns;
-  auto bad = [&](const char* what) {
-    std::cerr << fmt::format("vemto-cli: {}: block {} does not fit the mesh ({})\n", r.FileName(),
-                             name, what);
-    return 1;
-  };
+  const post::QuadMesh& mesh = r.Mesh();
   switch (f->where) {
     case FieldInfo::kNode:
     case FieldInfo::kNode2: {
-      const int per = f->where == FieldInfo::kNode ? 1 : 2;
-      if (static_cast<std::int64_t>(v.values.size()) != per * nn) return bad("nodes");
+      const std::size_t per = f->where == FieldInfo::kNode ? 1 : 2;
       std::cout << fmt::format("node,x,y,{}\n", f->header);
-      for (std::int64_t n = 1; n <= nn; ++n) {
-        std::cout << fmt::format("{},{:.15g},{:.15g}", n, coor(1, n), coor(2, n));
-        for (int c = 0; c < per; ++c)
-          std::cout << fmt::format(",{:.15g}", v.values[per * (n - 1) + c]);
+      for (std::size_t n = 0; n < mesh.x.size(); ++n) {
+        std::cout << fmt::format("{},{:.15g},{:.15g}", n + 1, mesh.x[n], mesh.y[n]);
+        for (std::size_t c = 0; c < per; ++c)
+          std::cout << fmt::format(",{:.15g}", (*v)[per * n + c]);
         std::cout << "\n";
       }
       return 0;
     }
     case FieldInfo::kGauss:
     case FieldInfo::kGauss4: {
-      const int per = f->where == FieldInfo::kGauss ? 1 : 4;
-      if (static_cast<std::int64_t>(v.values.size()) != 4 * per * ne) return bad("elements");
+      const std::size_t per = f->where == FieldInfo::kGauss ? 1 : 4;
       std::cout << fmt::format("element,point,x,y,{}\n", f->header);
-      const double a = 0.5773502691896257;
-      const double gp[4][2] = {{-a, -a}, {a, -a}, {-a, a}, {a, a}};
-      for (std::int64_t e = 1; e <= ne; ++e)
+      for (std::size_t e = 0; e < mesh.elements.size(); ++e)
         for (int g = 0; g < 4; ++g) {
-          const auto n = numlib::Quad8Values(gp[g][0], gp[g][1]);
           double x = 0, y = 0;
-          for (int i = 0; i < 8; ++i) {
-            const std::int32_t node = top(i + 1, e);
-            if (node < 1 || node > nn) return bad("node numbers");
-            x += n[i] * coor(1, node);
-            y += n[i] * coor(2, node);
-          }
-          std::cout << fmt::format("{},{},{:.15g},{:.15g}", e, g + 1, x, y);
-          for (int c = 0; c < per; ++c)
-            std::cout << fmt::format(
-                ",{:.15g}", v.values[static_cast<std::size_t>((e - 1) * 4 * per + g * per + c)]);
+          post::MapPoint(mesh, e, g % 2 ? post::kGauss : -post::kGauss,
+                         g / 2 ? post::kGauss : -post::kGauss, x, y);
+          std::cout << fmt::format("{},{},{:.15g},{:.15g}", e + 1, g + 1, x, y);
+          for (std::size_t c = 0; c < per; ++c)
+            std::cout << fmt::format(",{:.15g}",
+                                     (*v)[(e * 4 + static_cast<std::size_t>(g)) * per + c]);
           std::cout << "\n";
         }
       return 0;
     }
     case FieldInfo::kPipe: {
-      if (v.rows != 153) return bad("pipe rows");
-      const auto pwt = r.ReadReals("PWT");
+      numlib::DataFileReader raw(file);
+      const auto pwt = raw.ReadReals("PWT");
       std::cout << "pipe,pass,inflow_C,outflow_C,flow,heat_W_per_m,water_C\n";
-      for (std::int64_t p = 1; p <= v.columns; ++p) {
-        const long smax = p <= pwt.columns ? std::lround(pwt(7, p)) : 0;
+      for (int p = 0; p < r.PipeCount(); ++p) {
+        const double* q = v->data() + 153 * static_cast<std::size_t>(p);
+        const long smax = p < pwt.columns ? std::lround(pwt(7, p + 1)) : 0;
         for (long s = 1; s <= std::min(smax, 75L); ++s)
-          std::cout << fmt::format("{},{},{:.15g},{:.15g},{:.15g},{:.15g},{:.15g}\n", p, s, v(1, p),
-                                   v(2, p), v(3, p), v(3 + s, p), v(3 + smax + s, p));
+          std::cout << fmt::format("{},{},{:.15g},{:.15g},{:.15g},{:.15g},{:.15g}\n", p + 1, s,
+                                   q[0], q[1], q[2], q[2 + s], q[2 + smax + s]);
       }
       return 0;
     }
@@ -179,9 +158,11 @@ int RunResults(const Options& o) {
     return kExitUsage;
   }
   try {
-    numlib::DataFileReader r(o.out);
-    if (o.list) return List(r);
-    return Csv(r, o);
+    if (o.list) {
+      numlib::DataFileReader r(o.out);
+      return List(r);
+    }
+    return Csv(o.out, o);
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
     return 1;
@@ -199,8 +180,11 @@ void AddResultsCommand(CLI::App& app, CommandStatus& status) {
                   "Write one field of one event as CSV to standard output: T Q M A P U F S R D C");
   cmd->add_option("--time", o->hours, "Time of the storage event (hours)");
   auto exports = AddExportOptions(*cmd);
+  AddPngOptions(*cmd, o->png);
   cmd->callback([&status, o, exports, cmd]() {
-    if (exports->Requested()) {
+    if (o->png.Requested()) {
+      status.code = RenderPng(o->out, o->png, o->hours);
+    } else if (exports->Requested()) {
       status.code = RunExport(o->out, *exports);
     } else if (o->list || !o->field.empty()) {
       status.code = RunResults(*o);

@@ -157,9 +157,26 @@ sleep 1
 shot 08-input-data
 print_pdf print-input-data
 
-# Dismiss a message of the run, then leave through File > Exit without saving.
+# Dismiss a message of the run, then show the results: the temperature at 48 h (the
+# fourth stored time of the wall-on-slab example) and the temperature history.
 xdotool key Return || true
 sleep 0.3
+xdotool windowfocus --sync "$main" 2>/dev/null || true
+# Without a window manager the keyboard focus is not given back after the run: click
+# the Results menu (the fifth title of the menu bar) instead.
+xdotool mousemove --window "$main" 231 8 click 1
+sleep 0.3
+xdotool key s
+sleep 1.0
+for _ in 1 2 3; do xdotool key ctrl+bracketright; sleep 0.3; done
+sleep 0.5
+shot result-temperature
+xdotool key ctrl+shift+h
+sleep 1.0
+shot result-history
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+
+# Leave through File > Exit without saving.
 focus_main
 xdotool key alt+f
 sleep 0.2

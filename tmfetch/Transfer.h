@@ -11,6 +11,13 @@
 
 namespace vemto::tmfetch {
 
+using post::JacobianDeterminant;
+using post::kGauss;
+using post::MapPoint;
+using post::MeshLocator;
+using post::PointLocation;
+using post::QuadMesh;
+
 /// A file that cannot be used; what() names the file and the defect.
 class TransferError : public std::runtime_error {
  public:

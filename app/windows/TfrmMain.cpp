@@ -34,6 +34,7 @@
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
 #include "TfrmMesh.h"
+#include "TfrmResult.h"
 #include "TfrmShutdown.h"
 #include "VemtoEngine.h"
 #include "VemtoFile.h"
@@ -81,6 +82,11 @@ struct TfrmMain::Actions {
       *btnViewZoomWin, *btnGeomGridProp, *btnGeomSnap, *btnDrawNodeText, *btnDrawElementText;
   QAction *btnGeomLine, *btnGeomSelect, *btnGeomNode, *btnGeomCurve, *btnGeomSurface, *btnSurfProp;
   QLabel* pnlCoords;
+  QAction *btnHist, *btnTable, *btnDistr, *btnProp, *btnRect, *btnCross, *btnRectProp, *btnRectMin,
+      *btnRectMax, *btnAddStep, *btnSubtractStep, *actTimeSlider, *actTimeStep;
+  QActionGroup *grpResultTypes, *grpScales;
+  QSlider* trbTimeStep;
+  QLabel* pnlTimeStep;
 
   /// The menu item and the toolbar button that switch a document window.
   std::pair<QAction*, QAction*> Switches(TDocumentWindow kind) const {
@@ -515,7 +521,8 @@ void TfrmMain::CreateToolBars() {
        {std::pair{"Temperature", 0}, std::pair{"Maturity", 1}, std::pair{"Degree of hydration", 2},
         std::pair{"Pipe", 3}, std::pair{"Displacements", 5}, std::pair{"Heatloss", 4},
         std::pair{"Reactions", 6}, std::pair{"Stress", 7}, std::pair{"Tensile strength", 9},
-        std::pair{"Compressive strength", 10}, std::pair{"Stress-Strength ratio", 8}}) {
+        std::pair{"Compressive strength", 10}, std::pair{"Stress-Strength ratio", 8},
+        std::pair{"Crack risk", 11}}) {
     QAction* item = resultMenu->addAction(QString::fromLatin1(caption));
     item->setCheckable(true);
     item->setChecked(number == 0);
@@ -538,33 +545,47 @@ void TfrmMain::CreateToolBars() {
   for (QAction* dropDown : {resultType, scale})
     if (auto* button = qobject_cast<QToolButton*>(results->widgetForAction(dropDown)))
       button->setPopupMode(QToolButton::InstantPopup);
-  NewButton(results, "btnHist", QStringLiteral("History"));
-  NewButton(results, "btnTable", QStringLiteral("Table"));
-  NewToggle(results, "btnDistr", QStringLiteral("Distribution"), true);
-  NewButton(results, "btnProp", QStringLiteral("Diagram properties"));
+  a.btnHist = NewButton(results, "btnHist", QStringLiteral("History"));
+  a.btnHist->setCheckable(true);
+  a.btnTable = NewButton(results, "btnTable", QStringLiteral("Table"));
+  a.btnTable->setCheckable(true);
+  a.btnDistr = NewToggle(results, "btnDistr", QStringLiteral("Distribution"), true);
+  a.btnProp = NewButton(results, "btnProp", QStringLiteral("Diagram properties"));
   auto* cursors = new QActionGroup(this);
-  cursors->addAction(
-      NewToggle(results, "btnRect", QStringLiteral("Rectangle cursor (Mean)"), false));
-  cursors->addAction(NewToggle(results, "btnCross", QStringLiteral("Node cursor"), true));
-  NewButton(results, "btnRectProp", QStringLiteral("Cursor properties"));
-  NewButton(results, "btnRectMin", QStringLiteral("Minimum value in rectangle"));
-  NewButton(results, "btnRectMax", QStringLiteral("Max value in rectangle"));
+  a.btnRect = NewToggle(results, "btnRect", QStringLiteral("Rectangle cursor (Mean)"), false);
+  a.btnCross = NewToggle(results, "btnCross", QStringLiteral("Node cursor"), true);
+  a.btnRectProp = NewButton(results, "btnRectProp", QStringLiteral("Cursor properties"));
+  a.btnRectMin = NewButton(results, "btnRectMin", QStringLiteral("Minimum value in rectangle"));
+  a.btnRectMax = NewButton(results, "btnRectMax", QStringLiteral("Max value in rectangle"));
+  for (QAction* cursor : {a.btnCross, a.btnRect, a.btnRectMax, a.btnRectMin}) {
+    cursor->setCheckable(true);
+    cursors->addAction(cursor);
+  }
   results->addSeparator();
-  NewButton(results, "btnAddStep", QStringLiteral("Backwards"));
-  auto* slider = new QSlider(Qt::Horizontal, results);
+  a.btnAddStep = NewButton(results, "btnAddStep", QStringLiteral("Backwards"));
+  auto* slider = a.trbTimeStep = new QSlider(Qt::Horizontal, results);
   slider->setObjectName(QStringLiteral("trbTimeStep"));
   slider->setToolTip(QStringLiteral("Time slider"));
   slider->setStatusTip(QStringLiteral("Time slider"));
   slider->setMaximumWidth(160);
-  results->addWidget(slider);
-  NewButton(results, "btnSubtractStep", QStringLiteral("Forward"));
-  auto* timeStep = new QLabel(QStringLiteral("0"), results);
+  slider->setMaximum(0);
+  a.actTimeSlider = results->addWidget(slider);
+  a.btnSubtractStep = NewButton(results, "btnSubtractStep", QStringLiteral("Forward"));
+  auto* timeStep = a.pnlTimeStep = new QLabel(QStringLiteral("0"), results);
   timeStep->setObjectName(QStringLiteral("pnlTimeStep"));
   timeStep->setToolTip(QStringLiteral("Timestep"));
   timeStep->setStatusTip(QStringLiteral("Timestep"));
   timeStep->setMinimumWidth(60);
   timeStep->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  results->addWidget(timeStep);
+  a.actTimeStep = results->addWidget(timeStep);
+  a.grpResultTypes = resultTypes;
+  a.grpScales = scales;
+  // Keys for moving through time and between the modes without the mouse.
+  a.btnAddStep->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+  a.btnSubtractStep->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketRight));
+  a.btnHist->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+  a.btnDistr->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+  ConnectResultCommands();
 
   QToolBar* coordinates = a.barCoordinates = bar("Coordinates", Qt::TopToolBarArea);
   a.pnlCoords = new QLabel(coordinates);
@@ -732,6 +753,7 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
     a_->btnGeomSelect->setChecked(true);
     a_->pnlCoords->clear();
   }
+  if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
   windows_[static_cast<std::size_t>(kind)] = nullptr;
   const auto [menu, button] = a_->Switches(kind);
@@ -1007,15 +1029,102 @@ void TfrmMain::mnuResultsShowClick() {
         this, QStringLiteral("No result file found. Try running the calculation again."));
     return;
   }
-  // The result window opens here with the model's PostMemory and the result database.
+  TfrmResult* frm = ResultWindow();
+  if (frm == nullptr) {
+    frm = new TfrmResult(*doc_, nullptr, (programFolder_ / "libpost.so").string());
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    connect(frm, &TfrmResult::ControlsChanged, this, &TfrmMain::SyncResultControls);
+    QPointer<QMdiSubWindow>& window = windows_[std::size_t(TDocumentWindow::Result)];
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    // The results are what the user came for: the window takes the document area.
+    window->move(0, 0);
+    window->resize(std::max(mdiArea_->width(), 480), std::max(mdiArea_->height(), 360));
+    // The Results toolbar gets a line of its own.
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, a_->barResults);
+  }
   documentOn_[static_cast<std::size_t>(TDocumentWindow::Result)] = true;
+  windows_[std::size_t(TDocumentWindow::Result)]->show();
+  mdiArea_->setActiveSubWindow(windows_[std::size_t(TDocumentWindow::Result)]);
+  a_->barResults->show();
+  const TVemtoFile& model = doc_->Model();
+  frm->ShowResults(QString::fromStdString(resultFile), model.PostMemory,
+                   static_cast<int>(model.Pipes.Count()));
+  updateMenus();
+}
+
+TfrmResult* TfrmMain::ResultWindow() const {
+  QMdiSubWindow* window = windows_[std::size_t(TDocumentWindow::Result)];
+  return window != nullptr ? qobject_cast<TfrmResult*>(window->widget()) : nullptr;
+}
+
+void TfrmMain::ConnectResultCommands() {
+  Actions& a = *a_;
+  auto on = [this](QAction* action, auto command) {
+    connect(action, &QAction::triggered, this, [this, command] {
+      if (TfrmResult* frm = ResultWindow()) command(*frm);
+    });
+  };
+  for (QAction* item : a.grpResultTypes->actions()) {
+    const int n = item->data().toInt();
+    on(item, [n](TfrmResult& f) { f.SelectResultType(n); });
+  }
+  for (QAction* item : a.grpScales->actions()) {
+    const int n = item->data().toInt();
+    on(item, [n](TfrmResult& f) { f.SelectScale(n); });
+  }
+  on(a.btnDistr, [](TfrmResult& f) { f.SetHistoryMode(false); });
+  on(a.btnHist, [](TfrmResult& f) { f.SetHistoryMode(true); });
+  on(a.btnTable, [](TfrmResult& f) { f.ShowTable(); });
+  on(a.btnProp, [](TfrmResult& f) { f.ShowProperties(); });
+  on(a.btnCross, [](TfrmResult& f) { f.SelectCursor(0); });
+  on(a.btnRect, [](TfrmResult& f) { f.SelectCursor(1); });
+  on(a.btnRectMax, [](TfrmResult& f) { f.SelectCursor(2); });
+  on(a.btnRectMin, [](TfrmResult& f) { f.SelectCursor(3); });
+  on(a.btnRectProp, [](TfrmResult& f) { f.ShowCursorProperties(); });
+  on(a.btnAddStep, [](TfrmResult& f) { f.Backwards(); });
+  on(a.btnSubtractStep, [](TfrmResult& f) { f.Forward(); });
+  connect(a.trbTimeStep, &QSlider::valueChanged, this, [this](int position) {
+    if (TfrmResult* frm = ResultWindow();
+        frm != nullptr && frm->Controls().SliderPosition != position)
+      frm->SetTimePosition(position);
+  });
+}
+
+void TfrmMain::SyncResultControls() {
+  const TfrmResult* frm = ResultWindow();
+  if (frm == nullptr) return;
+  Actions& a = *a_;
+  const TResultControls& c = frm->Controls();
+  a.btnDistr->setEnabled(c.DistrEnabled);
+  a.btnDistr->setChecked(c.DistrDown);
+  a.btnHist->setChecked(c.HistDown);
+  a.btnTable->setEnabled(c.TableEnabled);
+  if (!c.TableEnabled) a.btnTable->setChecked(false);
+  a.btnProp->setEnabled(c.PropEnabled);
+  const std::array<QAction*, 4> cursors = {a.btnCross, a.btnRect, a.btnRectMax, a.btnRectMin};
+  for (std::size_t i = 0; i < cursors.size(); ++i) {
+    cursors[i]->setEnabled(c.CursorEnabled[i]);
+    cursors[i]->setChecked(static_cast<int>(i) == c.CursorDown);
+  }
+  for (QAction* time : {a.btnAddStep, a.btnSubtractStep, a.actTimeSlider, a.actTimeStep})
+    time->setVisible(c.TimePanelVisible);
+  const QSignalBlocker block(a.trbTimeStep);
+  a.trbTimeStep->setRange(0, c.SliderMax);
+  a.trbTimeStep->setValue(c.SliderPosition);
+  a.pnlTimeStep->setText(c.TimeLabel);
+  for (QAction* item : a.grpResultTypes->actions())
+    item->setChecked(item->data().toInt() + 1 == c.ResultType);
 }
 
 void TfrmMain::mnuCalcExecuteClick() {
   if (doc_ == nullptr || run_->Running()) return;
   // A model never saved has no name from which the run's files could be named.
   if (modelName_ == kNewModel && !SaveModel()) return;
-  CloseDocumentWindow(TDocumentWindow::Result);
+  // The result window stays and lets go of the database the run rewrites.
+  if (TfrmResult* frm = ResultWindow()) frm->ReleaseResults();
   lastRunSucceeded_ = false;
   run_->Unattended = batchMode_;
   run_->Start(doc_->Model());  // the end comes through RunEnded
@@ -1050,6 +1159,17 @@ void TfrmMain::RunEnded(const TRunResult& result) {
   frmEngine_->hide();
   frmShutdown_->hide();
   EndRun(result.Succeeded);
+  // A result window kept through the run shows the new results (or, after a failed
+  // run, whatever database is there now).
+  if (TfrmResult* frm = ResultWindow(); frm != nullptr && !frm->ResultsOpen() && doc_ != nullptr) {
+    try {
+      const std::string out = DeriveRunFileNames(doc_->Model().FileName).ResultFile;
+      frm->ShowResults(QString::fromStdString(out), doc_->Model().PostMemory,
+                       static_cast<int>(doc_->Model().Pipes.Count()));
+    } catch (const std::exception&) {
+      // a model without a usable name has no results to show
+    }
+  }
   // A cancellation the user asked for needs no message. The texts of an engine run are
   // shown once this handler has returned, so that no modal box sits inside the poll.
   const bool later = engineRan && !batchMode_ && !closing_;

@@ -31,6 +31,7 @@ namespace vemto {
 class ProjectDocument;
 class TVemtoFile;
 class TfrmGeometry;
+class TfrmResult;
 class TfrmDebug;
 class TfrmEngine;
 class TfrmMesh;
@@ -101,6 +102,8 @@ class TfrmMain : public QMainWindow {
   TfrmDocument* ActiveDocumentWindow() const;
   /// The geometry window, or null when it is closed.
   TfrmGeometry* GeometryWindow() const;
+  /// The result window, or null.
+  TfrmResult* ResultWindow() const;
   /// Full file name of the model, "New model", or empty when none is open.
   const QString& ModelName() const { return modelName_; }
   /// The material library.
@@ -161,6 +164,8 @@ class TfrmMain : public QMainWindow {
   void UpdateWindowMenu();
   void ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu);
   void CloseDocumentWindow(TDocumentWindow kind);
+  void ConnectResultCommands();
+  void SyncResultControls();
   void DocumentWindowClosing(TfrmDocument* window);
   TfrmGeometry* GeometryWindowIfActive() const;
   void CopyActiveWindow();

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "DataFileReader.h"
+#include "ResultReader.h"
 
 namespace fs = std::filesystem;
 
@@ -47,11 +51,14 @@ class Export : public ::testing::Test {
     fs::create_directories(folder_);
     fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3",
                   folder_ / "column.v3");
-    runStatus_ = Shell(Cli() + "run -q " + (folder_ / "column.v3").string()).status;
+    fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / "wall_on_slab.v3", folder_ / "wall.v3");
+    runStatus_ = std::max(Shell(Cli() + "run -q " + (folder_ / "column.v3").string()).status,
+                          Shell(Cli() + "run -q " + (folder_ / "wall.v3").string()).status);
   }
   static void TearDownTestSuite() { fs::remove_all(folder_); }
   void SetUp() override { ASSERT_EQ(runStatus_, 0); }
   static std::string Out() { return (folder_ / "column.out").string(); }
+  static std::string Wall() { return (folder_ / "wall.out").string(); }
 
   static inline fs::path folder_;
   static inline int runStatus_ = -1;
@@ -93,8 +100,8 @@ TEST_F(Export, ParaViewFilesReadBackWithMeshio) {
     for (std::size_t g = 0; g < 4; ++g) largest = std::max(largest, rr[g]);
     EXPECT_NEAR(ratio, largest, 1e-8 * (1.0 + std::abs(largest)));
     EXPECT_EQ(fields,
-              "T,U,compressive_strength,degree_of_hydration,maturity,stress,stress_strength_ratio,"
-              "stress_strength_ratio_max,tensile_strength");
+              "T,U,compressive_strength,degree_of_hydration,element,maturity,node,stress,"
+              "stress_strength_ratio,stress_strength_ratio_max,tensile_strength");
   }
   EXPECT_EQ(k, r.EventCount());
 }
@@ -134,4 +141,60 @@ TEST_F(Export, BadOptionsAndDamagedFilesFail) {
   const Outcome outcome = Shell(Cli() + "results " + truncated.string() + " --summary");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_NE(outcome.output.find("truncated.out"), std::string::npos) << outcome.output;
+}
+
+TEST_F(Export, RemovedElementsAreLeftOutOfTheParaViewFiles) {
+  const fs::path vtu = folder_ / "wall_vtu";
+  ASSERT_EQ(Shell(Cli() + "results " + Wall() + " --vtu " + vtu.string()).status, 0);
+  const Outcome read = Shell("/usr/bin/python3 " + std::string(VEMTO_SOURCE_DIR) +
+                             "/tests/drivers/vtu_check.py " + (vtu / "wall.pvd").string());
+  ASSERT_EQ(read.status, 0) << read.output;
+  const vemto::post::ResultReader r(Wall());
+  std::istringstream lines(read.output);
+  std::string line;
+  std::set<std::int64_t> cellCounts;
+  for (std::size_t k = 0; std::getline(lines, line); ++k) {
+    std::istringstream in(line);
+    double hours = 0.0;
+    std::string type;
+    std::int64_t cells = 0, points = 0;
+    in >> hours >> type >> cells >> points;
+    const auto active = r.ActiveElements(k);
+    const auto nodes = r.ActiveNodes(active);
+    EXPECT_EQ(cells, std::count(active.begin(), active.end(), 1)) << line;
+    EXPECT_EQ(points, std::count(nodes.begin(), nodes.end(), 1)) << line;
+    cellCounts.insert(cells);
+  }
+  EXPECT_EQ(cellCounts.size(), 2u);  // with and without the formwork
+}
+
+TEST_F(Export, HistoryOutsideTheSectionAndSummaryOverStoredTimes) {
+  const Outcome outside = Shell(Cli() + "results " + Wall() + " --history T --point 100,100");
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_NE(outside.output.find("outside the section; the nearest node is"), std::string::npos)
+      << outside.output;
+  EXPECT_EQ(Shell(Cli() + "results " + Wall() + " --history T --point 100,100 --nearest").status,
+            0);
+  const Outcome summary = Shell(Cli() + "results " + Wall() + " --summary");
+  EXPECT_NE(summary.output.find("peaks are taken over the 17 stored times between 12 and 24 h "
+                                "apart only"),
+            std::string::npos)
+      << summary.output;
+}
+
+TEST_F(Export, PicturesOfDistributions) {
+  const std::string png = (folder_ / "t.png").string();
+  const Outcome drawn =
+      Shell(Cli() + "results " + Wall() + " --png T --time 48 --size 400,300 --output " + png);
+  ASSERT_EQ(drawn.status, 0) << drawn.output;
+  std::ifstream in(png, std::ios::binary);
+  char signature[4] = {};
+  in.read(signature, 4);
+  EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+  EXPECT_EQ(Shell(Cli() + "results " + Wall() + " --png R --max --time 336 --output " + png).status,
+            0);
+  EXPECT_EQ(Shell(Cli() + "results " + Wall() + " --png X --time 48 --output " + png).status, 2);
+  EXPECT_EQ(Shell(Cli() + "results " + Wall() + " --png T --time 47 --output " + png).status, 1);
+  EXPECT_EQ(Shell(Cli() + "results " + Wall() + " --png T --max --time 48 --output " + png).status,
+            2);
 }

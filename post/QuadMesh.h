@@ -1,12 +1,12 @@
 // Meshes of eight-node elements and locating points in them (inverse isoparametric
-// mapping), as the temperature-and-maturity transfer between two models needs.
+// mapping), shared by the result reader and the temperature-and-maturity transfer.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
-namespace vemto::tmfetch {
+namespace vemto::post {
 
 /// Gauss point coordinate of the 2 × 2 rule, 1/√3.
 inline constexpr double kGauss = 0.5773502691896257;
@@ -55,4 +55,4 @@ class MeshLocator {
   std::vector<std::vector<std::uint32_t>> cells_;
 };
 
-}  // namespace vemto::tmfetch
+}  // namespace vemto::post

@@ -7,7 +7,7 @@
 
 #include "Quad8.h"
 
-namespace vemto::tmfetch {
+namespace vemto::post {
 
 void MapPoint(const QuadMesh& mesh, std::size_t e, double xi, double eta, double& x, double& y) {
   const std::array<double, 8> n = numlib::Quad8Values(xi, eta);
@@ -155,4 +155,4 @@ PointLocation MeshLocator::Locate(double x, double y) const {
   return best;
 }
 
-}  // namespace vemto::tmfetch
+}  // namespace vemto::post
