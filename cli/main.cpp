@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   vemto::cli::AddTempMatCommand(app, status);
   vemto::cli::AddSimulateCommand(app, status);
   vemto::cli::AddResultsCommand(app, status);
+  vemto::cli::AddHeatFitCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -2,6 +2,7 @@
 // known parameters, with and without 1 % noise; damaged input; the library's calc.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -281,4 +283,34 @@ TEST_F(HeatFitTest, LibraryCalcKeepsTheContract) {
   EXPECT_EQ(wc0, 5e5);
   EXPECT_EQ(t1, 1e4);
   EXPECT_EQ(kappa1, -1.0);
+}
+
+TEST_F(HeatFitTest, CommandLinePrintsOneLinePerValue) {
+  auto run = [](const std::string& arguments, std::string& output) {
+    const std::string command = VEMTO_BIN_DIR "/vemto-cli heatfit " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[512];
+    output.clear();
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    return WEXITSTATUS(::pclose(pipe));
+  };
+  Noise none(0.0);
+  const fs::path file = dir_ / "heat.csv";
+  WriteHeat(file, Truth(), 672.0, none);
+  std::string out;
+  ASSERT_EQ(run("--type 2 --set 2 --wc0 460000 " + file.string(), out), 0) << out;
+  std::istringstream lines(out);
+  std::vector<std::string> names;
+  std::string name;
+  double value = 0.0, t1 = 0.0;
+  while (lines >> name >> value) {
+    names.push_back(name);
+    if (name == "t1_h") t1 = value;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"wc0", "lambda1", "t1_h", "kappa1", "theta0", "kappa0",
+                                             "heat_loss", "rms"}));
+  EXPECT_NEAR(t1, 10.0, 0.005 * 10.0);
+  EXPECT_EQ(run("--type 2 " + (dir_ / "missing").string(), out), 1);
+  EXPECT_NE(out.find("cannot be opened"), std::string::npos) << out;
+  EXPECT_EQ(run("--type 3 " + file.string() + " " + file.string(), out), 2) << out;
 }
