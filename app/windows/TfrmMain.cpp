@@ -25,6 +25,7 @@
 #include <filesystem>
 
 #include "PeripheralWindows.h"
+#include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmMesh.h"
 #include "TfrmShutdown.h"
@@ -209,7 +210,10 @@ void TfrmMain::CreateActions() {
             QStringLiteral("Save current model with a new name"), &TfrmMain::mnuFileSaveAsClick);
   NewAction("mnuFileClose", QStringLiteral("&Close"), QStringLiteral("Close current model"),
             &TfrmMain::mnuFileCloseClick);
-  NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
+  QAction* cementGuide =
+      NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
+  disconnect(cementGuide, nullptr, this, nullptr);
+  connect(cementGuide, &QAction::triggered, this, [this] { TfrmCementGuide::Open(this); });
   NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString());
   NewAction("mnuFileExit", QStringLiteral("E&xit"), QStringLiteral("Exit Vemto"),
             &TfrmMain::mnuFileExitClick);
