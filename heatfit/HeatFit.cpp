@@ -21,10 +21,11 @@ constexpr double kHour = 3600.0;           // s
 constexpr double kMaxSubstep = 600.0;      // s, longest integration step of the box
 constexpr double kPlateauAlpha = 0.5;      // least degree of hydration that fixes Wc0
 constexpr double kMaxRelativeError = 0.2;  // largest standard error of ln Wc0 accepted
-// Errors of a measured heat grow with the heat, errors of a box temperature with its rise
-// above the first reading: residuals are taken relative to these, above floors.
+// Heat records are fitted in relative terms: the deviation of each point is taken relative
+// to its heat (above a small floor), for the early, small heats are what fix t1 and λ1
+// and would otherwise be drowned by the large late ones (a calorimeter's error grows with
+// the heat). Temperatures are fitted in °C, as a sensor's error does not grow with them.
 constexpr double kHeatFloor = 1e-4;  // fraction of the largest measured heat
-constexpr double kRiseFloor = 0.5;   // K
 constexpr int kStarts = 3;           // starting points tried by the optimiser
 
 /// The fitted quantities, each searched as its logarithm within a range.
@@ -183,18 +184,11 @@ class Problem : public Eigen::DenseFunctor<double> {
     return f < request_.concrete.size() ? request_.concrete[f] : Concrete{};
   }
   double Scale() const { return scale_; }
-  /// Scale of the error of point i of record r: the heat or the temperature rise above
-  /// a floor; 1 for a cooling record.
+  /// Scale of the error of point i of record r: its heat above a floor for heat records,
+  /// 1 (°C) for temperatures.
   double Weight(const Series& r, std::size_t i) const {
-    switch (request_.type) {
-      case FitType::MaturityHeat:
-        return std::max(std::abs(r.y[i]), kHeatFloor * scale_);
-      case FitType::TimeTemperature:
-        return std::max(std::abs(r.y[i] - r.y[0]), kRiseFloor);
-      case FitType::HeatLoss:
-        break;
-    }
-    return 1.0;
+    return request_.type == FitType::MaturityHeat ? std::max(std::abs(r.y[i]), kHeatFloor * scale_)
+                                                  : 1.0;
   }
   const std::vector<Unknown>& Unknowns() const { return unknowns_; }
 
