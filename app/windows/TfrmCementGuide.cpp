@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
@@ -52,32 +53,33 @@ std::optional<double> ReadNumber(const QLineEdit* edit) {
 
 /// The picture beside the pages: a heat development curve over a calorimeter box.
 QPixmap GuidePicture() {
-  QPixmap pixmap(150, 330);
+  constexpr int kWidth = 160, kHeight = 480;
+  QPixmap pixmap(kWidth, kHeight);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient sky(0, 0, 0, 330);
+  QLinearGradient sky(0, 0, 0, kHeight);
   sky.setColorAt(0, QColor(40, 70, 120));
   sky.setColorAt(1, QColor(150, 180, 210));
   p.fillRect(pixmap.rect(), sky);
   p.setPen(QPen(QColor(235, 235, 235), 1.5));
-  p.drawLine(20, 40, 20, 190);
-  p.drawLine(20, 190, 135, 190);
+  p.drawLine(20, 50, 20, 260);
+  p.drawLine(20, 260, 145, 260);
   QPainterPath curve;
   for (int i = 0; i <= 100; ++i) {
     const double te = 0.3 + i * 0.6;  // maturity, h
     const double alpha = std::exp(-1.6 * std::pow(std::log1p(te / 10.0), -1.8));
-    const QPointF point(20 + 1.15 * i, 190 - 150 * alpha);
+    const QPointF point(20 + 1.2 * i, 260 - 200 * alpha);
     i == 0 ? curve.moveTo(point) : curve.lineTo(point);
   }
   p.setPen(QPen(QColor(255, 190, 60), 3));
   p.drawPath(curve);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(170, 170, 165));
-  p.drawRect(35, 230, 80, 70);
+  p.drawRect(30, 320, 100, 90);
   p.setBrush(QColor(120, 120, 115));
-  p.drawRect(45, 240, 60, 50);
+  p.drawRect(42, 332, 76, 66);
   p.setPen(QColor(245, 245, 245));
-  p.drawText(QRect(0, 305, 150, 20), Qt::AlignCenter, QStringLiteral("Q(te) = Wc0 · α(te)"));
+  p.drawText(QRect(0, 430, kWidth, 20), Qt::AlignCenter, QStringLiteral("Q(te) = Wc0 · α(te)"));
   return pixmap;
 }
 
@@ -143,7 +145,7 @@ TfrmCementGuide::TfrmCementGuide(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(body, 1);
   layout->addLayout(buttons);
-  resize(760, 470);
+  resize(980, 560);
   ShowStep();
 }
 
@@ -298,6 +300,8 @@ QWidget* TfrmCementGuide::CreateFilePage() {
 QLineEdit* TfrmCementGuide::AddResult(QFormLayout* form, const char* name, const QString& label) {
   QLineEdit* edit = AddField(form, name, label, QString());
   edit->setReadOnly(true);
+  edit->setMinimumWidth(
+      edit->fontMetrics().horizontalAdvance(QStringLiteral("-0.00000000000000e-000")));
   return edit;
 }
 
@@ -309,6 +313,7 @@ QChartView* NewChart(const char* name) {
   view->setRenderHint(QPainter::Antialiasing);
   view->setMinimumSize(300, 220);
   view->chart()->legend()->setAlignment(Qt::AlignBottom);
+  view->chart()->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   view->chart()->setMargins(QMargins(2, 2, 2, 2));
   return view;
 }
@@ -544,13 +549,13 @@ void TfrmCementGuide::ShowResult(const THeatFitResult& r) {
     const QString which = r.Curves.size() > 1 ? QStringLiteral(" %1").arg(f + 1) : QString();
     auto* measured = new QScatterSeries;
     measured->setName(QStringLiteral("Measured") + which);
-    measured->setMarkerSize(5);
+    measured->setMarkerSize(6);
     measured->setColor(colours[f % 3].lighter(140));
     measured->setBorderColor(Qt::transparent);
     auto* fitted = new QLineSeries;
     fitted->setName(QStringLiteral("Fitted") + which);
     fitted->setPen(QPen(colours[f % 3], 2));
-    const std::size_t stride = std::max<std::size_t>(1, c.X.size() / 150);  // legible markers
+    const std::size_t stride = std::max<std::size_t>(1, c.X.size() / 60);  // legible markers
     for (std::size_t i = 0; i < c.X.size(); ++i) {
       if (i % stride == 0) measured->append(c.X[i], c.Measured[i]);
       fitted->append(c.X[i], c.Fitted[i]);
@@ -561,8 +566,24 @@ void TfrmCementGuide::ShowResult(const THeatFitResult& r) {
       s->attachAxis(y);
     }
   }
-  x->applyNiceNumbers();
-  y->applyNiceNumbers();
+  // The axes span every curve (attaching series leaves them at the first one's range).
+  double xLow = 0.0, xHigh = 1.0, yLow = 0.0, yHigh = 1.0;
+  bool first = true;
+  for (const THeatFitCurve& c : r.Curves)
+    for (std::size_t i = 0; i < c.X.size(); ++i) {
+      const double lo = std::min(c.Measured[i], c.Fitted[i]),
+                   hi = std::max(c.Measured[i], c.Fitted[i]);
+      xLow = first ? c.X[i] : std::min(xLow, c.X[i]),
+      xHigh = first ? c.X[i] : std::max(xHigh, c.X[i]);
+      yLow = first ? lo : std::min(yLow, lo), yHigh = first ? hi : std::max(yHigh, hi);
+      first = false;
+    }
+  x->setRange(xLow, xHigh > xLow ? xHigh : xLow + 1.0);
+  y->setRange(yLow, yHigh > yLow ? yHigh : yLow + 1.0);
+  for (QValueAxis* axis : {x, y}) {
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(QStringLiteral("%g"));
+  }
 }
 
 void TfrmCementGuide::btnAddToCemproptClick() {
