@@ -17,6 +17,7 @@
 #include <fmt/format.h>
 
 #include "DataFileReader.h"
+#include "Quad8.h"
 
 namespace vemto::cli {
 namespace {
@@ -87,21 +88,9 @@ std::optional<std::vector<double>> Field(DataFileReader& r, const Results& s, ch
   return values;
 }
 
-void Shape(double xi, double eta, double n[8]) {
-  n[0] = 0.25 * (1 - xi) * (1 - eta) * (-xi - eta - 1);
-  n[1] = 0.5 * (1 - xi * xi) * (1 - eta);
-  n[2] = 0.25 * (1 + xi) * (1 - eta) * (xi - eta - 1);
-  n[3] = 0.5 * (1 + xi) * (1 - eta * eta);
-  n[4] = 0.25 * (1 + xi) * (1 + eta) * (xi + eta - 1);
-  n[5] = 0.5 * (1 - xi * xi) * (1 + eta);
-  n[6] = 0.25 * (1 - xi) * (1 + eta) * (-xi + eta - 1);
-  n[7] = 0.5 * (1 - xi) * (1 - eta * eta);
-}
-
 /// Physical position of Gauss point g (0..3) of element e.
 std::array<double, 2> GaussPosition(const Results& s, std::size_t e, int g) {
-  double n[8];
-  Shape(kGaussPoints[g][0], kGaussPoints[g][1], n);
+  const std::array<double, 8> n = numlib::Quad8Values(kGaussPoints[g][0], kGaussPoints[g][1]);
   double x = 0.0, y = 0.0;
   for (int i = 0; i < 8; ++i) {
     x += n[i] * s.x[static_cast<std::size_t>(s.elements[e][i])];

@@ -22,6 +22,10 @@ struct HeatFitOptions {
 
 int HeatFit(HeatFitOptions options) {
   THeatFitInput& in = options.input;
+  if (in.Type < 1 || in.Type > 3 || in.Set < 1 || in.Set > 3) {
+    std::cerr << "vemto-cli heatfit: --type and --set take 1, 2 or 3\n";
+    return 2;
+  }
   const std::size_t most = in.Type == 1 ? kHeatFitMaxFiles : 1;
   if (in.Files.size() > most) {
     std::cerr << "vemto-cli heatfit: type " << in.Type << " takes "
@@ -50,10 +54,8 @@ void AddHeatFitCommand(CLI::App& app, CommandStatus& status) {
   THeatFitInput& in = o->input;
   cmd->add_option("--type", in.Type,
                   "1 time-temperature (box records), 2 maturity-heat, 3 heat loss of the box")
-      ->required()
-      ->check(CLI::Range(1, 3));
+      ->required();
   cmd->add_option("--set", in.Set, "1 Lambda-1, Kappa-1; 2 also t-1; 3 also Wc0")
-      ->check(CLI::Range(1, 3))
       ->capture_default_str();
   cmd->add_option("FILE", in.Files,
                   "Records: time (h), concrete and surrounding temperature (C) for types 1 and "

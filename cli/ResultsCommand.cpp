@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "DataFileReader.h"
 #include "ExportCommand.h"
+#include "Quad8.h"
 
 namespace vemto::cli {
 namespace {
@@ -42,14 +43,6 @@ const FieldInfo* FindField(const std::string& s) {
   for (const FieldInfo& f : kFields)
     if (f.letter == std::toupper(static_cast<unsigned char>(s[0]))) return &f;
   return nullptr;
-}
-
-// Serendipity functions at (ξ, η) in the element's local node order.
-std::array<double, 8> Shape(double xi, double eta) {
-  return {0.25 * (1 - xi) * (1 - eta) * (-xi - eta - 1), 0.5 * (1 - xi * xi) * (1 - eta),
-          0.25 * (1 + xi) * (1 - eta) * (xi - eta - 1),  0.5 * (1 + xi) * (1 - eta * eta),
-          0.25 * (1 + xi) * (1 + eta) * (xi + eta - 1),  0.5 * (1 - xi * xi) * (1 + eta),
-          0.25 * (1 - xi) * (1 + eta) * (-xi + eta - 1), 0.5 * (1 - xi) * (1 - eta * eta)};
 }
 
 struct Options {
@@ -148,7 +141,7 @@ int Csv(numlib::DataFileReader& r, const Options& o) {
       const double gp[4][2] = {{-a, -a}, {a, -a}, {-a, a}, {a, a}};
       for (std::int64_t e = 1; e <= ne; ++e)
         for (int g = 0; g < 4; ++g) {
-          const auto n = Shape(gp[g][0], gp[g][1]);
+          const auto n = numlib::Quad8Values(gp[g][0], gp[g][1]);
           double x = 0, y = 0;
           for (int i = 0; i < 8; ++i) {
             const std::int32_t node = top(i + 1, e);

@@ -96,6 +96,10 @@ double clampedMaturity(const ConcreteParameters& p, double maturity) {
   return std::max(maturity, 1e-4 * p.referenceMaturity);
 }
 
+double endMaturity(const ConcreteParameters& p, double maturity, double dMaturity) {
+  return clampedMaturity(p, clampedMaturity(p, maturity) + dMaturity);
+}
+
 ConcreteProperties concreteProperties(const ConcreteMaterial& m, double te) {
   const ConcreteParameters& p = m.par;
   ConcreteProperties q;

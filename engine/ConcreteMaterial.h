@@ -98,6 +98,12 @@ struct ConcreteProperties {
 // Maturity clamped from below to 1e-4 t_ref, as used before every property evaluation.
 double clampedMaturity(const ConcreteParameters& p, double maturity);
 
+// Maturity at the end of a step that starts at `maturity` (state word 2) and adds dMaturity:
+// both the start and the end value are clamped from below to 1e-4 t_ref, so that a maturity
+// held below that floor (no temperature variation, start maturity 0) stays at the floor
+// instead of alternating between the floor and the held value.
+double endMaturity(const ConcreteParameters& p, double maturity, double dMaturity);
+
 // Properties at the maturity te (already clamped); without development the reference values.
 ConcreteProperties concreteProperties(const ConcreteMaterial& m, double te);
 

@@ -136,6 +136,12 @@ double principalAngle(double sx, double sy, double t) {
   return std::atan((s1 - sx) / t) / kDegree;
 }
 
+// Share of the pending creep of a Kelvin term that is still pending after a step of dt (s):
+// exp(-dt / tau); a term without a usable retardation time creeps within one step.
+double creepDecay(const CreepTerm& term, double dt) {
+  return term.retardationTime > 0.0 ? std::exp(-dt / term.retardationTime) : 0.0;
+}
+
 // Strength of a slot from its remaining energy.
 double slotStrength(double ft, double G, double GF) {
   if (!(GF > 0.0) || !(G > 0.0)) return 0.0;
@@ -255,14 +261,14 @@ Vector4 concreteFreeStrain(const ConcreteMaterial& m, const ConcreteStepInput& i
     e[2] += f * 2.0 * (1.0 + nu) * sigma[2];
   }
   if (m.sw.creep)
-    for (int c = 0; c < 4; ++c) {
-      double sum = 0.0;
-      for (int k = 0; k < kCreepTerms; ++k) sum += s.creepRate(k, c);
-      e[static_cast<std::size_t>(c)] += in.dt * sum;
+    for (int k = 0; k < kCreepTerms; ++k) {
+      // Share of the pending creep of term k that the step realises: 1 - exp(-dt / tau_k).
+      const double realised = 1.0 - creepDecay(p.creep[static_cast<std::size_t>(k)], in.dt);
+      for (int c = 0; c < 4; ++c) e[static_cast<std::size_t>(c)] += realised * s.creepPending(k, c);
     }
   if (m.sw.shrinkage && withShrinkage) {
     const double te = clampedMaturity(p, s.maturity());
-    const double teNew = te + in.dMaturity;
+    const double teNew = endMaturity(p, s.maturity(), in.dMaturity);
     if (teNew > p.shrinkageStart) {
       const double d =
           autogenousShrinkage(p, teNew) - autogenousShrinkage(p, std::max(te, p.shrinkageStart));
@@ -276,7 +282,7 @@ Vector4 concreteFreeStrain(const ConcreteMaterial& m, const ConcreteStepInput& i
 
 ConcreteStiffness concreteStiffness(const ConcreteMaterial& m, const ConcreteStepInput& in,
                                     const ConcreteState& s, const Vector4& sigma) {
-  const double teNew = clampedMaturity(m.par, s.maturity()) + in.dMaturity;
+  const double teNew = endMaturity(m.par, s.maturity(), in.dMaturity);
   const ConcreteProperties p = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, true);
   Matrix4 D = localStiffness(m, p, s, nullptr);
@@ -314,7 +320,7 @@ CrackCheckResult concreteCrackCheck(const ConcreteMaterial& m, const ConcreteSte
     r.flag = 0;
     return r;
   }
-  const double teNew = clampedMaturity(m.par, s.maturity()) + in.dMaturity;
+  const double teNew = endMaturity(m.par, s.maturity(), in.dMaturity);
   const ConcreteProperties p = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, false);
   // In-plane slots are uncracked here, so the local stiffness is the global one.
@@ -366,7 +372,7 @@ StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const Concret
   StressUpdateResult out;
   const ConcreteParameters& par = m.par;
   const double teOld = clampedMaturity(par, s.maturity());
-  const double teNew = teOld + in.dMaturity;
+  const double teNew = endMaturity(par, s.maturity(), in.dMaturity);
   const ConcreteProperties pOld = concreteProperties(m, teOld);
   const ConcreteProperties pNew = concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, true);
@@ -518,24 +524,23 @@ StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const Concret
                    ? 0.0
                    : (in.analysis == AnalysisType::Axisymmetric ? dEps[3] : dEpsZ);
 
-  // Creep rates of the Kelvin terms, driven by the stress increment of the step (exponential
-  // algorithm): a stress held constant after a change dSigma gives a creep strain
-  // a_k dSigma (1 - exp(-t / tau_k)), independent of the step length.
-  if (m.sw.creep && in.dt > 0.0) {
+  // Pending creep of the Kelvin terms, driven by the stress increment of the step
+  // (exponential algorithm): a stress held constant after a change dSigma gives a creep strain
+  // a_k dSigma (1 - exp(-t / tau_k)), exact for any sequence of step lengths.
+  if (m.sw.creep) {
     const Vector4& d = out.dSigma;
     for (int k = 0; k < kCreepTerms; ++k) {
       const CreepTerm& term = par.creep[static_cast<std::size_t>(k)];
       const double Estar = k == 0 ? pNew.E : par.modulus;
       if (!usableModulus(Estar)) continue;
       const double a = pNew.psi * par.creepScale * term.coefficient / Estar;
-      const double e = std::exp(-in.dt / term.retardationTime);
-      const double g = (1.0 - e) * a / in.dt;
+      const double e = creepDecay(term, in.dt);
       const double nu = term.poisson;
       const double tr = d[0] + d[1] + d[3];
       for (int c : {0, 1, 3})
-        s.creepRate(k, c) =
-            e * s.creepRate(k, c) + g * ((1.0 + nu) * d[static_cast<std::size_t>(c)] - nu * tr);
-      s.creepRate(k, 2) = e * s.creepRate(k, 2) + g * 2.0 * (1.0 + nu) * d[2];
+        s.creepPending(k, c) =
+            e * s.creepPending(k, c) + a * ((1.0 + nu) * d[static_cast<std::size_t>(c)] - nu * tr);
+      s.creepPending(k, 2) = e * s.creepPending(k, 2) + a * 2.0 * (1.0 + nu) * d[2];
     }
   }
   s.time() += in.dt;

@@ -59,7 +59,7 @@ CrackCheckResult concreteCrackCheck(const ConcreteMaterial& m, const ConcreteSte
                                     const Vector4& dEps);
 
 // Stress update with the strain increment dEps: updates sigma (global, Pa), the accumulated
-// strain and the state (cracks, creep rates, time, maturity, temperatures, strengths).
+// strain and the state (cracks, pending creep, time, maturity, temperatures, strengths).
 StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const ConcreteStepInput& in,
                                         ConcreteState& s, Vector4& sigma, Vector4& strain,
                                         const Vector4& dEps);

@@ -63,9 +63,12 @@ class ConcreteState {
   double softeningStrain(int k) const { return w[at(k, 3)]; }
   double energy(int k) const { return w[at(k, 4)]; }
 
-  // Creep strain rate (1/s) of term k = 0..4, component c = 0..3 (x, y, xy, z): word 22 + 4k + c.
-  double& creepRate(int k, int c) { return w[static_cast<std::size_t>(21 + 4 * k + c)]; }
-  double creepRate(int k, int c) const { return w[static_cast<std::size_t>(21 + 4 * k + c)]; }
+  // Creep strain of Kelvin term k = 0..4 still to come at the time of the last update
+  // (it is realised as 1 - exp(-t / tau_k) over the time t that follows), component
+  // c = 0..3 (x, y, xy, z): word 22 + 4k + c. Kept as a strain rather than a rate of the
+  // last step, so that a step of another length realises exactly its share.
+  double& creepPending(int k, int c) { return w[static_cast<std::size_t>(21 + 4 * k + c)]; }
+  double creepPending(int k, int c) const { return w[static_cast<std::size_t>(21 + 4 * k + c)]; }
 
   // True while both in-plane slots are uncracked.
   bool inPlaneUncracked() const {

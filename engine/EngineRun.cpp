@@ -128,6 +128,7 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
   double time = h.initialTime;
   double nextStore = nInt > 0 ? h.initialTime + iv[0].store : 0.0;
   int counter = 0;
+  bool thermalSystemReported = false;
   for (int step = 1; step <= d.nSteps; ++step) {
     if (k + 1 < nInt && time >= iv[k].end - kEndTolerance * iv[k].step) ++k;
     const double dt = iv[k].step;
@@ -138,7 +139,21 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
     if (ch.BreakRequested()) return closeFiles();
 
     if (thermal) {
+      if (step == 1)
+        for (const std::string& warning : thermal->MaterialWarnings()) ch.SendInfo(warning);
       const ElementFailure f = thermal->Run(time, dt);
+      const SolverStatus st = thermal->LastSolverStatus();
+      if (!f && st != SolverStatus::kNormal && !thermalSystemReported) {
+        // Reported once per run: the step goes on with the solver's result.
+        thermalSystemReported = true;
+        ch.SendInfo(st == SolverStatus::kSingular
+                        ? fmt::format(" WARNING: TEMPERATURE SYSTEM SINGULAR IN STEP {} AT {:g} H -"
+                                      " NO HEAT CAPACITY OR CONDUCTION? TEMPERATURES SET TO ZERO",
+                                      step, time / 3600.0)
+                        : fmt::format(" WARNING: TEMPERATURE SYSTEM NOT POSITIVE DEFINITE IN STEP"
+                                      " {} AT {:g} H - THERMAL DATA NOT POSITIVE?",
+                                      step, time / 3600.0));
+      }
       if (ch.BreakRequested()) return closeFiles();
       if (f) {
         ch.SendError(VEMTO_ERROR_GENERAL, JacobianMessage(f));
@@ -158,7 +173,9 @@ void RunEngine(numlib::ModuleState& m, const RunArguments& a) {
       }
     }
 
-    if (time >= 0.999999 * nextStore) {
+    // A storage time counts as reached within a millionth of the step (not of the time
+    // itself, which would be no tolerance near 0 and the wrong side of it for negative times).
+    if (time >= nextStore - kEndTolerance * dt) {
       ++counter;
       // Events beyond the counted number are not recorded: every stored event has
       // its time in TIME.

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "Quad8.h"
+
 namespace vemto::engine::mech {
 
 namespace {
@@ -13,37 +15,6 @@ constexpr double kA = 0.5773502691896257;  // 1/sqrt(3)
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kMinDet = 1e-20;
 constexpr double kGauss[4][2] = {{-kA, -kA}, {kA, -kA}, {-kA, kA}, {kA, kA}};
-
-struct Shape {
-  std::array<double, 8> n{}, dxi{}, deta{};
-};
-
-Shape serendipity(double xi, double eta) {
-  Shape s;
-  // Corners 1, 3, 5, 7 at (xi_i, eta_i); mid-side nodes 2, 6 (xi = 0) and 4, 8 (eta = 0).
-  const double cx[4] = {-1, 1, 1, -1}, cy[4] = {-1, -1, 1, 1};
-  for (int c = 0; c < 4; ++c) {
-    const double xi0 = cx[c], eta0 = cy[c];
-    const auto i = static_cast<std::size_t>(2 * c);
-    const double a = 1 + xi0 * xi, b = 1 + eta0 * eta, d = xi0 * xi + eta0 * eta - 1;
-    s.n[i] = 0.25 * a * b * d;
-    s.dxi[i] = 0.25 * xi0 * b * (d + a);
-    s.deta[i] = 0.25 * eta0 * a * (d + b);
-  }
-  s.n[1] = 0.5 * (1 - xi * xi) * (1 - eta);
-  s.dxi[1] = -xi * (1 - eta);
-  s.deta[1] = -0.5 * (1 - xi * xi);
-  s.n[3] = 0.5 * (1 + xi) * (1 - eta * eta);
-  s.dxi[3] = 0.5 * (1 - eta * eta);
-  s.deta[3] = -(1 + xi) * eta;
-  s.n[5] = 0.5 * (1 - xi * xi) * (1 + eta);
-  s.dxi[5] = -xi * (1 + eta);
-  s.deta[5] = 0.5 * (1 - xi * xi);
-  s.n[7] = 0.5 * (1 - xi) * (1 - eta * eta);
-  s.dxi[7] = -0.5 * (1 - eta * eta);
-  s.deta[7] = -(1 - xi) * eta;
-  return s;
-}
 
 // Row r (0..3) of B for node i: the factors on u_i and v_i.
 inline void bRow(AnalysisType a, const MechGaussPoint& g, int r, std::size_t i, double& bu,
@@ -97,7 +68,7 @@ EdgePoint edgePoint(const EdgeCoords& xy, double xi) {
 int mechElementGeometry(AnalysisType a, const ElementCoords& xy, double thickness,
                         MechElementGeometry& out) {
   for (int q = 0; q < 4; ++q) {
-    const Shape s = serendipity(kGauss[q][0], kGauss[q][1]);
+    const numlib::Quad8Shape s = numlib::Quad8ShapeAt(kGauss[q][0], kGauss[q][1]);
     MechGaussPoint& g = out[static_cast<std::size_t>(q)];
     double xxi = 0, yxi = 0, xeta = 0, yeta = 0;
     g.x = g.y = 0.0;

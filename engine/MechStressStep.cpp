@@ -162,7 +162,11 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
       elementTemperature = ElementTemperatureAndMaturity(e, t, elementMaturity);
       elementRate = (elementTemperature - (isNew ? pels[2] : m.BT(e))) / dt;
     }
-    const bool body = tPrev < pels[4] + kTol && pels[4] + kTol <= t;
+    // The volume load acts from the step that contains its activation time on; an element
+    // present when the run starts (cast at or before the initial time) also receives, in the
+    // first step, the load whose activation time lies before the initial time.
+    const bool atStart = tPrev <= h.initialTime + kTol && pels[0] <= h.initialTime + kTol;
+    const bool body = pels[4] + kTol <= t && (tPrev < pels[4] + kTol || atStart);
 
     ElementMatrix K{};
     ElementVector f{}, fb{};

@@ -1,5 +1,6 @@
 #include "TemperatureStep.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -12,12 +13,34 @@
 namespace vemto::engine {
 
 std::string JacobianMessage(const ElementFailure& f) {
+  if (f.kind == ElementKind::kTemperatureNotANumber || f.kind == ElementKind::kHeatFlowNotANumber)
+    return fmt::format(" NUMERICAL FAILURE: {} NOT A NUMBER AT NODE{:7d}",
+                       f.kind == ElementKind::kTemperatureNotANumber ? "TEMPERATURE" : "HEAT FLOW",
+                       f.element);
   const char* text = "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.";
   if (f.kind == ElementKind::kInfiniteBoundary)
     text = "JACOBIAN NONPOSITIVE IN INFINITE ELEMENT (BOUNDARY) NO.";
   else if (f.kind == ElementKind::kInfiniteCorner)
     text = "JACOBIAN NONPOSITIVE IN INFINITE ELEMENT (CORNER) NO.";
   return fmt::format(" {}{:5d}", text, f.element);
+}
+
+std::string ThermalMaterialProblem(const double* pel) {
+  const double lambda = pel[3], rhoc = pel[4] * pel[5];
+  if (!(lambda > 0.0)) return fmt::format("thermal conductivity {:g} is not positive", lambda);
+  if (!(rhoc > 0.0))
+    return fmt::format("heat capacity rho c = {:g} * {:g} is not positive", pel[4], pel[5]);
+  if (std::lround(pel[0]) == 1) {
+    if (!(pel[12] > 0.0))
+      return fmt::format("t1 {:g} of the hydration curve is not positive", pel[12]);
+    const double rise = pel[10] * pel[8] / rhoc;  // Q_inf C / (rho c)
+    if (!(rise <= 200.0))
+      return fmt::format(
+          "heat of hydration {:g} J/kg and cement content {:g} kg/m3 give an"
+          " adiabatic temperature rise of {:g} K",
+          pel[10], pel[8], rise);
+  }
+  return {};
 }
 
 namespace {
@@ -311,6 +334,26 @@ void TemperatureStep::AssembleBoundary(double t, bool flows) {
   }
 }
 
+std::vector<std::string> TemperatureStep::MaterialWarnings() const {
+  const RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  std::vector<bool> used(static_cast<std::size_t>(std::max(h.nMaterials, 0)), false);
+  auto use = [&](int mat) {
+    if (mat >= 1 && mat <= h.nMaterials) used[static_cast<std::size_t>(mat - 1)] = true;
+  };
+  for (int e = 1; e <= h.nEl8; ++e) use(m.LEL(e));
+  for (int e = 1; e <= h.nEl5; ++e) use(m.LI1(e));
+  for (int e = 1; e <= h.nEl3; ++e) use(m.LI2(e));
+  std::vector<std::string> out;
+  for (int j = 1; j <= h.nMaterials; ++j) {
+    if (!used[static_cast<std::size_t>(j - 1)]) continue;
+    const std::string problem = ThermalMaterialProblem(&m.PEL(1, j));
+    if (!problem.empty())
+      out.push_back(fmt::format(" WARNING: THERMAL DATA OF MATERIAL {}: {}", j, problem));
+  }
+  return out;
+}
+
 ElementFailure TemperatureStep::Run(double t, double dt) {
   const auto start = std::chrono::steady_clock::now();
   const ElementFailure f = Step(t, dt);
@@ -341,6 +384,7 @@ ElementFailure TemperatureStep::Step(double t, double dt) {
   // Boundary heat flows with the new temperatures (RU; 0 at inactive nodes).
   for (int n = 1; n <= nn; ++n) {
     if (m.LAV(n) != 1) m.RU(n) = 0.0;
+    if (!std::isfinite(m.RU(n))) return {ElementKind::kTemperatureNotANumber, n};
     m.RR(n) = 0.0;
   }
   for (int e = 1; e <= h.nEl8; ++e) {
@@ -358,6 +402,8 @@ ElementFailure TemperatureStep::Step(double t, double dt) {
   }
   AssembleInfinite(t, dt, true);
   AssembleBoundary(t, true);
+  for (int n = 1; n <= nn; ++n)
+    if (m.LAV(n) == 1 && !std::isfinite(m.RR(n))) return {ElementKind::kHeatFlowNotANumber, n};
 
   for (int n = 1; n <= nn; ++n) {
     if (m.LAV(n) == 1) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "BandSolver.h"
 #include "RunData.h"
@@ -12,19 +13,36 @@
 
 namespace vemto::engine {
 
-/// Kind of element whose Jacobian was found non-positive.
-enum class ElementKind { kNone, kFinite, kInfiniteBoundary, kInfiniteCorner };
+/// Kind of element whose Jacobian was found non-positive, or of the nodal result that came
+/// out not a number (or infinite).
+enum class ElementKind {
+  kNone,
+  kFinite,
+  kInfiniteBoundary,
+  kInfiniteCorner,
+  kTemperatureNotANumber,
+  kHeatFlowNotANumber
+};
 
-/// An element error found during a step (kind kNone: no error).
+/// An error found during a step (kind kNone: no error).
 struct ElementFailure {
   ElementKind kind = ElementKind::kNone;
-  int element = 0;  ///< 1-based position among the elements of its kind
+  /// 1-based position among the elements of its kind; the node number for the kinds
+  /// kTemperatureNotANumber and kHeatFlowNotANumber.
+  int element = 0;
   explicit operator bool() const { return kind != ElementKind::kNone; }
 };
 
-/// The error line of a non-positive Jacobian: one blank, the text and the element
-/// number right-aligned in 5 columns.
+/// The error line of a failure: for a non-positive Jacobian one blank, the text and the
+/// element number right-aligned in 5 columns; for a result that is not a number the
+/// quantity and the node.
 std::string JacobianMessage(const ElementFailure& f);
+
+/// Description of the first thermal parameter of the material column `pel` (16 rows,
+/// row r at index r - 1) that cannot be meant: a non-positive conductivity or heat
+/// capacity rho c, and for hydrating concrete a non-positive t1 of the hydration curve or an
+/// adiabatic temperature rise Q_inf C / (rho c) above 200 K. Empty when usable.
+std::string ThermalMaterialProblem(const double* pel);
 
 class TemperatureStep {
  public:
@@ -33,8 +51,13 @@ class TemperatureStep {
   TemperatureStep(RunData& d, WorkingCallback working);
 
   /// Advances the temperature field to time t (end of the step, s) with step dt (s).
-  /// On an element failure the temperatures, rates and flows are left unchanged.
+  /// On a failure (non-positive Jacobian, or a temperature or heat flow that is not a
+  /// number) the temperatures, rates and flows are left unchanged.
   ElementFailure Run(double t, double dt);
+
+  /// Warnings, one line per material of the elements whose thermal data cannot be meant
+  /// (ThermalMaterialProblem).
+  std::vector<std::string> MaterialWarnings() const;
 
   /// Status of the last band solution.
   SolverStatus LastSolverStatus() const { return status_; }

@@ -4,38 +4,6 @@
 
 namespace vemto::engine {
 
-Shape8 Serendipity(double xi, double eta) {
-  Shape8 s;
-  const double xm = 1.0 - xi, xp = 1.0 + xi, em = 1.0 - eta, ep = 1.0 + eta;
-  // Corners.
-  s.n[0] = 0.25 * xm * em * (-xi - eta - 1.0);
-  s.n[2] = 0.25 * xp * em * (xi - eta - 1.0);
-  s.n[4] = 0.25 * xp * ep * (xi + eta - 1.0);
-  s.n[6] = 0.25 * xm * ep * (-xi + eta - 1.0);
-  s.dxi[0] = 0.25 * em * (2.0 * xi + eta);
-  s.deta[0] = 0.25 * xm * (xi + 2.0 * eta);
-  s.dxi[2] = 0.25 * em * (2.0 * xi - eta);
-  s.deta[2] = 0.25 * xp * (2.0 * eta - xi);
-  s.dxi[4] = 0.25 * ep * (2.0 * xi + eta);
-  s.deta[4] = 0.25 * xp * (xi + 2.0 * eta);
-  s.dxi[6] = 0.25 * ep * (2.0 * xi - eta);
-  s.deta[6] = 0.25 * xm * (2.0 * eta - xi);
-  // Mid-side nodes.
-  s.n[1] = 0.5 * (1.0 - xi * xi) * em;
-  s.n[3] = 0.5 * xp * (1.0 - eta * eta);
-  s.n[5] = 0.5 * (1.0 - xi * xi) * ep;
-  s.n[7] = 0.5 * xm * (1.0 - eta * eta);
-  s.dxi[1] = -xi * em;
-  s.deta[1] = -0.5 * (1.0 - xi * xi);
-  s.dxi[3] = 0.5 * (1.0 - eta * eta);
-  s.deta[3] = -xp * eta;
-  s.dxi[5] = -xi * ep;
-  s.deta[5] = 0.5 * (1.0 - xi * xi);
-  s.dxi[7] = -0.5 * (1.0 - eta * eta);
-  s.deta[7] = -xm * eta;
-  return s;
-}
-
 Shape3 EdgeShape(double xi) {
   Shape3 s;
   s.n = {-0.5 * xi * (1.0 - xi), 1.0 - xi * xi, 0.5 * xi * (1.0 + xi)};

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstddef>
 
+#include "Quad8.h"
+
 namespace vemto::engine {
 
 /// A point of the section (m); x is the radius in axisymmetric analysis.
@@ -37,12 +39,10 @@ inline constexpr std::array<std::array<double, 2>, 4> kGaussPoints{
     {{-kGaussA, -kGaussA}, {kGaussA, -kGaussA}, {-kGaussA, kGaussA}, {kGaussA, kGaussA}}};
 
 /// Values and local derivatives of the eight serendipity functions at (ξ, η).
-struct Shape8 {
-  std::array<double, 8> n{};
-  std::array<double, 8> dxi{};
-  std::array<double, 8> deta{};
-};
-Shape8 Serendipity(double xi, double eta);
+using Shape8 = numlib::Quad8Shape;
+inline Shape8 Serendipity(double xi, double eta) {
+  return numlib::Quad8ShapeAt(xi, eta);
+}
 
 /// Values and derivative (d/dξ) of the three edge functions at ξ.
 struct Shape3 {

@@ -235,7 +235,7 @@ void ListConditions(Listing& out, const ConditionSet& set) {
         out.Value("LENGTH OF PARTS:", c(4), " m", 12);
         out.Value("SPECIFIC HEAT OF COOLING LIQUID:", c(5), " J/kgK", 12);
         times((c(6) > -0.5 && c(6) < 0.5) ? "    TIME (h) TEMP-IN (C) FLOW (kg/s)"
-                                     : "    TIME (h) TEMP-IN (C) TEMP-OUT (C)",
+                                          : "    TIME (h) TEMP-IN (C) TEMP-OUT (C)",
               [&](long p) {
                 return Cat({E(c(3 * p + 4) / kSecondsPerHour, 12), E(c(3 * p + 5), 12),
                             E(c(3 * p + 6), 12)});
@@ -474,15 +474,30 @@ std::string FormatInputListing(const MeshgenArgs& a) {
   return std::move(out).Text();
 }
 
-void WriteInputListing(const std::string& fileName, const MeshgenArgs& args) {
-  const std::string text = FormatInputListing(args);
+namespace {
+
+void WriteListingText(const std::string& fileName, const std::string& text, const char* mode) {
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(fileName.c_str(), "wb"));
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(fileName.c_str(), mode));
   if (!file) throw numlib::FatalStop(kErrListingFile);
   const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
   if (std::fclose(file.release()) != 0 || !written) throw numlib::FatalStop(kErrListingFile);
+}
+
+}  // namespace
+
+void WriteInputListing(const std::string& fileName, const MeshgenArgs& args) {
+  WriteListingText(fileName, FormatInputListing(args), "wb");
+}
+
+void AppendToInputListing(const std::string& fileName, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  Listing out;
+  out.Separator();
+  for (const std::string& line : lines) out.Line(line);
+  WriteListingText(fileName, std::move(out).Text(), "ab");
 }
 
 }  // namespace meshgen

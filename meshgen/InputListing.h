@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "MeshgenArgs.h"
 
@@ -28,5 +29,10 @@ void WriteInputListing(const std::string& fileName, const MeshgenArgs& args);
 /// "E", the exponent sign and two digits (three when needed); "-" in front of
 /// negative values. Non-finite values are written as "NaN", "Infinity", "-Infinity".
 std::string ListingExponent(double value, int digits = 6);
+
+/// Appends `lines` to the listing in fileName, each after the six-blank indent, below a
+/// separator line. Throws numlib::FatalStop(kErrListingFile) when the file cannot be
+/// written.
+void AppendToInputListing(const std::string& fileName, const std::vector<std::string>& lines);
 
 }  // namespace meshgen

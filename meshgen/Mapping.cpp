@@ -240,6 +240,22 @@ void MapNodalPositions(int count, std::span<const int> conditions, std::span<con
   }
 }
 
+std::vector<int> PipePositionsWithoutElements(int count, std::span<const int> condPart,
+                                              const MeshTable& mesh, std::span<const int> mwt) {
+  Need(condPart.size(), 2LL * count, "PIPE CONDITIONS");
+  Need(mwt.size(), 3LL * mesh.elementCount, "MWT");
+  std::vector<int> empty;
+  for (int i = 0; i < count; ++i) {
+    const int c = condPart[Sz(2 * i)], part = condPart[Sz(2 * i + 1)];
+    bool found = false;
+    for (int e = 0; e < mesh.elementCount && !found; ++e)
+      found = mesh.type[Sz(e)] == kFiniteType && mwt[Sz(3 * e)] != 0 && mwt[Sz(3 * e + 1)] == c &&
+              mwt[Sz(3 * e + 2)] == part;
+    if (!found) empty.push_back(i + 1);
+  }
+  return empty;
+}
+
 void MapPipePositions(int count, std::span<const int> condPart, std::span<const double> xy,
                       int nPipeConds, const MeshTable& mesh, std::span<int> mwt) {
   Need(condPart.size(), 2LL * count, "PIPE CONDITIONS");

@@ -14,6 +14,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "FatalStop.h"
 
@@ -108,5 +109,10 @@ inline constexpr int kMaxPipeParts = 75;
 /// 1 … kMaxPipeParts, non-finite coordinates or a mesh without eight-node elements.
 void MapPipePositions(int count, std::span<const int> condPart, std::span<const double> xy,
                       int nPipeConds, const MeshTable& mesh, std::span<int> mwt);
+
+/// The pipe positions (1-based, in position order) whose (condition, part) no element
+/// carries in the filled `mwt`: later positions took all their elements.
+std::vector<int> PipePositionsWithoutElements(int count, std::span<const int> condPart,
+                                              const MeshTable& mesh, std::span<const int> mwt);
 
 }  // namespace meshgen

@@ -1,6 +1,7 @@
 #include "MeshGeneration.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cassert>
 #include <cmath>
@@ -16,6 +17,7 @@
 
 #include "FatalStop.h"
 #include "NodeFinder.h"
+#include "Quad8.h"
 
 namespace meshgen {
 
@@ -40,21 +42,59 @@ constexpr int kCopyDirection[4][4] = {
     {-1, +1, +1, -1},  // m = 4
 };
 
-// Eight-node serendipity shape functions at (xi, eta), positions 1 ... 8.
-void Serendipity(double xi, double eta, double n[8]) {
-  static constexpr double kXi[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
-  static constexpr double kEta[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
-  for (int p = 0; p < 8; ++p) {
-    const double xp = kXi[p];
-    const double ep = kEta[p];
-    if (p % 2 == 0) {
-      n[p] = 0.25 * (1.0 + xi * xp) * (1.0 + eta * ep) * (xi * xp + eta * ep - 1.0);
-    } else if (p == 1 || p == 5) {
-      n[p] = 0.5 * (1.0 - xi * xi) * (1.0 + eta * ep);
-    } else {
-      n[p] = 0.5 * (1.0 + xi * xp) * (1.0 - eta * eta);
-    }
+// Tolerance of the coordinate tests between super nodes and nodes, m.
+constexpr double kSamePoint = 1e-6;
+
+// Corner, mid-side and corner point of side k of super element s (m); the mid-side
+// point of a four-node super element is the middle of the corners.
+struct SideCurve {
+  double x[3], y[3];
+};
+SideCurve SideGeometry(const MeshgenArgs& args, const SuperElementTables& se, std::int32_t s,
+                       std::int32_t k) {
+  const SideNodes n = SuperElementSide(se, s, k);
+  SideCurve c;
+  const std::int32_t ends[2] = {n.start, n.end};
+  for (int e = 0; e < 2; ++e) {
+    c.x[2 * e] = args.superNodeX[ends[e] - 1];
+    c.y[2 * e] = args.superNodeY[ends[e] - 1];
   }
+  if (se.nodeCode(s) == 2) {
+    c.x[1] = (c.x[0] + c.x[2]) / 2.0;
+    c.y[1] = (c.y[0] + c.y[2]) / 2.0;
+  } else {
+    c.x[1] = args.superNodeX[n.mid - 1];
+    c.y[1] = args.superNodeY[n.mid - 1];
+  }
+  return c;
+}
+
+// Distance from (px, py) to the quadratic side curve (m): Gauss-Newton on the local
+// coordinate t in [-1, 1], started from the projection onto the chord.
+double DistanceToSide(const SideCurve& c, double px, double py) {
+  const double cx = c.x[2] - c.x[0], cy = c.y[2] - c.y[0];
+  const double chord2 = cx * cx + cy * cy;
+  double t = chord2 > 0.0 ? 2.0 * ((px - c.x[0]) * cx + (py - c.y[0]) * cy) / chord2 - 1.0 : 0.0;
+  t = std::clamp(t, -1.0, 1.0);
+  double best = std::numeric_limits<double>::infinity();
+  for (int iteration = 0; iteration < 30; ++iteration) {
+    const double n[3] = {-0.5 * t * (1.0 - t), 1.0 - t * t, 0.5 * t * (1.0 + t)};
+    const double d[3] = {t - 0.5, -2.0 * t, t + 0.5};
+    double x = 0.0, y = 0.0, dx = 0.0, dy = 0.0;
+    for (int i = 0; i < 3; ++i) {
+      x += n[i] * c.x[i];
+      y += n[i] * c.y[i];
+      dx += d[i] * c.x[i];
+      dy += d[i] * c.y[i];
+    }
+    best = std::min(best, std::hypot(x - px, y - py));
+    const double slope2 = dx * dx + dy * dy;
+    if (!(slope2 > 0.0)) break;
+    const double next = std::clamp(t - ((x - px) * dx + (y - py) * dy) / slope2, -1.0, 1.0);
+    if (std::abs(next - t) < 1e-13) break;
+    t = next;
+  }
+  return best;
 }
 
 // The limit a trial from start r must stay below to rank before the best trial so far,
@@ -91,7 +131,6 @@ MeshSizes EstimateMeshSizes(const MeshgenArgs& args) {
   sizes.nodeCapacity = static_cast<std::int32_t>(nt);
   sizes.elementCapacity = static_cast<std::int32_t>(ne);
   sizes.mixed = mixed;
-  sizes.adjacencyRoom = (!mixed && args.nSuperElements > 0 && args.elementType[0] < 3) ? 8 : 24;
   return sizes;
 }
 
@@ -128,6 +167,44 @@ void RearrangeSuperElements(const MeshgenArgs& args, SuperElementTables& se, con
     se.nodeCode(j) = args.superNodeCode[i];
     se.material(j) = args.materialNumber[i];
     se.type(j) = args.elementType[i];
+  }
+  OrientCornerElements(args, se);
+}
+
+void OrientCornerElements(const MeshgenArgs& args, SuperElementTables& se) {
+  // Super nodes of the finite mesh.
+  std::vector<std::int32_t> finite;
+  for (std::int32_t t = 1; t <= se.count; ++t) {
+    if (!IsFinite(se.type(t))) continue;
+    for (int p = 1; p <= 8; ++p)
+      if (p % 2 == 1 || se.nodeCode(t) == 1) finite.push_back(se.nodes(p, t));
+  }
+  if (finite.empty()) return;
+  auto onFiniteMesh = [&](std::int32_t node) {
+    const double x = args.superNodeX[node - 1], y = args.superNodeY[node - 1];
+    for (const std::int32_t f : finite) {
+      if (f == node) return true;
+      if (std::abs(args.superNodeX[f - 1] - x) <= kSamePoint &&
+          std::abs(args.superNodeY[f - 1] - y) <= kSamePoint)
+        return true;
+    }
+    return false;
+  };
+  for (std::int32_t s = 1; s <= se.count; ++s) {
+    if (se.type(s) != kTypeInfiniteCorner) continue;
+    int first = -1, count = 0;
+    for (int c = 0; c < 4; ++c)
+      if (onFiniteMesh(se.nodes(2 * c + 1, s))) {
+        if (count++ == 0) first = c;
+      }
+    if (count != 1)
+      throw numlib::FatalStop(
+          fmt::format(" CORNER SUPER ELEMENT{:5d} MUST TOUCH THE FINITE MESH AT EXACTLY ONE CORNER",
+                      se.order(s)));
+    if (first == 0) continue;
+    std::int32_t turned[8];
+    for (int p = 0; p < 8; ++p) turned[p] = se.nodes((p + 2 * first) % 8 + 1, s);
+    for (int p = 0; p < 8; ++p) se.nodes(p + 1, s) = turned[p];
   }
 }
 
@@ -275,8 +352,7 @@ void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTabl
           continue;
         }
         const double xi = (i - 1) * 2.0 / cg - 1.0;
-        double shape[8];
-        Serendipity(xi, eta, shape);
+        const std::array<double, 8> shape = numlib::Quad8Values(xi, eta);
         double x = 0.0, y = 0.0;
         for (int p = 0; p < 8; ++p) {
           x += shape[p] * gx[p];
@@ -352,6 +428,79 @@ void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTabl
       }
     }
   }
+}
+
+void CheckJunctions(const MeshgenArgs& args, const SuperElementTables& se, const MeshTables& mesh) {
+  // Every side with its curve, nodes (0 = no node), roles and bounding box.
+  struct Side {
+    SideCurve curve;
+    std::vector<std::int32_t> nodes;
+    std::vector<bool> corner;
+    double tolerance = kSamePoint;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  };
+  const std::int32_t n = se.count;
+  std::vector<Side> sides(static_cast<std::size_t>(4 * n));
+  for (std::int32_t s = 1; s <= n; ++s) {
+    const bool finite = se.type(s) == kTypeFinite;
+    for (int k = 1; k <= 4; ++k) {
+      Side& side = sides[static_cast<std::size_t>(4 * (s - 1) + (k - 1))];
+      side.curve = SideGeometry(args, se, s, k);
+      const std::int32_t divisions = SideDivisions(se, s, k);
+      const std::int32_t points = finite ? 2 * divisions + 1 : divisions + 1;
+      side.x0 = side.x1 = side.curve.x[0];
+      side.y0 = side.y1 = side.curve.y[0];
+      for (std::int32_t i = 1; i <= points; ++i) {
+        const std::int32_t node = mesh.SideNode(s, k, i);
+        side.nodes.push_back(node);
+        side.corner.push_back(!finite || i % 2 == 1);
+        if (node == 0) continue;
+        side.x0 = std::min(side.x0, mesh.x(node));
+        side.x1 = std::max(side.x1, mesh.x(node));
+        side.y0 = std::min(side.y0, mesh.y(node));
+        side.y1 = std::max(side.y1, mesh.y(node));
+      }
+      const double chord =
+          std::hypot(side.curve.x[2] - side.curve.x[0], side.curve.y[2] - side.curve.y[0]);
+      side.tolerance = std::max(kSamePoint, 1e-4 * chord);
+    }
+  }
+  auto at = [&](std::int32_t s, int k) -> const Side& {
+    return sides[static_cast<std::size_t>(4 * (s - 1) + (k - 1))];
+  };
+  // Whether the nodes of b on the curve of a are nodes of a in the same role (true also
+  // when fewer than two nodes of b touch a: the sides meet at a point or not at all).
+  auto conforming = [&](const Side& a, const Side& b) {
+    if (b.x0 > a.x1 + a.tolerance || b.x1 < a.x0 - a.tolerance || b.y0 > a.y1 + a.tolerance ||
+        b.y1 < a.y0 - a.tolerance)
+      return true;
+    // Distinct nodes: a collapsed side lists one node in every place.
+    std::vector<std::int32_t> touching;
+    bool matching = true;
+    for (std::size_t i = 0; i < b.nodes.size(); ++i) {
+      const std::int32_t node = b.nodes[i];
+      if (node == 0 || std::find(touching.begin(), touching.end(), node) != touching.end())
+        continue;
+      if (DistanceToSide(a.curve, mesh.x(node), mesh.y(node)) > a.tolerance) continue;
+      touching.push_back(node);
+      const auto found = std::find(a.nodes.begin(), a.nodes.end(), node);
+      if (found == a.nodes.end() ||
+          a.corner[static_cast<std::size_t>(found - a.nodes.begin())] != b.corner[i])
+        matching = false;
+    }
+    return touching.size() < 2 || matching;
+  };
+  for (std::int32_t s = 1; s <= n; ++s)
+    for (int k = 1; k <= 4; ++k)
+      for (std::int32_t t = 1; t <= n; ++t) {
+        if (t == s) continue;
+        for (int m = 1; m <= 4; ++m) {
+          if (SidesMatch(se, s, k, t, m) || conforming(at(s, k), at(t, m))) continue;
+          throw numlib::FatalStop(fmt::format(
+              " SUPER ELEMENTS{:5d} AND{:5d} DO NOT SHARE THEIR NODES ALONG A COMMON SIDE",
+              std::min(se.order(s), se.order(t)), std::max(se.order(s), se.order(t))));
+        }
+      }
 }
 
 void SetElementNodeCounts(MeshTables& mesh) {
@@ -755,6 +904,7 @@ void GenerateMesh(const MeshgenArgs& args, const SuperElementTables& se, MeshTab
                   const InfoSink& info, const SuperElementHook& hook) {
   FindInputConnectivity(se, mesh, info);
   MeshRegions(args, se, mesh, info, hook);
+  CheckJunctions(args, se, mesh);
   SetElementNodeCounts(mesh);
   if (mesh.sizes.mixed) FindCommonBoundaries(mesh, info);
   ReduceBandwidth(mesh);

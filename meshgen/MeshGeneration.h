@@ -66,7 +66,6 @@ struct MeshSizes {
   std::int32_t maxSidePoints = 0;    ///< NN: largest number of grid points on one side
   std::int32_t nodeCapacity = 0;     ///< NT: estimated node count (never below the result)
   std::int32_t elementCapacity = 0;  ///< NE: estimated element count (exact)
-  std::int32_t adjacencyRoom = 0;    ///< NA: 8 when all types equal and below 3, else 24
   bool mixed = false;                ///< not all super elements have the same type
 };
 
@@ -97,7 +96,6 @@ struct MeshTables {
   IntegerMatrix material;       ///< MAT (NE): material number
   IntegerMatrix region;         ///< REGION (NE): super element (position in the new order)
   IntegerMatrix jnt;            ///< JNT (NT): new number of each creation-numbered node
-  IntegerMatrix memjt;          ///< MEMJT (NT * NA): reserved adjacency room
   IntegerMatrix jmem;           ///< JMEM (NT): degree, then creation number of each new number
   IntegerMatrix newjt;          ///< NEWJT (NT): visiting order of a trial
   IntegerMatrix joint;          ///< JOINT (NT): numbers of a trial
@@ -135,10 +133,19 @@ using InfoSink = std::function<void(const char* text)>;
 /// conditions of s onto the mesh and throws FatalStop on failure.
 using SuperElementHook = std::function<void(std::int32_t s, const MeshTables& tables)>;
 
-/// Stage 1. Fills ICROSS, IUSED and DUM1 ... DUM6 from the arguments. Sends
-/// kTextRearranging per position. Throws FatalStop(kErrNotConnected).
-/// Expects validated super-element data (node numbers within range).
+/// Stage 1. Fills ICROSS, IUSED and DUM1 ... DUM6 from the arguments, then turns the
+/// corner elements (OrientCornerElements). Sends kTextRearranging per position. Throws
+/// FatalStop(kErrNotConnected). Expects validated super-element data (node numbers
+/// within range).
 void RearrangeSuperElements(const MeshgenArgs& args, SuperElementTables& se, const InfoSink& info);
+
+/// Turns every three-node corner super element (type 1) in DUM1 so that its first corner
+/// is the one on the finite mesh: the corner that is, or lies within 1e-6 m of, a super
+/// node of a finite super element. The three-node element starts at that corner, and the
+/// corner opposite it (the one without a node) points away from the finite mesh. Throws
+/// FatalStop naming the super element (input number) when not exactly one corner is on
+/// the finite mesh. Runs without finite super elements are left as they are.
+void OrientCornerElements(const MeshgenArgs& args, SuperElementTables& se);
 
 /// Corner and mid-side super nodes of side k (1 ... 4) of super element s.
 struct SideNodes {
@@ -161,6 +168,15 @@ void FindInputConnectivity(const SuperElementTables& se, MeshTables& mesh, const
 void MeshRegions(const MeshgenArgs& args, const SuperElementTables& se, MeshTables& mesh,
                  const InfoSink& info, const SuperElementHook& hook);
 
+/// After stage 3: wherever a side of one super element runs along a side of another
+/// (two or more nodes of the one within a small distance of the other: 1e-4 of the
+/// side's chord, at least 1e-6 m) without the two being one side of the input, every
+/// node of each side on the stretch must be a node of the other side in the same role
+/// (corner or mid-side of its element edge). Otherwise the meshes would meet with
+/// hanging nodes: throws FatalStop(" SUPER ELEMENTS a AND b DO NOT SHARE THEIR NODES
+/// ALONG A COMMON SIDE") with both input numbers.
+void CheckJunctions(const MeshgenArgs& args, const SuperElementTables& se, const MeshTables& mesh);
+
 /// Stage 4, step 1: NCN from ITY (1 -> 3, 2 -> 4, 5 -> 8).
 void SetElementNodeCounts(MeshTables& mesh);
 
@@ -179,7 +195,7 @@ void FindCommonBoundaries(MeshTables& mesh, const InfoSink& info);
 /// processor for large meshes); neither changes the result.
 void ReduceBandwidth(MeshTables& mesh, int threadCount = 0);
 
-/// Stages 2-4 in order: FindInputConnectivity, MeshRegions, SetElementNodeCounts,
+/// Stages 2-4 in order: FindInputConnectivity, MeshRegions, CheckJunctions, SetElementNodeCounts,
 /// FindCommonBoundaries (mixed runs only), ReduceBandwidth.
 void GenerateMesh(const MeshgenArgs& args, const SuperElementTables& se, MeshTables& mesh,
                   const InfoSink& info, const SuperElementHook& hook);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "DataFile.h"
 #include "FatalStop.h"
 #include "Fgraph.h"
@@ -154,7 +156,6 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   ledger.Int("MAT", ne, 1);
   ledger.Int("REGION", ne, 1);
   ledger.Int("JNT", nt, 1);
-  ledger.Int("MEMJT", nt * sizes.adjacencyRoom, 1);
   ledger.Int("JMEM", nt, 1);
   ledger.Int("NEWJT", nt, 1);
   ledger.Int("JOINT", nt, 1);
@@ -181,7 +182,6 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   mesh.material = ledger.Ints("MAT");
   mesh.region = ledger.Ints("REGION");
   mesh.jnt = ledger.Ints("JNT");
-  mesh.memjt = ledger.Ints("MEMJT");
   mesh.jmem = ledger.Ints("JMEM");
   mesh.newjt = ledger.Ints("NEWJT");
   mesh.joint = ledger.Ints("JOINT");
@@ -239,6 +239,15 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   MapPipePositions(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),
                    Args(args.pipePosXY, 2LL * args.nPipePos), args.nPipeConds, meshTable,
                    Span(ledger.Ints("MWT")));
+  std::vector<std::string> notes;
+  for (const int i :
+       PipePositionsWithoutElements(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),
+                                    meshTable, ConstSpan(ledger.Ints("MWT"))))
+    notes.push_back(
+        fmt::format("PIPE CONDITION{:5d} PART{:5d} (PIPE POSITION{:5d}) HAS NO ELEMENT: LATER PIPE "
+                    "POSITIONS TOOK ALL ITS ELEMENTS",
+                    args.pipePosCondPart[2 * (i - 1)], args.pipePosCondPart[2 * (i - 1) + 1], i));
+  AppendToInputListing(numlib::FieldText(args.listFileName), notes);
   ledger.Int("MPVS", 2, args.nNodalDispPos);
   MapNodalPositions(args.nNodalDispPos, Args(args.nodalDispPosCond, args.nNodalDispPos),
                     Args(args.nodalDispPosXY, 2LL * args.nNodalDispPos), args.nNodalDispConds,

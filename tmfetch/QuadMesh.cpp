@@ -5,37 +5,12 @@
 #include <cmath>
 #include <limits>
 
+#include "Quad8.h"
+
 namespace vemto::tmfetch {
 
-void Shape8(double xi, double eta, double n[8], double dxi[8], double deta[8]) {
-  // Corners (−1,−1), (1,−1), (1,1), (−1,1) at 0, 2, 4, 6; mid-sides at 1, 3, 5, 7.
-  static constexpr double cx[4] = {-1.0, 1.0, 1.0, -1.0};
-  static constexpr double cy[4] = {-1.0, -1.0, 1.0, 1.0};
-  for (int c = 0; c < 4; ++c) {
-    const double a = cx[c], b = cy[c];
-    const double s = 1.0 + a * xi, t = 1.0 + b * eta;
-    n[2 * c] = 0.25 * s * t * (a * xi + b * eta - 1.0);
-    dxi[2 * c] = 0.25 * a * t * (2.0 * a * xi + b * eta);
-    deta[2 * c] = 0.25 * b * s * (a * xi + 2.0 * b * eta);
-  }
-  // Mid-sides: 1 (0,−1), 3 (1,0), 5 (0,1), 7 (−1,0).
-  n[1] = 0.5 * (1.0 - xi * xi) * (1.0 - eta);
-  dxi[1] = -xi * (1.0 - eta);
-  deta[1] = -0.5 * (1.0 - xi * xi);
-  n[3] = 0.5 * (1.0 + xi) * (1.0 - eta * eta);
-  dxi[3] = 0.5 * (1.0 - eta * eta);
-  deta[3] = -(1.0 + xi) * eta;
-  n[5] = 0.5 * (1.0 - xi * xi) * (1.0 + eta);
-  dxi[5] = -xi * (1.0 + eta);
-  deta[5] = 0.5 * (1.0 - xi * xi);
-  n[7] = 0.5 * (1.0 - xi) * (1.0 - eta * eta);
-  dxi[7] = -0.5 * (1.0 - eta * eta);
-  deta[7] = -(1.0 - xi) * eta;
-}
-
 void MapPoint(const QuadMesh& mesh, std::size_t e, double xi, double eta, double& x, double& y) {
-  double n[8], dxi[8], deta[8];
-  Shape8(xi, eta, n, dxi, deta);
+  const std::array<double, 8> n = numlib::Quad8Values(xi, eta);
   x = 0.0;
   y = 0.0;
   for (int i = 0; i < 8; ++i) {
@@ -46,8 +21,7 @@ void MapPoint(const QuadMesh& mesh, std::size_t e, double xi, double eta, double
 }
 
 double JacobianDeterminant(const QuadMesh& mesh, std::size_t e, double xi, double eta) {
-  double n[8], dxi[8], deta[8];
-  Shape8(xi, eta, n, dxi, deta);
+  const auto [n, dxi, deta] = numlib::Quad8ShapeAt(xi, eta);
   double xx = 0.0, xe = 0.0, yx = 0.0, ye = 0.0;
   for (int i = 0; i < 8; ++i) {
     const auto node = static_cast<std::size_t>(mesh.elements[e][i]);
@@ -116,8 +90,7 @@ PointLocation MeshLocator::Project(std::size_t e, double x, double y) const {
   p.element = e;
   double xi = 0.0, eta = 0.0;
   for (int iteration = 0; iteration < 30; ++iteration) {
-    double n[8], dxi[8], deta[8];
-    Shape8(xi, eta, n, dxi, deta);
+    const auto [n, dxi, deta] = numlib::Quad8ShapeAt(xi, eta);
     double px = 0.0, py = 0.0, xx = 0.0, xe = 0.0, yx = 0.0, ye = 0.0;
     for (int i = 0; i < 8; ++i) {
       const auto node = static_cast<std::size_t>(mesh_.elements[e][i]);

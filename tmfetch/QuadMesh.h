@@ -18,9 +18,6 @@ struct QuadMesh {
   std::vector<std::array<std::int32_t, 8>> elements;  ///< node indices per element
 };
 
-/// Shape functions of the eight-node element at (ξ, η) and their derivatives.
-void Shape8(double xi, double eta, double n[8], double dxi[8], double deta[8]);
-
 /// Physical point of element `e` at (ξ, η).
 void MapPoint(const QuadMesh& mesh, std::size_t e, double xi, double eta, double& x, double& y);
 

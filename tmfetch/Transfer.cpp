@@ -13,6 +13,7 @@
 #include "AnalysisData.h"
 #include "DataFileReader.h"
 #include "FreeFormatReader.h"
+#include "Quad8.h"
 
 namespace vemto::tmfetch {
 
@@ -110,8 +111,7 @@ QuadMesh ReadTargetMesh(const std::string& dataFile) {
 
 void ValuesAt(const SourceResults& source, std::size_t time, const PointLocation& at,
               double& temperature, double& maturity) {
-  double n[8], dxi[8], deta[8];
-  Shape8(at.xi, at.eta, n, dxi, deta);
+  const std::array<double, 8> n = numlib::Quad8Values(at.xi, at.eta);
   const auto& nodes = source.mesh.elements[at.element];
   const std::vector<double>& t = source.T[time];
   temperature = 0.0;

@@ -121,11 +121,12 @@ double TransferCoefficient(double v, double d, double lambda) {
 }
 
 /// A daily air-temperature cycle: mean +- amplitude (°C), lowest at 06:00, every 6 h
-/// from 0 to `hours`.
-std::vector<TVemtoEventPos> DailyCycle(double mean, double amplitude, double hours) {
+/// from `from` to `hours`.
+std::vector<TVemtoEventPos> DailyCycle(double mean, double amplitude, double hours,
+                                       double from = 0.0) {
   std::vector<TVemtoEventPos> h;
   const double pi = std::acos(-1.0);
-  for (double t = 0.0; t <= hours + 1e-9; t += 6.0) {
+  for (double t = from; t <= hours + 1e-9; t += 6.0) {
     const double v = mean - amplitude * std::cos(2.0 * pi * (t - 6.0) / 24.0);
     h.push_back(TVemtoEventPos{0.0, std::round(v * 100.0) / 100.0, 0.0, t});
   }
@@ -165,7 +166,7 @@ void WallOnSlab(TVemtoFile& doc, const TVemtoMaterialList& library) {
   for (int i = 0; i < 5; ++i)
     b.Box(xs[i], 0.0, xs[i + 1], 0.5, cols[i], 2, "Hardened concrete, 28 days");
   b.Box(xs[1], 0.5, xs[2], 3.5, 1, 10, "Formwork, plywood, removed at 72 h");
-  b.Box(xs[2], 0.5, xs[3], 3.5, 6, 10, "C30/37 CEM I 42.5 N, w/c 0.55");
+  b.Box(xs[2], 0.5, xs[3], 3.5, 6, 10, "C25/30 CEM I 42.5 N, w/c 0.55");
   b.Box(xs[3], 0.5, xs[4], 3.5, 1, 10, "Formwork, plywood, removed at 72 h");
   // The ground below: one row of five-node infinite elements under each soil column;
   // edge 0 lies on the soil, the far side runs to infinity.
@@ -181,6 +182,14 @@ void WallOnSlab(TVemtoFile& doc, const TVemtoMaterialList& library) {
   b.OnEdge(air, xs[4], 0.5, xs[5], 0.5);
   b.OnEdge(air, xs[0], 0.0, xs[0], 0.5);  // slab ends
   b.OnEdge(air, xs[5], 0.0, xs[5], 0.5);
+  // The faces the formwork covered (wall sides, slab top under the formwork) meet the
+  // air from its removal at 72 h on; a condition acts from its first history time.
+  auto* stripped = Air(b, "Air after stripping", 336.0, 0, 0.0, 0.0, 5.0);
+  stripped->History = DailyCycle(15.0, 5.0, 336.0, 72.0);
+  b.OnEdge(stripped, xs[2], 0.5, xs[2], 3.5);
+  b.OnEdge(stripped, xs[3], 0.5, xs[3], 3.5);
+  b.OnEdge(stripped, xs[1], 0.5, xs[2], 0.5);
+  b.OnEdge(stripped, xs[3], 0.5, xs[4], 0.5);
 
   auto* vertical = Support(b, "Ground support", 2);
   for (int i = 0; i < 5; ++i) b.OnEdge(vertical, xs[i], -2.0, xs[i + 1], -2.0);
@@ -199,7 +208,7 @@ void WallOnSlab(TVemtoFile& doc, const TVemtoMaterialList& library) {
   doc.ProjectInfo.Description =
       "Plane strain. 1.0 m wall, 3.0 m high, on a 0.5 m slab cast four weeks earlier, on "
       "soil; ground below as infinite elements; plywood formwork on the wall sides for the "
-      "first three days; daily air-temperature cycle around 15 C.";
+      "first 72 h, then air on the wall faces; daily air-temperature cycle around 15 C.";
 }
 
 // A round column, radius 0.4 m and 3.0 m high, in steel formwork on a foundation block:
@@ -244,7 +253,7 @@ void AxisymmetricColumn(TVemtoFile& doc, const TVemtoMaterialList& library) {
 void SlabWithCoolingPipes(TVemtoFile& doc, const TVemtoMaterialList& library) {
   ModelBuilder b(doc, library);
   b.Box(0.0, -2.0, 4.0, 0.0, 8, 4, "Soil, moraine");
-  b.Box(0.0, 0.0, 4.0, 2.0, 8, 8, "C25/30 CEM III/B 42.5 L-LH, w/c 0.60");
+  b.Box(0.0, 0.0, 4.0, 2.0, 8, 8, "C20/25 CEM III/B 42.5 L-LH, w/c 0.60");
   b.Surface({4.0, -2.0}, {0.0, -2.0}, {0.0, -3.0}, {4.0, -3.0}, 8, 1, "Soil, moraine",
             ElementKind::FiveNodeInfinite);
 

@@ -118,6 +118,7 @@ bool TCalculationRun::CancelNoticed() {
 }
 
 void TCalculationRun::End() {
+  lock_.reset();  // the files are free for the next run
   {
     std::lock_guard control(control_);
     running_ = nullptr;
@@ -132,38 +133,26 @@ void TCalculationRun::End() {
   if (Observer.OnEnded) Observer.OnEnded(ended);
 }
 
-bool TCalculationRun::Start(TVemtoFile& document) {
-  if (Running()) return false;
+bool TCalculationRun::Claim(const TVemtoFile& document, TRunFileNames& files) {
   current_ = TRunResult{};
   {
     std::lock_guard control(control_);
     cancelRequested_ = false;
   }
-  TRunFileNames files;
   try {
     files = DeriveRunFileNames(document.FileName);
+    // A parked worker still holds the engine: refuse before any file is rewritten.
+    if (engine_ != nullptr && engine_->ForcedShutdown()) throw TDriverError(kEngineHeldMessage);
+    lock_ = std::make_unique<TRunLock>(files);
   } catch (const std::exception& e) {
     Report(e.what());
     End();
     return false;
   }
+  return true;
+}
 
-  if (!Unattended) {
-    Enter(TRunPhase::Check);
-    try {
-      const TRunCheck check = CheckStep(document);
-      if ((!check.Warnings.empty() || !check.Errors.empty()) && Observer.ConfirmCheck &&
-          !Observer.ConfirmCheck(check)) {
-        End();
-        return false;
-      }
-    } catch (const std::exception& e) {
-      Report(e.what());
-      End();
-      return false;
-    }
-  }
-
+bool TCalculationRun::RunMeshStep(TVemtoFile& document, const TRunFileNames& files) {
   Enter(TRunPhase::Mesh);
   if (CancelNoticed()) {
     End();
@@ -197,9 +186,55 @@ bool TCalculationRun::Start(TVemtoFile& document) {
     End();
     return false;
   }
+  return true;
+}
 
+bool TCalculationRun::Start(TVemtoFile& document) {
+  if (Running()) return false;
+  TRunFileNames files;
+  if (!Claim(document, files)) return false;
+
+  Enter(TRunPhase::Check);
+  try {
+    TRunCheck check = CheckStep(document);
+    if (Unattended) {
+      // Nobody confirms: errors refuse the run, warnings let it go on.
+      if (!check.Errors.empty()) {
+        for (const std::string& error : check.Errors) Report("Model check: " + error);
+        Report(kCheckErrorsMessage);
+        End();
+        return false;
+      }
+      current_.Warnings = std::move(check.Warnings);
+    } else if ((!check.Warnings.empty() || !check.Errors.empty()) && Observer.ConfirmCheck &&
+               !Observer.ConfirmCheck(check)) {
+      End();
+      return false;
+    }
+  } catch (const std::exception& e) {
+    Report(e.what());
+    End();
+    return false;
+  }
+
+  if (!RunMeshStep(document, files)) return false;
   Enter(TRunPhase::Engine);
   return StartEngine(document, files);
+}
+
+TRunResult TCalculationRun::Mesh(TVemtoFile& document) {
+  if (Running()) {
+    TRunResult busy;
+    busy.Errors.push_back("A calculation is already running.");
+    return busy;
+  }
+  TRunFileNames files;
+  if (Claim(document, files) && RunMeshStep(document, files)) {
+    current_.Stage = TRunStage::Done;
+    current_.Succeeded = true;
+    End();
+  }
+  return result_;
 }
 
 bool TCalculationRun::StartEngine(TVemtoFile& document, const TRunFileNames& files) {

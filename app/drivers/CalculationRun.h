@@ -17,6 +17,7 @@
 
 #include "ComputationLibrary.h"
 #include "RunFileNames.h"
+#include "RunLock.h"
 #include "VemtoEngine.h"
 
 namespace vemto {
@@ -42,8 +43,8 @@ struct TRunMeshOutcome {
 
 /// Where a run ended.
 enum class TRunStage {
-  NotStarted,  ///< the files could not be named or the run could not start
-  Check,       ///< the model check was not confirmed
+  NotStarted,  ///< the files could not be named or claimed, or the run could not start
+  Check,       ///< the model check was not confirmed, or found errors in an unattended run
   Mesh,        ///< conversion or meshing failed or was cancelled
   Engine,      ///< the engine reported an error, was cancelled or stopped by force
   Done         ///< the simulation ended normally
@@ -57,6 +58,14 @@ enum class TRunPhase {
   Engine  ///< the engine, from loading its library until its worker has been taken over
 };
 
+/// Text of an unattended run refused because the model check found errors.
+inline constexpr const char* kCheckErrorsMessage =
+    "The model check found errors: the calculation was not started.";
+/// Text of a run refused because the engine of an earlier run was stopped by force.
+inline constexpr const char* kEngineHeldMessage =
+    "The engine of the last calculation was forcefully shut down and is still held: save "
+    "the model and restart Vemto before calculating again.";
+
 /// Text of a run that ended because it was cancelled.
 inline constexpr const char* kRunCancelledMessage = "The calculation was cancelled.";
 
@@ -67,6 +76,7 @@ struct TRunResult {
   bool Cancelled = false;                   ///< the run was cancelled (meshing or engine)
   bool ForcedShutdown = false;              ///< the engine thread was stopped by force
   std::vector<std::string> Errors;          ///< texts for the user, in order of appearance
+  std::vector<std::string> Warnings;        ///< the model check's warnings (the run went on)
 };
 
 /// What an observer of a run sees. Unset handlers are skipped. "Caller's thread" is the
@@ -102,6 +112,12 @@ struct TRunObserver {
 
 /// The run sequence. The steps are replaceable (tests put stand-ins in their place).
 ///
+/// A run claims its project's files (TRunLock) before anything else and keeps them until
+/// its end: a second run of the same project, here or in another process, is refused.
+/// An unattended run skips the confirmation of the model check, not the check: errors
+/// refuse it (each reported as "Model check: ..."), warnings are kept in the result.
+/// After a forced stop of the engine every further run is refused before meshing.
+///
 /// Start() runs the check, conversion and meshing on the calling thread, starts the
 /// engine on its worker thread and returns; Poll() or Finish() on the same thread take
 /// over the end. Pause(), Resume() and Cancel() may be called from any thread, also
@@ -116,7 +132,7 @@ class TCalculationRun {
   TCalculationRun(const TCalculationRun&) = delete;
   TCalculationRun& operator=(const TCalculationRun&) = delete;
 
-  bool Unattended = false;  ///< skip the model check (the unattended run)
+  bool Unattended = false;  ///< no confirmation of the check; its errors refuse the run
   TRunObserver Observer;    ///< progress and messages; taken over by the engine at its start
   /// Time a cancelled engine run gets before the forced stop.
   std::chrono::milliseconds ShutdownTimeout{25000};
@@ -154,6 +170,10 @@ class TCalculationRun {
   /// Runs the whole sequence for `document` and waits for the engine's end: Start()
   /// and Finish().
   TRunResult Execute(TVemtoFile& document);
+  /// Conversion and meshing only, with the files claimed as for a run and without the
+  /// model check: writes the analysis data file and the listing. Succeeded when the
+  /// mesher succeeded (Stage Done).
+  TRunResult Mesh(TVemtoFile& document);
 
   /// Holds the engine's worker at its next message; does nothing unless the engine runs.
   void Pause();
@@ -179,6 +199,8 @@ class TCalculationRun {
 
  private:
   void Report(const std::string& text);
+  bool Claim(const TVemtoFile& document, TRunFileNames& files);
+  bool RunMeshStep(TVemtoFile& document, const TRunFileNames& files);
   void Enter(TRunPhase phase);
   bool CancelNoticed();
   bool StartEngine(TVemtoFile& document, const TRunFileNames& files);
@@ -187,8 +209,9 @@ class TCalculationRun {
 
   std::filesystem::path programFolder_;
   std::shared_ptr<TComputationLibrary> engineLibrary_;
-  TRunResult current_;  // the run in progress
-  TRunResult result_;   // the last run that has ended
+  std::unique_ptr<TRunLock> lock_;  // the files of the run in progress
+  TRunResult current_;              // the run in progress
+  TRunResult result_;               // the last run that has ended
   std::atomic<TRunPhase> phase_{TRunPhase::Idle};
 
   mutable std::mutex control_;       // the engine as seen by Pause, Resume and Cancel

@@ -9,12 +9,32 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 #include "VemtoFile.h"
 #include "VemtoListener.h"
 
 namespace vemto {
+
+int MeshPhaseNumber(const std::string& text) {
+  // The mesher's phases in the order it runs them.
+  static constexpr std::array<std::string_view, kMeshPhaseCount> kPhases = {
+      "WRITING INPUT DATA TO FILE",
+      "REARRANGING SUPER ELEMENTS",
+      "FINDING INPUT CONNECTIVITY.",
+      "MESHING REGIONS",
+      "CREATING NODES.",
+      "FINDING COMMON BOUNDARIES.",
+      "WRITING OUTPUT DATA."};
+  std::string_view trimmed(text);
+  while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+  for (std::size_t k = 0; k < kPhases.size(); ++k)
+    if (trimmed == kPhases[k]) return static_cast<int>(k) + 1;
+  return 0;
+}
+
 namespace {
 
 /// Ends a conversion after its message has been shown.

@@ -30,6 +30,13 @@ inline constexpr std::int32_t kErrorTooLargeHistory = 2001;
 /// Highest number of points (passes) along one cooling pipe.
 inline constexpr int kMaxPipePoints = 75;
 
+/// Number of phases a mesher run announces through its information texts.
+inline constexpr int kMeshPhaseCount = 7;
+/// Position (1..kMeshPhaseCount) of the mesher phase announced by `text` (surrounding
+/// blanks ignored); 0 for a text that announces no known phase. A phase repeats its
+/// text once per item it works on.
+int MeshPhaseNumber(const std::string& text);
+
 /// The arrays of the mesher's arguments, each growable, with their counts.
 /// Arrays hold records one after the other (see MeshgenArgs.h).
 struct MeshArrays {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gsf/gsf.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -54,18 +56,52 @@ struct GObjectUnref {
 template <class T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
 
+/// While a compound file is parsed on this thread: the library's diagnostics, which
+/// the errors of this module then carry.
+thread_local std::string* gsfDiagnostics = nullptr;
+
+/// Collects the library's diagnostics of one parse instead of letting them reach
+/// standard error.
+class GsfDiagnostics {
+ public:
+  GsfDiagnostics() : previous_(gsfDiagnostics) { gsfDiagnostics = &text_; }
+  GsfDiagnostics(const GsfDiagnostics&) = delete;
+  GsfDiagnostics& operator=(const GsfDiagnostics&) = delete;
+  ~GsfDiagnostics() { gsfDiagnostics = previous_; }
+  /// " (last diagnostic)" when the library said something, else empty.
+  std::string Suffix() const { return text_.empty() ? std::string() : " (" + text_ + ")"; }
+
+ private:
+  std::string text_;
+  std::string* previous_;
+};
+
 void InitGsf() {
   static std::once_flag once;
   std::call_once(once, [] {
     gsf_init();
-    // Damaged files are reported through FileError; the library's own diagnostics
-    // on standard error would only repeat them.
+    // Damaged files are reported through FileError; the library's own diagnostics go
+    // into that message instead of standard error. Messages without a domain come from
+    // the library only while a parse collects them; other code keeps the default.
+    const auto levels =
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                    G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+    const GLogFunc collect = [](const gchar* domain, GLogLevelFlags level, const gchar* message,
+                                gpointer own) {
+      if (gsfDiagnostics) {
+        // The last diagnostic is the most specific one; line breaks become blanks.
+        *gsfDiagnostics = message ? message : "";
+        for (char& c : *gsfDiagnostics)
+          if (c == '\n') c = ' ';
+        if (gsfDiagnostics->size() > 300) gsfDiagnostics->resize(300);
+      } else if (!own) {
+        g_log_default_handler(domain, level, message, nullptr);
+      }
+    };
+    static int own = 1;
     for (const char* domain : {"libgsf:msole", "libgsf", "GLib-GObject"})
-      g_log_set_handler(
-          domain,
-          static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                      G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
-          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+      g_log_set_handler(domain, levels, collect, &own);
+    g_log_set_handler(nullptr, levels, collect, nullptr);
   });
 }
 
@@ -298,7 +334,42 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
     throw FileError(fileName, TStorageError::InsufficientMemory,
                     std::string(StorageErrorMessage(TStorageError::InsufficientMemory)));
   }
+  ReplaceFile(fileName, bytes);
+}
 
+namespace {
+
+/// Start of the names of the temporary files of `target` ("<target>.tmp-").
+std::string TemporaryPrefix(const std::string& target) {
+  return target + ".tmp-";
+}
+
+/// Removes the temporary files that saves of `target` by processes no longer running
+/// left behind (killed during a save). Names: "<target>.tmp-<pid>-XXXXXX".
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string prefix = TemporaryPrefix(target);
+  const std::string folder = FolderOf(target);
+  const std::string namePrefix = prefix.substr(prefix.find_last_of('/') + 1);
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(namePrefix, 0) != 0) continue;
+    const std::string rest = name.substr(namePrefix.size());  // "<pid>-XXXXXX"
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || rest.size() != dash + 7) continue;
+    if (rest.find_first_not_of("0123456789") != dash) continue;
+    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    std::error_code ignored;
+    std::filesystem::remove(entry.path(), ignored);
+  }
+}
+
+}  // namespace
+
+void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
+  CheckName(fileName);
   // Write through a symbolic link to the file it names.
   std::string target = fileName;
   struct stat lst {};
@@ -333,7 +404,7 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
     ThrowErrno(fileName, errno, "Cannot open the file");
   }
 
-  std::string temp = target + ".XXXXXX";
+  std::string temp = TemporaryPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> tmpl(temp.begin(), temp.end());
   tmpl.push_back('\0');
   const int tfd = ::mkostemp(tmpl.data(), O_CLOEXEC);
@@ -367,13 +438,15 @@ void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image)
   // Make the rename durable; a failure here no longer endangers either version.
   FdGuard dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0) ::fsync(dir.Get());
+  RemoveStaleTemporaries(target);
 }
 
 TCompoundImage ParseCompoundFile(const std::vector<std::uint8_t>& bytes,
                                  const std::string& fileName) {
   InitGsf();
+  GsfDiagnostics diagnostics;
   auto damaged = [&](const std::string& what) {
-    return FileError(fileName, TStorageError::Damaged, what);
+    return FileError(fileName, TStorageError::Damaged, what + diagnostics.Suffix());
   };
   GPtr<GsfInput> input(
       gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
@@ -421,7 +494,8 @@ TCompoundImage ParseCompoundFile(const std::vector<std::uint8_t>& bytes,
 
 TCompoundImage ReadCompoundFile(const std::string& fileName) {
   CheckName(fileName);
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a pipe without a writer does not wait.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int err = errno;
     if (err == ENOENT)
@@ -436,11 +510,34 @@ TCompoundImage ReadCompoundFile(const std::string& fileName) {
     throw FileError(
         fileName, TStorageError::InvalidName,
         fmt::format("{} (it is a folder)", StorageErrorMessage(TStorageError::InvalidName)));
+  if (!S_ISREG(st.st_mode))
+    throw FileError(fileName, TStorageError::Damaged,
+                    "Not a project file (a device, pipe or socket, not a file)");
+  if (st.st_size == 0) throw FileError(fileName, TStorageError::Damaged, "The file is empty");
   Lock(fd, LOCK_SH, fileName);
+
+  // The signature first: a large file of another kind is refused without reading it.
+  static constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  std::uint8_t head[sizeof kSignature] = {};
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t r = ::read(fd, head + got, sizeof head - got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(fileName, errno, "Cannot read the file");
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  if (got < sizeof head || std::memcmp(head, kSignature, sizeof head) != 0)
+    throw FileError(fileName, TStorageError::Damaged,
+                    "Not a project file of this kind (it does not begin with the signature of "
+                    "a compound file)");
 
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.reserve(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0);
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    bytes.insert(bytes.end(), head, head + got);
     std::uint8_t buf[65536];
     for (;;) {
       const ssize_t r = ::read(fd, buf, sizeof buf);

@@ -92,6 +92,15 @@ struct TCompoundImage {
 /// another process (flock) is not replaced. Throws FileError.
 void WriteCompoundFile(const std::string& fileName, const TCompoundImage& image);
 
+/// Replaces the content of `fileName` with `bytes` (or creates it) the way
+/// WriteCompoundFile does: a temporary file "<file>.tmp-<pid>-XXXXXX" in the same folder
+/// is written, flushed to disk and renamed over the file; the permissions of an existing
+/// file are kept, a file locked by another process or a read-only file is not replaced,
+/// and the temporary file is removed when anything fails. After a successful rename the
+/// temporary files of the same file left by processes that no longer run are removed.
+/// Throws FileError.
+void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& bytes);
+
 /// Reads every storage below the root of the compound file `fileName` with all its
 /// streams. Refuses a file locked by another process. Throws FileError (NotFound when
 /// the file does not exist, Damaged when it is not a readable compound file).

@@ -1,5 +1,7 @@
 #include "PropertyFiles.h"
 
+#include "CompoundFile.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -102,6 +104,10 @@ double FirstReal(std::string_view line, const fs::path& file, std::size_t lineNo
   const char* p = NumberStart(line, file, lineNo, &end);
   double value = 0.0;
   const auto [after, ec] = std::from_chars(p, end, value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range)
+    throw PropertyFileError(
+        fmt::format("\"{}\", line {}: the number is outside the range of a real number: {}",
+                    file.string(), lineNo, Shown(line)));
   if (ec != std::errc())
     throw PropertyFileError(fmt::format("\"{}\", line {}: no number at the start of the line: {}",
                                         file.string(), lineNo, Shown(line)));
@@ -118,6 +124,9 @@ long FirstInteger(std::string_view line, const fs::path& file, std::size_t lineN
   const char* p = NumberStart(line, file, lineNo, &end);
   long value = 0;
   const auto [after, ec] = std::from_chars(p, end, value);
+  if (ec == std::errc::result_out_of_range)
+    throw PropertyFileError(fmt::format("\"{}\", line {}: the whole number is too large: {}",
+                                        file.string(), lineNo, Shown(line)));
   if (ec != std::errc())
     throw PropertyFileError(
         fmt::format("\"{}\", line {}: no whole number at the start of the line: {}", file.string(),
@@ -279,7 +288,14 @@ int AppendCementType(const fs::path& file, std::string_view name, const CementFi
 
   const auto lines = SplitLines(*text);
   const std::size_t blockEnd = 1 + static_cast<std::size_t>(table.count) * (1 + kCementValues);
-  std::string out = fmt::format("{}\n", table.count + 1);
+  // Line 1 keeps its blanks and its note; only the count changes.
+  const std::string_view first = lines[0];
+  const std::size_t digits = first.find_first_not_of(" \t+");
+  const std::size_t after = first.find_first_not_of("0123456789", digits);
+  std::string out =
+      std::string(first.substr(0, digits)) + std::to_string(table.count + 1) +
+      std::string(after == std::string_view::npos ? std::string_view() : first.substr(after)) +
+      "\n";
   for (std::size_t i = 1; i < blockEnd; ++i) {
     out += lines[i];
     out += '\n';
@@ -295,31 +311,13 @@ int AppendCementType(const fs::path& file, std::string_view name, const CementFi
     out += '\n';
   }
 
-  // Write a complete new file beside the old one, then replace the old one.
-  fs::path temp = file;
-  temp += ".new";
-  {
-    std::ofstream os(temp, std::ios::binary | std::ios::trunc);
-    if (!os)
-      throw PropertyFileError(
-          fmt::format("\"{}\" cannot be rewritten: {}", file.string(), std::strerror(errno)));
-    os.write(out.data(), static_cast<std::streamsize>(out.size()));
-    os.flush();
-    if (!os) {
-      os.close();
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      throw PropertyFileError(
-          fmt::format("\"{}\" cannot be rewritten (write failed)", file.string()));
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, file, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+  // A complete new file replaces the old one (same permissions, on disk before the
+  // rename), so that an interrupted append never damages the file.
+  try {
+    ReplaceFile(file.string(), std::vector<std::uint8_t>(out.begin(), out.end()));
+  } catch (const FileError& e) {
     throw PropertyFileError(
-        fmt::format("\"{}\" cannot be rewritten: {}", file.string(), ec.message()));
+        fmt::format("\"{}\" cannot be rewritten: {}", file.string(), e.Detail()));
   }
   return table.count + 1;
 }

@@ -79,14 +79,15 @@ class TVemtoConcrete {
 /// hydration (J/kg), lambda-1, t-1 (s), kappa-1, theta-0 (K), kappa-0.
 using CementFit = std::array<double, 6>;
 
-/// Appends a cement type to the "cempropt" file `file`: line 1 becomes n + 1, every other
-/// line stays unchanged, and the new type (name line, the integer 1, the six values) is
-/// inserted right after the n-th type so that it becomes type n + 1 even when notes follow
-/// the last type. The file is replaced only after the new content has been written
-/// completely. Returns the new type's number. Throws PropertyFileError, leaving the file
-/// as it was, when the file is missing, unreadable, malformed, already holds 20 types or
-/// cannot be rewritten, and std::invalid_argument for an empty name, a name with a line
-/// break, or a value that is not finite.
+/// Appends a cement type to the "cempropt" file `file`: the count on line 1 becomes
+/// n + 1 (the line's blanks and note stay), every other line stays unchanged, and the new
+/// type (name line, the integer 1, the six values) is inserted right after the n-th type
+/// so that it becomes type n + 1 even when notes follow the last type. The new content
+/// replaces the file as ReplaceFile does (complete and on disk before the rename, the
+/// file's permissions kept). Returns the new type's number. Throws PropertyFileError,
+/// leaving the file as it was, when the file is missing, unreadable, malformed, already
+/// holds 20 types or cannot be rewritten, and std::invalid_argument for an empty name, a
+/// name with a line break, or a value that is not finite.
 int AppendCementType(const std::filesystem::path& file, std::string_view name,
                      const CementFit& values);
 

@@ -168,6 +168,45 @@ void TCoonSurface::PointAt(TVector& point, double s, double t) {
   point.Y = static_cast<double>(blend(b.Y, top.Y, l.Y, r.Y, p0.Y, p1.Y, p2.Y, p3.Y));
 }
 
+std::string SurfaceChainProblem(const TCoonSurface& surface) {
+  // Sides are numbered 1..4 as in the surface table (Edges[0..3]).
+  const auto& e = surface.Edges;
+  for (int i = 0; i < 4; ++i) {
+    if (!e[i]) return fmt::format("side {} has no edge", i + 1);
+    if (!e[i]->FirstNode() || !e[i]->LastNode())
+      return fmt::format("the edge of side {} lacks a node", i + 1);
+    if (e[i]->FirstNode() == e[i]->LastNode())
+      return fmt::format("the edge of side {} starts and ends at the same node", i + 1);
+    for (int j = 0; j < i; ++j)
+      if (e[j] == e[i])
+        return fmt::format(
+            "sides {} and {} use the same edge; the edges do not form a closed chain", j + 1,
+            i + 1);
+  }
+  // Walk the chain from the end of side 1 that it does not share with side 2.
+  const TNode* p0 = e[0]->FirstNode();
+  const TNode* p1 = e[0]->LastNode();
+  auto touches = [](const TEdge* edge, const TNode* n) {
+    return edge->FirstNode() == n || edge->LastNode() == n;
+  };
+  if (!touches(e[1], p1)) std::swap(p0, p1);
+  std::array<const TNode*, 4> corners{p0, p1, nullptr, nullptr};
+  const TNode* at = p1;
+  for (int i = 1; i < 4; ++i) {
+    if (!touches(e[i], at))
+      return fmt::format("sides {} and {} share no node; the edges do not form a closed chain", i,
+                         i + 1);
+    at = (at == e[i]->FirstNode()) ? e[i]->LastNode() : e[i]->FirstNode();
+    if (i < 3) corners[static_cast<std::size_t>(i + 1)] = at;
+  }
+  if (at != p0) return "sides 4 and 1 share no node; the edges do not form a closed chain";
+  for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (corners[i] == corners[j])
+        return fmt::format("corners {} and {} are the same node", j + 1, i + 1);
+  return {};
+}
+
 void TCoonSurface::PointAtDivision(int i, int j, TVector& point) {
   const std::int32_t nu = DivisionsU();
   const std::int32_t nv = DivisionsV();

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <span>
+#include <string>
 
 #include "Edge.h"
 
@@ -137,6 +138,12 @@ class TCoonSurface : public TSurface {
 
   static constexpr std::size_t kRecordSize = 28;
 };
+
+/// What keeps the four edges of `surface` from bounding a quadrilateral, or an empty
+/// text when they do: every edge present and used once, edge i sharing an end node with
+/// edge i+1 (edge 3 with edge 0) so that the chain closes through four distinct corners,
+/// and no edge starting and ending at the same node.
+std::string SurfaceChainProblem(const TCoonSurface& surface);
 
 /// Of the division-grid points of `surface` (i outer, j inner), writes into (px, py)
 /// the first one nearest to (x, y) (m). px and py keep their values when no grid

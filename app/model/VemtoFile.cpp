@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <fmt/format.h>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -152,7 +155,7 @@ class ImageReader {
   std::string ReadClassName() {
     const std::int32_t n = Guard([&] { return stream_.ReadInt32(); });
     if (n < 0 || n > static_cast<std::int32_t>(kMaxRecordText))
-      Fail(fmt::format("class name length {} outside 0..{}", n, kMaxRecordText));
+      Fail(fmt::format("class name length {} outside 0..{}{}", n, kMaxRecordText, LayoutHint()));
     std::array<char, kMaxRecordText + 1> buf{};
     Guard([&] {
       stream_.ReadBytes(buf.data(), static_cast<std::size_t>(n));
@@ -163,8 +166,20 @@ class ImageReader {
 
   /// The error for a class name that is not the expected kind.
   [[noreturn]] void WrongClass(const std::string& name, std::string_view kind) const {
+    if (name.empty())
+      Fail(fmt::format("the entry does not begin with a class name{}", LayoutHint()));
     if (!IsKnownClass(name)) Fail(fmt::format("Class {} not found", Printable(name)));
     Fail(fmt::format("Class {} is not {}", name, kind));
+  }
+
+  /// Where an entry does not begin with a class name, the entry before it was read with
+  /// another length than it has.
+  std::string LayoutHint() const {
+    if (entry_ <= 1) return {};
+    return fmt::format(
+        "; entry {} before it is longer or shorter than its layout (damaged, or written "
+        "in another layout)",
+        entry_ - 1);
   }
 
   /// Runs a read and turns a stream failure into a file error with context.
@@ -183,6 +198,80 @@ class ImageReader {
   TStream stream_;
   int entry_ = 0;
 };
+
+/// Reads the "Conditions" image into `out`. Throws FileError.
+void ReadConditions(const std::string& file, const std::vector<std::uint8_t>& bytes,
+                    TVemtoConditionList& out) {
+  ImageReader r(file, kConditions.Name, bytes);
+  const std::int32_t count = r.ReadCount();
+  for (std::int32_t k = 1; k <= count; ++k) {
+    r.Entry(k);
+    const std::string name = r.ReadClassName();
+    std::unique_ptr<TVemtoCondition> c = MakeCondition(name);
+    if (!c) r.WrongClass(name, "a condition");
+    r.Guard([&] {
+      c->LoadFromStream(r.Stream());
+      return 0;
+    });
+    out.Add(std::move(c));
+  }
+}
+
+/// For a "Conditions" image that cannot be read: the message when one condition's
+/// history point count is wrong and the image reads with another count, else nothing.
+/// Tries the last three conditions up to the one that failed, each with the counts
+/// 0 .. stated + 3.
+std::optional<std::string> MisstatedHistoryCount(const std::string& file,
+                                                 const std::vector<std::uint8_t>& bytes) {
+  struct Entry {
+    std::size_t CountOffset;
+    std::int32_t Count;
+    std::string Name;
+  };
+  std::vector<Entry> entries;
+  try {
+    TStream s(bytes);
+    const std::int32_t count = s.ReadInt32();
+    for (std::int32_t k = 0; k < count; ++k) {
+      const std::int32_t n = s.ReadInt32();
+      if (n < 0 || n > static_cast<std::int32_t>(kMaxRecordText)) break;
+      std::string cls(static_cast<std::size_t>(n), '\0');
+      s.ReadBytes(cls.data(), cls.size());
+      std::unique_ptr<TVemtoCondition> c = MakeCondition(cls.c_str());
+      if (!c) break;
+      const std::size_t start = s.Position();
+      TStream probe(bytes);
+      probe.Seek(start);
+      const std::string name = probe.ReadText();
+      probe.ReadInt32();  // reference count
+      entries.push_back(Entry{probe.Position(), probe.ReadInt32(), name});
+      c->LoadFromStream(s);
+    }
+  } catch (const StreamError&) {
+    // The entries up to the failing one are known.
+  }
+  const std::size_t first = entries.size() > 3 ? entries.size() - 3 : 0;
+  for (std::size_t j = entries.size(); j-- > first;) {
+    const Entry& e = entries[j];
+    if (e.Count < 0) continue;
+    for (std::int32_t tried = 0; tried <= e.Count + 3 && tried <= 1100; ++tried) {
+      if (tried == e.Count) continue;
+      std::vector<std::uint8_t> patched = bytes;
+      std::memcpy(patched.data() + e.CountOffset, &tried, 4);  // little-endian machine
+      try {
+        TVemtoConditionList scratch;
+        ReadConditions(file, patched, scratch);
+      } catch (const FileError&) {
+        continue;
+      }
+      return fmt::format(
+          "Storage \"Conditions\", entry {}: condition \"{}\" announces {} history points, but "
+          "its record holds {}",
+          j + 1, Printable(e.Name), e.Count, tried);
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -211,6 +300,7 @@ void TVemtoFile::Clear() {
   GeneralInfo = TVemtoGeneralInfo();
   ProjectInfo = TVemtoProjectInfo();
   MeshMemory = PostMemory = EngineMemory = kDefaultMemory;
+  LoadWarnings.clear();
 }
 
 void TVemtoFile::Swap(TVemtoFile& other) noexcept {
@@ -228,6 +318,7 @@ void TVemtoFile::Swap(TVemtoFile& other) noexcept {
   swap(MeshMemory, other.MeshMemory);
   swap(PostMemory, other.PostMemory);
   swap(EngineMemory, other.EngineMemory);
+  swap(LoadWarnings, other.LoadWarnings);
 }
 
 namespace {
@@ -569,8 +660,22 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
         m->LoadFromStream(r.Stream());
         return 0;
       });
+      if (!m->PropertyFileWarning.empty() &&
+          std::find(doc.LoadWarnings.begin(), doc.LoadWarnings.end(), m->PropertyFileWarning) ==
+              doc.LoadWarnings.end())
+        doc.LoadWarnings.push_back(m->PropertyFileWarning);
       if (materialsImg.Minor == 0) {
-        // The older layout has no strength development; derive it from the ratio.
+        // The older layout has no strength development; derive it from the ratio, which
+        // needs the strength law of "conpropt" (c7 is never 0 in a readable file).
+        if (m->Concrete.Value(7) == 0.0)
+          r.Fail(fmt::format(
+              "material \"{}\" has the older record layout, whose strength development is "
+              "derived from the water-cement ratio; that needs the concrete constants, but {}",
+              m->Name,
+              m->PropertyFileWarning.empty()
+                  ? fmt::format("\"{}\" is missing",
+                                (m->PropertyDirectory() / kConcreteFileName).string())
+                  : m->PropertyFileWarning));
         const long double w = m->WaterCementRatio();
         const long double a1 = std::pow(10.0L, 3.4L - 1.1L * w);
         m->P(65) = std::isfinite(static_cast<double>(a1)) ? static_cast<double>(a1) : 0.0;
@@ -601,6 +706,8 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
       });
       for (int i = 0; i < 4; ++i)
         if (!s->GetEdge(i)) r.Fail("the surface lacks an edge (edge index -1)");
+      if (const std::string problem = SurfaceChainProblem(*s); !problem.empty())
+        r.Fail(fmt::format("surface {} is not a four-sided surface: {}", k, problem));
       if (s->ElementType == 1 || s->ElementType == 2) s->InfiniteFlag = 1;
       if (surfacesImg.Minor == 0) s->Thickness = -1.0;
       doc.Surfaces.push_back(std::move(s));
@@ -609,18 +716,12 @@ void TVemtoFile::LoadImageChecked(const TCompoundImage& image, const std::string
   const std::vector<TVemtoSurface*> surfaces = Raw(doc.Surfaces);
 
   if (!conditionsImg.Data->empty()) {
-    ImageReader r(file, kConditions.Name, *conditionsImg.Data);
-    const std::int32_t count = r.ReadCount();
-    for (std::int32_t k = 1; k <= count; ++k) {
-      r.Entry(k);
-      const std::string name = r.ReadClassName();
-      std::unique_ptr<TVemtoCondition> c = MakeCondition(name);
-      if (!c) r.WrongClass(name, "a condition");
-      r.Guard([&] {
-        c->LoadFromStream(r.Stream());
-        return 0;
-      });
-      doc.Conditions.Add(std::move(c));
+    try {
+      ReadConditions(file, *conditionsImg.Data, doc.Conditions);
+    } catch (const FileError&) {
+      if (std::optional<std::string> why = MisstatedHistoryCount(file, *conditionsImg.Data))
+        throw damaged(*why);
+      throw;
     }
   }
   const std::vector<TVemtoCondition*> conditions = doc.Conditions.Pointers();

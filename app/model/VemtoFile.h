@@ -56,6 +56,9 @@ class TVemtoFile {
   /// Folder from which loaded materials read "cempropt" and "conpropt"; empty = the
   /// program's folder. Not stored.
   std::filesystem::path PropertyFolder;
+  /// Problems met while the last Load read the project (a malformed "cempropt" or
+  /// "conpropt"): the model loaded, but the user must be told. Not stored.
+  std::vector<std::string> LoadWarnings;
 
   /// Sets FileName.
   void SetFileName(std::string name) { FileName = std::move(name); }

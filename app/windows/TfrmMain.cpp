@@ -7,11 +7,13 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
@@ -20,13 +22,16 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoGroup>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
 
 #include "PeripheralWindows.h"
+#include "ProjectDocument.h"
 #include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
+#include "TfrmGeometry.h"
 #include "TfrmMesh.h"
 #include "TfrmShutdown.h"
 #include "VemtoEngine.h"
@@ -54,14 +59,51 @@ QStringList ToList(const std::vector<std::string>& texts) {
 
 }  // namespace
 
-/// Every action and menu of the window by its name ("mnuFileSave", "btnFileSave", ...).
+/// The menus, toolbars and their actions, each under the name of its control.
 struct TfrmMain::Actions {
-  std::map<QString, QAction*> byName;
-  std::map<QString, QMenu*> menus;
-  std::map<QString, QToolBar*> toolBars;
-  QAction* operator[](const char* name) const { return byName.at(QString::fromLatin1(name)); }
-  QMenu* Menu(const char* name) const { return menus.at(QString::fromLatin1(name)); }
-  QToolBar* Bar(const char* name) const { return toolBars.at(QString::fromLatin1(name)); }
+  QMenu *mnuFile, *mnuEdit, *mnuInput, *mnuCalc, *mnuResults, *mnuWindow, *mnuHelp;
+  QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileClose,
+      *mnuFileCreateCementType, *mnuFilePrint, *mnuFileExit;
+  QAction *mnuEditUndo, *mnuEditRedo, *mnuEditCopy;
+  QAction *mnuInputGeneral, *mnuInputGeometry, *mnuInputMaterials, *mnuInputBC, *mnuInputData,
+      *mnuInputTempMat;
+  QAction *mnuCalcSettings, *mnuCalcExecute, *mnuResultsShow;
+  QAction *mnuWindowCascade, *mnuWindowTile, *mnuWindowArrange, *mnuWindowMinimizeAll;
+  QAction* mnuAbout;
+
+  QToolBar *barStandard, *barVemto, *barView, *barGeometry, *barConditions, *barResults,
+      *barCoordinates;
+  QAction *btnFileSave, *btnFileNew, *btnFileOpen, *btnCopy, *btnGeomDelete, *btnPrint;
+  QAction *btnGeometry, *btnMaterials, *btnBoundaryConds, *btnCalcExecute, *btnResults,
+      *btnCalcSetup, *btnInputData;
+  QAction *btnViewPan, *btnViewZoomIn, *btnViewZoomOut, *btnGeomGrid, *btnViewZoomExt,
+      *btnViewZoomWin, *btnGeomGridProp, *btnGeomSnap, *btnDrawNodeText, *btnDrawElementText;
+  QAction *btnGeomLine, *btnGeomSelect, *btnGeomNode, *btnGeomCurve, *btnGeomSurface, *btnSurfProp;
+  QLabel* pnlCoords;
+
+  /// The menu item and the toolbar button that switch a document window.
+  std::pair<QAction*, QAction*> Switches(TDocumentWindow kind) const {
+    switch (kind) {
+      case TDocumentWindow::Geometry:
+        return {mnuInputGeometry, btnGeometry};
+      case TDocumentWindow::BoundaryConds:
+        return {mnuInputBC, btnBoundaryConds};
+      case TDocumentWindow::MaterialView:
+        return {mnuInputMaterials, btnMaterials};
+      case TDocumentWindow::InputData:
+        return {mnuInputData, btnInputData};
+      case TDocumentWindow::Result:
+        break;
+    }
+    return {nullptr, nullptr};
+  }
+  /// The buttons of the geometry edit modes with their modes.
+  std::vector<std::pair<QAction*, TEditMode>> GeometryModes() const {
+    return {{btnGeomSelect, emSelect},         {btnGeomNode, emCreateNode},
+            {btnGeomLine, emCreateLine},       {btnGeomCurve, emCreateCurve},
+            {btnGeomSurface, emCreateSurface}, {btnViewPan, emSmoothPan},
+            {btnViewZoomWin, emZoomWindow}};
+  }
 };
 
 TfrmMain::TfrmMain(TMainOptions options)
@@ -72,8 +114,10 @@ TfrmMain::TfrmMain(TMainOptions options)
       arguments_(options.Arguments),
       shutdownTimeout_(options.ShutdownTimeout),
       batchDelay_(options.BatchDelay),
-      library_(std::make_unique<TVemtoFile>()),
+      library_(std::make_unique<ProjectDocument>()),
+      batchMode_(options.BatchMode),
       mdiArea_(new QMdiArea(this)),
+      undoGroup_(new QUndoGroup(this)),
       tmrExecute_(new QTimer(this)),
       tmrPoll_(new QTimer(this)),
       tmrProbe_(new QTimer(this)),
@@ -83,26 +127,25 @@ TfrmMain::TfrmMain(TMainOptions options)
       frmShutdown_(new TfrmShutdown(this)),
       frmDebug_(new TfrmDebug(this)) {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QStringLiteral("Vemto 3.1"));
+  setWindowTitle(QStringLiteral("Vemto 3.1[*]"));
   setCentralWidget(mdiArea_);
+  mdiArea_->setObjectName(QStringLiteral("mdiArea"));
   if (options.ShowSplash) ShowSplash();
-
-  // Numbers are written and read with "." whatever the user's locale.
-  std::setlocale(LC_NUMERIC, "C");
-  QLocale::setDefault(QLocale::c());
 
   LoadMaterialLibraryAtStart();
   CreateActions();
   CreateMenus();
   CreateToolBars();
   CreateStatusBar();
+  connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TfrmMain::updateMenus);
 
   QSettings settings(QStringLiteral("Orvanda"), QStringLiteral("Vemto 3"));
   settings.beginGroup(QStringLiteral("Toolbars"));
   restoreState(settings.value(QStringLiteral("State")).toByteArray());
   settings.endGroup();
-  for (const char* bar : {"View", "Geometry", "Coordinates", "Boundary Conditions", "Results"})
-    a_->Bar(bar)->hide();
+  for (QToolBar* bar :
+       {a_->barView, a_->barGeometry, a_->barCoordinates, a_->barConditions, a_->barResults})
+    bar->hide();
   SetNoModelState();
 
   tmrExecute_->setSingleShot(true);
@@ -165,6 +208,8 @@ void TfrmMain::ObserveRun() {
 }
 
 TfrmMain::~TfrmMain() {
+  // The document windows go with the MDI area, after the toolbars they would update.
+  disconnect(mdiArea_, nullptr, this, nullptr);
   // The worker may be waiting for this thread inside a progress message: let it end
   // while events are processed, never by blocking here.
   CancelRunAndWait();
@@ -175,12 +220,7 @@ QAction* TfrmMain::NewAction(const char* name, const QString& caption, const QSt
   auto* action = new QAction(caption, this);
   action->setObjectName(QString::fromLatin1(name));
   action->setStatusTip(hint);
-  if (handler != nullptr)
-    connect(action, &QAction::triggered, this, handler);
-  else
-    connect(action, &QAction::triggered, this,
-            [this, name] { RouteCommand(QString::fromLatin1(name)); });
-  a_->byName[action->objectName()] = action;
+  if (handler != nullptr) connect(action, &QAction::triggered, this, handler);
   return action;
 }
 
@@ -200,78 +240,84 @@ QAction* TfrmMain::NewToggle(QToolBar* bar, const char* name, const QString& hin
 }
 
 void TfrmMain::CreateActions() {
-  NewAction("mnuFileNew", QStringLiteral("&New..."), QStringLiteral("Testing Testing"),
-            &TfrmMain::mnuFileNewClick);
-  NewAction("mnuFileOpen", QStringLiteral("&Open..."), QStringLiteral("Open vemto model"),
-            &TfrmMain::mnuFileOpenClick);
-  NewAction("mnuFileSave", QStringLiteral("&Save"), QStringLiteral("Save current model"),
-            &TfrmMain::mnuFileSaveClick);
-  NewAction("mnuFileSaveAs", QStringLiteral("Save &as..."),
-            QStringLiteral("Save current model with a new name"), &TfrmMain::mnuFileSaveAsClick);
-  NewAction("mnuFileClose", QStringLiteral("&Close"), QStringLiteral("Close current model"),
-            &TfrmMain::mnuFileCloseClick);
-  QAction* cementGuide =
+  Actions& a = *a_;
+  a.mnuFileNew = NewAction("mnuFileNew", QStringLiteral("&New..."),
+                           QStringLiteral("Testing Testing"), &TfrmMain::mnuFileNewClick);
+  a.mnuFileOpen = NewAction("mnuFileOpen", QStringLiteral("&Open..."),
+                            QStringLiteral("Open vemto model"), &TfrmMain::mnuFileOpenClick);
+  a.mnuFileSave = NewAction("mnuFileSave", QStringLiteral("&Save"),
+                            QStringLiteral("Save current model"), &TfrmMain::mnuFileSaveClick);
+  a.mnuFileSaveAs = NewAction("mnuFileSaveAs", QStringLiteral("Save &as..."),
+                              QStringLiteral("Save current model with a new name"),
+                              &TfrmMain::mnuFileSaveAsClick);
+  a.mnuFileClose = NewAction("mnuFileClose", QStringLiteral("&Close"),
+                             QStringLiteral("Close current model"), &TfrmMain::mnuFileCloseClick);
+  a.mnuFileCreateCementType =
       NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
-  disconnect(cementGuide, nullptr, this, nullptr);
-  connect(cementGuide, &QAction::triggered, this, [this] { TfrmCementGuide::Open(this); });
-  NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString());
-  NewAction("mnuFileExit", QStringLiteral("E&xit"), QStringLiteral("Exit Vemto"),
-            &TfrmMain::mnuFileExitClick);
-  NewAction("mnuEditCopy", QStringLiteral("&Copy"),
-            QStringLiteral("Copies picture/table to clipboard"));
-  NewAction("mnuInputGeneral", QStringLiteral("&Project information"),
-            QStringLiteral("Show project information"));
-  struct Toggle {
-    const char* name;
-    const char* caption;
-    const char* hint;
-    TDocumentWindow kind;
-  };
-  for (const Toggle& t :
-       {Toggle{"mnuInputGeometry", "&Geometry", "Shows geometry window", TDocumentWindow::Geometry},
-        Toggle{"mnuInputMaterials", "&Materials", "Show material window",
-               TDocumentWindow::MaterialView},
-        Toggle{"mnuInputBC", "&Boundary conditions", "Show boundary condition window",
-               TDocumentWindow::BoundaryConds},
-        Toggle{"mnuInputData", "Input &data", "Shows input data", TDocumentWindow::InputData}}) {
-    auto* action = new QAction(QString::fromLatin1(t.caption), this);
-    action->setObjectName(QString::fromLatin1(t.name));
-    action->setStatusTip(QString::fromLatin1(t.hint));
-    action->setCheckable(true);
-    const TDocumentWindow kind = t.kind;
-    connect(action, &QAction::triggered, this,
+  connect(a.mnuFileCreateCementType, &QAction::triggered, this,
+          [this] { TfrmCementGuide::Open(this); });
+  a.mnuFilePrint = NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString(),
+                             &TfrmMain::PrintActiveWindow);
+  a.mnuFileExit = NewAction("mnuFileExit", QStringLiteral("E&xit"), QStringLiteral("Exit Vemto"),
+                            &TfrmMain::mnuFileExitClick);
+
+  // Undo and redo act on the open model's undo stack.
+  a.mnuEditUndo = undoGroup_->createUndoAction(this, QStringLiteral("&Undo"));
+  a.mnuEditUndo->setObjectName(QStringLiteral("mnuEditUndo"));
+  a.mnuEditUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  a.mnuEditRedo = undoGroup_->createRedoAction(this, QStringLiteral("&Redo"));
+  a.mnuEditRedo->setObjectName(QStringLiteral("mnuEditRedo"));
+  a.mnuEditRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  a.mnuEditCopy =
+      NewAction("mnuEditCopy", QStringLiteral("&Copy"),
+                QStringLiteral("Copies picture/table to clipboard"), &TfrmMain::CopyActiveWindow);
+
+  a.mnuInputGeneral = NewAction("mnuInputGeneral", QStringLiteral("&Project information"),
+                                QStringLiteral("Show project information"));
+  a.mnuInputGeometry = NewAction("mnuInputGeometry", QStringLiteral("&Geometry"),
+                                 QStringLiteral("Shows geometry window"));
+  a.mnuInputMaterials = NewAction("mnuInputMaterials", QStringLiteral("&Materials"),
+                                  QStringLiteral("Show material window"));
+  a.mnuInputBC = NewAction("mnuInputBC", QStringLiteral("&Boundary conditions"),
+                           QStringLiteral("Show boundary condition window"));
+  a.mnuInputData =
+      NewAction("mnuInputData", QStringLiteral("Input &data"), QStringLiteral("Shows input data"));
+  for (auto kind : {TDocumentWindow::Geometry, TDocumentWindow::MaterialView,
+                    TDocumentWindow::BoundaryConds, TDocumentWindow::InputData}) {
+    QAction* item = a.Switches(kind).first;
+    item->setCheckable(true);
+    connect(item, &QAction::triggered, this,
             [this, kind](bool on) { ToggleDocumentWindow(kind, on, true); });
-    a_->byName[action->objectName()] = action;
   }
-  NewAction("mnuInputTempMat", QStringLiteral("&Temperature and maturity from file..."),
-            QStringLiteral("Retrieves temperatures from file"));
-  NewAction("mnuCalcSettings", QStringLiteral("&Settings"),
-            QStringLiteral("Shows calculation settings"));
-  NewAction("mnuCalcExecute", QStringLiteral("&Execute"), QStringLiteral("Executes calculation"),
-            &TfrmMain::mnuCalcExecuteClick);
-  NewAction("mnuResultsShow", QStringLiteral("&Show results"), QString(),
-            &TfrmMain::mnuResultsShowClick);
-  QAction* cascade = NewAction("mnuWindowCascade", QStringLiteral("&Cascade"),
-                               QStringLiteral("Orders windows with overlap"));
-  QAction* tile = NewAction("mnuWindowTile", QStringLiteral("&Tile"),
-                            QStringLiteral("Orders windows without overlap"));
-  QAction* arrange =
+  a.mnuInputTempMat =
+      NewAction("mnuInputTempMat", QStringLiteral("&Temperature and maturity from file..."),
+                QStringLiteral("Retrieves temperatures from file"));
+  a.mnuCalcSettings = NewAction("mnuCalcSettings", QStringLiteral("&Settings"),
+                                QStringLiteral("Shows calculation settings"));
+  a.mnuCalcExecute =
+      NewAction("mnuCalcExecute", QStringLiteral("&Execute"),
+                QStringLiteral("Executes calculation"), &TfrmMain::mnuCalcExecuteClick);
+  a.mnuResultsShow = NewAction("mnuResultsShow", QStringLiteral("&Show results"), QString(),
+                               &TfrmMain::mnuResultsShowClick);
+
+  a.mnuWindowCascade = NewAction("mnuWindowCascade", QStringLiteral("&Cascade"),
+                                 QStringLiteral("Orders windows with overlap"));
+  a.mnuWindowTile = NewAction("mnuWindowTile", QStringLiteral("&Tile"),
+                              QStringLiteral("Orders windows without overlap"));
+  a.mnuWindowArrange =
       NewAction("mnuWindowArrange", QStringLiteral("&Arrange"), QStringLiteral("Arranges icons"));
-  QAction* minimize = NewAction("mnuWindowMinimizeAll", QStringLiteral("&Minimize all"),
-                                QStringLiteral("Minimizes all windows"));
-  for (QAction* action : {cascade, tile, arrange, minimize})
-    disconnect(action, nullptr, this, nullptr);
-  connect(cascade, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
-  connect(tile, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
-  connect(arrange, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
-  connect(minimize, &QAction::triggered, this, [this] {
+  a.mnuWindowMinimizeAll = NewAction("mnuWindowMinimizeAll", QStringLiteral("&Minimize all"),
+                                     QStringLiteral("Minimizes all windows"));
+  connect(a.mnuWindowCascade, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
+  connect(a.mnuWindowTile, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
+  connect(a.mnuWindowArrange, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
+  connect(a.mnuWindowMinimizeAll, &QAction::triggered, this, [this] {
     const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) (*it)->showMinimized();
   });
-  QAction* about = NewAction("mnuAbout", QStringLiteral("&About"),
-                             QStringLiteral("Shows information about Vemto"));
-  disconnect(about, nullptr, this, nullptr);
-  connect(about, &QAction::triggered, this, [this] {
+  a.mnuAbout = NewAction("mnuAbout", QStringLiteral("&About"),
+                         QStringLiteral("Shows information about Vemto"));
+  connect(a.mnuAbout, &QAction::triggered, this, [this] {
     TfrmAbout box(this);
     box.exec();
   });
@@ -279,33 +325,56 @@ void TfrmMain::CreateActions() {
 
 void TfrmMain::CreateMenus() {
   auto menu = [this](const char* name, const QString& caption, const QString& hint,
-                     std::initializer_list<const char*> items) {
+                     std::initializer_list<QAction*> items) {
     QMenu* m = menuBar()->addMenu(caption);
     m->setObjectName(QString::fromLatin1(name));
     m->menuAction()->setStatusTip(hint);
-    for (const char* item : items) {
+    for (QAction* item : items) {
       if (item == nullptr)
         m->addSeparator();
       else
-        m->addAction((*a_)[item]);
+        m->addAction(item);
     }
-    a_->menus[m->objectName()] = m;
     return m;
   };
-  menu("mnuFile", QStringLiteral("&File"), QStringLiteral("Create a new vemto model"),
-       {"mnuFileNew", "mnuFileOpen", "mnuFileSave", "mnuFileSaveAs", "mnuFileClose", nullptr,
-        "mnuFileCreateCementType", "mnuFilePrint", nullptr, "mnuFileExit"});
-  menu("mnuEdit", QStringLiteral("&Edit"), QString(), {"mnuEditCopy"});
-  menu("mnuInput", QStringLiteral("&Input"), QString(),
-       {"mnuInputGeneral", "mnuInputGeometry", "mnuInputMaterials", "mnuInputBC", "mnuInputData",
-        nullptr, "mnuInputTempMat"});
-  menu("mnuCalc", QStringLiteral("&Calculation"), QString(), {"mnuCalcSettings", "mnuCalcExecute"});
-  menu("mnuResults", QStringLiteral("&Results"), QString(), {"mnuResultsShow"});
-  QMenu* window =
-      menu("mnuWindow", QStringLiteral("&Window"), QString(),
-           {"mnuWindowCascade", "mnuWindowTile", "mnuWindowArrange", "mnuWindowMinimizeAll"});
-  (void)window;
-  menu("mnuHelp", QStringLiteral("&Help"), QString(), {"mnuAbout"});
+  Actions& a = *a_;
+  a.mnuFile = menu("mnuFile", QStringLiteral("&File"), QStringLiteral("Create a new vemto model"),
+                   {a.mnuFileNew, a.mnuFileOpen, a.mnuFileSave, a.mnuFileSaveAs, a.mnuFileClose,
+                    nullptr, a.mnuFileCreateCementType, a.mnuFilePrint, nullptr, a.mnuFileExit});
+  a.mnuEdit = menu("mnuEdit", QStringLiteral("&Edit"), QString(),
+                   {a.mnuEditUndo, a.mnuEditRedo, nullptr, a.mnuEditCopy});
+  a.mnuInput = menu("mnuInput", QStringLiteral("&Input"), QString(),
+                    {a.mnuInputGeneral, a.mnuInputGeometry, a.mnuInputMaterials, a.mnuInputBC,
+                     a.mnuInputData, nullptr, a.mnuInputTempMat});
+  a.mnuCalc = menu("mnuCalc", QStringLiteral("&Calculation"), QString(),
+                   {a.mnuCalcSettings, a.mnuCalcExecute});
+  a.mnuResults = menu("mnuResults", QStringLiteral("&Results"), QString(), {a.mnuResultsShow});
+  a.mnuWindow = menu("mnuWindow", QStringLiteral("&Window"), QString(), {});
+  connect(a.mnuWindow, &QMenu::aboutToShow, this, &TfrmMain::UpdateWindowMenu);
+  UpdateWindowMenu();
+  a.mnuHelp = menu("mnuHelp", QStringLiteral("&Help"), QString(), {a.mnuAbout});
+}
+
+void TfrmMain::UpdateWindowMenu() {
+  // The arrangement commands, then one item per document window (the active one checked).
+  Actions& a = *a_;
+  a.mnuWindow->clear();
+  for (QAction* item :
+       {a.mnuWindowCascade, a.mnuWindowTile, a.mnuWindowArrange, a.mnuWindowMinimizeAll})
+    a.mnuWindow->addAction(item);
+  const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList(QMdiArea::CreationOrder);
+  if (!windows.isEmpty()) a.mnuWindow->addSeparator();
+  int number = 0;
+  for (QMdiSubWindow* window : windows) {
+    ++number;
+    QAction* item = a.mnuWindow->addAction(
+        QStringLiteral("&%1 %2").arg(number).arg(window->widget()->windowTitle()));
+    item->setCheckable(true);
+    item->setChecked(window == mdiArea_->currentSubWindow());
+    connect(item, &QAction::triggered, this, [this, window] {
+      if (mdiArea_->subWindowList().contains(window)) mdiArea_->setActiveSubWindow(window);
+    });
+  }
 }
 
 void TfrmMain::CreateToolBars() {
@@ -314,72 +383,100 @@ void TfrmMain::CreateToolBars() {
     b->setObjectName(QString::fromLatin1(title));
     b->setAllowedAreas(Qt::AllToolBarAreas);
     addToolBar(area, b);
-    a_->toolBars[b->objectName()] = b;
     return b;
   };
+  Actions& a = *a_;
   QStyle* s = style();
-  QToolBar* standard = bar("Standard", Qt::TopToolBarArea);
-  NewButton(standard, "btnFileSave", QStringLiteral("Save"), &TfrmMain::mnuFileSaveClick)
-      ->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
-  NewButton(standard, "btnFileNew", QStringLiteral("New"), &TfrmMain::mnuFileNewClick)
-      ->setIcon(s->standardIcon(QStyle::SP_FileIcon));
-  NewButton(standard, "btnFileOpen", QStringLiteral("Open"), &TfrmMain::mnuFileOpenClick)
-      ->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
-  NewButton(standard, "btnCopy", QStringLiteral("Copy"));
-  NewButton(standard, "btnGeomDelete", QStringLiteral("Delete"))
-      ->setIcon(s->standardIcon(QStyle::SP_TrashIcon));
-  NewButton(standard, "btnPrint", QStringLiteral("Print"));
+  QToolBar* standard = a.barStandard = bar("Standard", Qt::TopToolBarArea);
+  a.btnFileSave =
+      NewButton(standard, "btnFileSave", QStringLiteral("Save"), &TfrmMain::mnuFileSaveClick);
+  a.btnFileSave->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+  a.btnFileNew =
+      NewButton(standard, "btnFileNew", QStringLiteral("New"), &TfrmMain::mnuFileNewClick);
+  a.btnFileNew->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+  a.btnFileOpen =
+      NewButton(standard, "btnFileOpen", QStringLiteral("Open"), &TfrmMain::mnuFileOpenClick);
+  a.btnFileOpen->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+  a.btnCopy = NewButton(standard, "btnCopy", QStringLiteral("Copy"), &TfrmMain::CopyActiveWindow);
+  a.btnGeomDelete = NewButton(standard, "btnGeomDelete", QStringLiteral("Delete"),
+                              &TfrmMain::DeleteInActiveWindow);
+  a.btnGeomDelete->setIcon(s->standardIcon(QStyle::SP_TrashIcon));
+  a.btnPrint =
+      NewButton(standard, "btnPrint", QStringLiteral("Print"), &TfrmMain::PrintActiveWindow);
 
-  QToolBar* vemto = bar("Vemto", Qt::TopToolBarArea);
-  struct Toggle {
-    const char* name;
-    const char* hint;
-    TDocumentWindow kind;
-  };
-  for (const Toggle& t :
-       {Toggle{"btnGeometry", "Geometry", TDocumentWindow::Geometry},
-        Toggle{"btnMaterials", "Materials", TDocumentWindow::MaterialView},
-        Toggle{"btnBoundaryConds", "Boundary conditions", TDocumentWindow::BoundaryConds}}) {
-    QAction* action = NewToggle(vemto, t.name, QString::fromLatin1(t.hint), false);
-    disconnect(action, &QAction::triggered, this, nullptr);
-    const TDocumentWindow kind = t.kind;
-    connect(action, &QAction::triggered, this,
+  QToolBar* vemto = a.barVemto = bar("Vemto", Qt::TopToolBarArea);
+  a.btnGeometry = NewToggle(vemto, "btnGeometry", QStringLiteral("Geometry"), false);
+  a.btnMaterials = NewToggle(vemto, "btnMaterials", QStringLiteral("Materials"), false);
+  a.btnBoundaryConds =
+      NewToggle(vemto, "btnBoundaryConds", QStringLiteral("Boundary conditions"), false);
+  a.btnCalcExecute = NewButton(vemto, "btnCalcExecute", QStringLiteral("Execute calculation"),
+                               &TfrmMain::mnuCalcExecuteClick);
+  a.btnCalcExecute->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
+  a.btnResults = NewButton(vemto, "btnResults", QStringLiteral("Show Results"),
+                           &TfrmMain::mnuResultsShowClick);
+  a.btnCalcSetup = NewButton(vemto, "btnCalcSetup", QStringLiteral("Calculation settings"));
+  a.btnInputData = NewToggle(vemto, "btnInputData", QStringLiteral("Input data"), false);
+  for (auto kind : {TDocumentWindow::Geometry, TDocumentWindow::MaterialView,
+                    TDocumentWindow::BoundaryConds, TDocumentWindow::InputData})
+    connect(a.Switches(kind).second, &QAction::triggered, this,
             [this, kind](bool on) { ToggleDocumentWindow(kind, on, false); });
+
+  // View commands act on the view of the active document window.
+  QToolBar* view = a.barView = bar("View", Qt::TopToolBarArea);
+  a.btnViewPan = NewToggle(view, "btnViewPan", QStringLiteral("Pan"), false);
+  a.btnViewZoomIn = NewButton(view, "btnViewZoomIn", QStringLiteral("Zoom in"));
+  a.btnViewZoomOut = NewButton(view, "btnViewZoomOut", QStringLiteral("Zoom out"));
+  a.btnGeomGrid = NewToggle(view, "btnGeomGrid", QStringLiteral("Show grid"), true);
+  a.btnViewZoomExt = NewButton(view, "btnViewZoomExt", QStringLiteral("Zoom extent"));
+  a.btnViewZoomWin = NewToggle(view, "btnViewZoomWin", QStringLiteral("Zoom window"), false);
+  a.btnGeomGridProp = NewButton(view, "btnGeomGridProp", QStringLiteral("Grid properties"));
+  a.btnGeomSnap = NewToggle(view, "btnGeomSnap", QStringLiteral("Snap to grid"), true);
+  a.btnDrawNodeText = NewToggle(view, "btnDrawNodeText", QStringLiteral("Node numbers"), true);
+  a.btnDrawElementText =
+      NewToggle(view, "btnDrawElementText", QStringLiteral("Element numbers"), true);
+  auto onView = [this](QAction* action, auto act) {
+    connect(action, &QAction::triggered, this, [this, act](bool checked) {
+      if (TfrmDocument* window = ActiveDocumentWindow())
+        if (TFemView2D* v = window->View()) act(*v, checked);
+    });
+  };
+  onView(a.btnViewZoomIn, [](TFemView2D& v, bool) { v.ZoomIn(); });
+  onView(a.btnViewZoomOut, [](TFemView2D& v, bool) { v.ZoomOut(); });
+  onView(a.btnViewZoomExt, [](TFemView2D& v, bool) { v.ZoomExtents(); });
+  auto option = [onView](QAction* action, bool TViewOptions::*field) {
+    onView(action, [field](TFemView2D& v, bool checked) {
+      TViewOptions o = v.Options();
+      o.*field = checked;
+      v.SetOptions(o);
+    });
+  };
+  option(a.btnGeomGrid, &TViewOptions::DrawGrid);
+  option(a.btnGeomSnap, &TViewOptions::SnapToGrid);
+  option(a.btnDrawNodeText, &TViewOptions::DrawNodeText);
+  option(a.btnDrawElementText, &TViewOptions::DrawElementText);
+  connect(a.btnGeomGridProp, &QAction::triggered, this, [this] {
+    if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
+  });
+
+  QToolBar* geometry = a.barGeometry = bar("Geometry", Qt::TopToolBarArea);
+  auto* modes = new QActionGroup(this);
+  modes->setObjectName(QStringLiteral("grpGeometryMode"));
+  a.btnGeomLine = NewToggle(geometry, "btnGeomLine", QStringLiteral("Create line"), false);
+  a.btnGeomSelect = NewToggle(geometry, "btnGeomSelect", QStringLiteral("Select objects"), true);
+  a.btnGeomNode = NewToggle(geometry, "btnGeomNode", QStringLiteral("Create point"), false);
+  a.btnGeomCurve = NewToggle(geometry, "btnGeomCurve", QStringLiteral("Create curve"), false);
+  a.btnGeomSurface = NewToggle(geometry, "btnGeomSurface", QStringLiteral("Create surface"), false);
+  a.btnSurfProp = NewButton(geometry, "btnSurfProp", QStringLiteral("Surface properties"));
+  // One exclusive group over the geometry modes, Pan and Zoom window.
+  for (const auto& [button, mode] : a.GeometryModes()) {
+    modes->addAction(button);
+    const TEditMode m = mode;
+    connect(button, &QAction::triggered, this, [this, m] {
+      if (TfrmGeometry* g = GeometryWindowIfActive()) g->SetEditMode(m);
+    });
   }
-  NewButton(vemto, "btnCalcExecute", QStringLiteral("Execute calculation"),
-            &TfrmMain::mnuCalcExecuteClick)
-      ->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
-  NewButton(vemto, "btnResults", QStringLiteral("Show Results"), &TfrmMain::mnuResultsShowClick);
-  NewButton(vemto, "btnCalcSetup", QStringLiteral("Calculation settings"));
-  QAction* inputData = NewToggle(vemto, "btnInputData", QStringLiteral("Input data"), false);
-  disconnect(inputData, &QAction::triggered, this, nullptr);
-  connect(inputData, &QAction::triggered, this,
-          [this](bool on) { ToggleDocumentWindow(TDocumentWindow::InputData, on, false); });
 
-  QToolBar* view = bar("View", Qt::TopToolBarArea);
-  NewButton(view, "btnViewPan", QStringLiteral("Pan"));
-  NewButton(view, "btnViewZoomIn", QStringLiteral("Zoom in"));
-  NewButton(view, "btnViewZoomOut", QStringLiteral("Zoom out"));
-  NewToggle(view, "btnGeomGrid", QStringLiteral("Show grid"), true);
-  NewButton(view, "btnViewZoomExt", QStringLiteral("Zoom extent"));
-  NewButton(view, "btnViewZoomWin", QStringLiteral("Zoom window"));
-  NewButton(view, "btnGeomGridProp", QStringLiteral("Grid properties"));
-  NewToggle(view, "btnGeomSnap", QStringLiteral("Snap to grid"), true);
-  NewToggle(view, "btnDrawNodeText", QStringLiteral("Node numbers"), true);
-  NewToggle(view, "btnDrawElementText", QStringLiteral("Element numbers"), true);
-
-  QToolBar* geometry = bar("Geometry", Qt::TopToolBarArea);
-  auto* geometryModes = new QActionGroup(this);
-  geometryModes->setObjectName(QStringLiteral("grpGeometryMode"));
-  for (const auto& [name, hint] :
-       {std::pair{"btnGeomLine", "Create line"}, std::pair{"btnGeomSelect", "Select objects"},
-        std::pair{"btnGeomNode", "Create point"}, std::pair{"btnGeomCurve", "Create curve"},
-        std::pair{"btnGeomSurface", "Create surface"}})
-    geometryModes->addAction(NewToggle(geometry, name, QString::fromLatin1(hint), false));
-  (*a_)["btnGeomSelect"]->setChecked(true);
-  NewButton(geometry, "btnSurfProp", QStringLiteral("Surface properties"));
-
-  QToolBar* conditions = bar("Boundary Conditions", Qt::LeftToolBarArea);
+  QToolBar* conditions = a.barConditions = bar("Boundary Conditions", Qt::LeftToolBarArea);
   auto* conditionKinds = new QActionGroup(this);
   conditionKinds->setObjectName(QStringLiteral("grpConditionKind"));
   for (const auto& [name, hint, down] :
@@ -400,7 +497,8 @@ void TfrmMain::CreateToolBars() {
   conditions->addSeparator();
   NewToggle(conditions, "btnSnapElementNode", QStringLiteral("Snap to element node"), false);
 
-  QToolBar* results = bar("Results", Qt::TopToolBarArea);
+  // The result window takes these commands when it is added.
+  QToolBar* results = a.barResults = bar("Results", Qt::TopToolBarArea);
   QAction* resultType = NewButton(results, "btnResultType", QStringLiteral("Result type"));
   auto* resultMenu = new QMenu(this);
   resultMenu->setObjectName(QStringLiteral("mnuResultType"));
@@ -414,10 +512,8 @@ void TfrmMain::CreateToolBars() {
     QAction* item = resultMenu->addAction(QString::fromLatin1(caption));
     item->setCheckable(true);
     item->setChecked(number == 0);
+    item->setData(number);
     resultTypes->addAction(item);
-    const int n = number;
-    connect(item, &QAction::triggered, this,
-            [this, n] { RouteCommand(QStringLiteral("ResultType:%1").arg(n)); });
   }
   resultType->setMenu(resultMenu);
   QAction* scale = NewButton(results, "btnColorscale", QStringLiteral("Scale"));
@@ -428,10 +524,8 @@ void TfrmMain::CreateToolBars() {
     QAction* item = scaleMenu->addAction(QString::fromLatin1(caption));
     item->setCheckable(true);
     item->setChecked(number == 0);
+    item->setData(number);
     scales->addAction(item);
-    const int n = number;
-    connect(item, &QAction::triggered, this,
-            [this, n] { RouteCommand(QStringLiteral("Colorscale:%1").arg(n)); });
   }
   scale->setMenu(scaleMenu);
   for (QAction* dropDown : {resultType, scale})
@@ -455,8 +549,6 @@ void TfrmMain::CreateToolBars() {
   slider->setToolTip(QStringLiteral("Time slider"));
   slider->setStatusTip(QStringLiteral("Time slider"));
   slider->setMaximumWidth(160);
-  connect(slider, &QSlider::valueChanged, this,
-          [this](int value) { RouteCommand(QStringLiteral("TimeStep:%1").arg(value)); });
   results->addWidget(slider);
   NewButton(results, "btnSubtractStep", QStringLiteral("Forward"));
   auto* timeStep = new QLabel(QStringLiteral("0"), results);
@@ -467,11 +559,11 @@ void TfrmMain::CreateToolBars() {
   timeStep->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   results->addWidget(timeStep);
 
-  QToolBar* coordinates = bar("Coordinates", Qt::TopToolBarArea);
-  auto* coords = new QLabel(coordinates);
-  coords->setObjectName(QStringLiteral("pnlCoords"));
-  coords->setMinimumWidth(180);
-  coordinates->addWidget(coords);
+  QToolBar* coordinates = a.barCoordinates = bar("Coordinates", Qt::TopToolBarArea);
+  a.pnlCoords = new QLabel(coordinates);
+  a.pnlCoords->setObjectName(QStringLiteral("pnlCoords"));
+  a.pnlCoords->setMinimumWidth(220);
+  coordinates->addWidget(a.pnlCoords);
 }
 
 void TfrmMain::CreateStatusBar() {
@@ -498,11 +590,61 @@ QString TfrmMain::StatusPanelText(int index) const {
   return panels_.at(index)->text();
 }
 
-void TfrmMain::RouteCommand(const QString& command) {
-  // The one place where view, geometry, condition, result and input commands reach
-  // their document windows and dialogs. The windows themselves are not part of this
-  // program version yet, so the commands end here.
-  (void)command;
+TVemtoFile* TfrmMain::Model() const {
+  return doc_ != nullptr ? &doc_->Model() : nullptr;
+}
+
+TVemtoFile& TfrmMain::MaterialLibrary() const {
+  return library_->Model();
+}
+
+// --- document windows ------------------------------------------------------------------
+
+TfrmDocument* TfrmMain::ActiveDocumentWindow() const {
+  QMdiSubWindow* window = mdiArea_->currentSubWindow();
+  return window != nullptr ? qobject_cast<TfrmDocument*>(window->widget()) : nullptr;
+}
+
+TfrmGeometry* TfrmMain::GeometryWindow() const {
+  QMdiSubWindow* window = windows_[std::size_t(TDocumentWindow::Geometry)];
+  return window != nullptr ? qobject_cast<TfrmGeometry*>(window->widget()) : nullptr;
+}
+
+TfrmGeometry* TfrmMain::GeometryWindowIfActive() const {
+  return qobject_cast<TfrmGeometry*>(ActiveDocumentWindow());
+}
+
+void TfrmMain::updateMenus() {
+  Actions& a = *a_;
+  TfrmDocument* active = ActiveDocumentWindow();
+  const bool open = doc_ != nullptr;
+  for (QAction* copy : {a.btnCopy, a.mnuEditCopy})
+    copy->setEnabled(active != nullptr && active->CanCopy());
+  for (QAction* print : {a.btnPrint, a.mnuFilePrint})
+    print->setEnabled(active != nullptr && active->CanPrint());
+  a.btnGeomDelete->setEnabled(open);
+  TFemView2D* view = active != nullptr ? active->View() : nullptr;
+  for (QAction* command : a.barView->actions()) command->setEnabled(view != nullptr);
+  if (view != nullptr) {
+    // The toggles show the settings of the view they now act on.
+    const TViewOptions& o = view->Options();
+    a.btnGeomGrid->setChecked(o.DrawGrid);
+    a.btnGeomSnap->setChecked(o.SnapToGrid);
+    a.btnDrawNodeText->setChecked(o.DrawNodeText);
+    a.btnDrawElementText->setChecked(o.DrawElementText);
+  }
+  if (auto* geometry = qobject_cast<TfrmGeometry*>(active)) {
+    // The window's own toolbar comes first; its edit mode is applied again, which also
+    // abandons a half-finished pick.
+    a.barConditions->hide();
+    if (a.barGeometry->isHidden()) {
+      insertToolBar(a.barStandard, a.barGeometry);
+      a.barGeometry->show();
+    }
+    for (const auto& [button, mode] : a.GeometryModes())
+      button->setChecked(mode == geometry->EditMode());
+    geometry->SetEditMode(geometry->EditMode());
+  }
 }
 
 bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
@@ -510,92 +652,144 @@ bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
 }
 
 void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) {
+  if (on && doc_ == nullptr) on = false;
   documentOn_[static_cast<std::size_t>(kind)] = on;
-  const char* menu = nullptr;
-  const char* button = nullptr;
-  switch (kind) {
-    case TDocumentWindow::Geometry:
-      menu = "mnuInputGeometry";
-      button = "btnGeometry";
-      break;
-    case TDocumentWindow::BoundaryConds:
-      menu = "mnuInputBC";
-      button = "btnBoundaryConds";
-      break;
-    case TDocumentWindow::MaterialView:
-      menu = "mnuInputMaterials";
-      button = "btnMaterials";
-      break;
-    case TDocumentWindow::InputData:
-      menu = "mnuInputData";
-      button = "btnInputData";
-      break;
-    case TDocumentWindow::Result:
-      break;
+  const auto [menu, button] = a_->Switches(kind);
+  if (menu != nullptr) menu->setChecked(on);
+  if (button != nullptr) button->setChecked(on);
+  QPointer<QMdiSubWindow>& window = windows_[static_cast<std::size_t>(kind)];
+  if (!on) {
+    if (window != nullptr) window->close();  // DocumentWindowClosing does the rest
+    if (kind == TDocumentWindow::Geometry) a_->barGeometry->hide();
+    if (kind == TDocumentWindow::BoundaryConds) a_->barConditions->hide();
+    return;
   }
-  // A closed geometry or boundary-condition window takes its toolbar along.
-  if (!on && kind == TDocumentWindow::Geometry) a_->Bar("Geometry")->hide();
-  if (!on && kind == TDocumentWindow::BoundaryConds) a_->Bar("Boundary Conditions")->hide();
-  if (menu != nullptr) (*a_)[menu]->setChecked(on);
-  if (button != nullptr) (*a_)[button]->setChecked(on);
+  if (window != nullptr || kind != TDocumentWindow::Geometry) return;
   // Switched on by its menu item a window is zoomed to its extents; by its button only
-  // when it has no saved view. The windows are hooked in here.
-  (void)byMenu;
+  // when it has no saved view.
+  auto* frm = new TfrmGeometry(*doc_, *dialogs_);
+  connect(frm, &TfrmGeometry::coordinate, this, [this](double x, double y) {
+    a_->pnlCoords->setText(QString::asprintf("X = %10.4g    Y = %10.4g", x, y));
+  });
+  connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+  window = mdiArea_->addSubWindow(frm);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowIcon(QIcon(QPixmap(1, 1)));
+  const QSize area = mdiArea_->size();
+  window->resize(std::max(area.width() * 9 / 10, 453), std::max(area.height() * 9 / 10, 355));
+  window->show();
+  frm->layout()->activate();
+  const std::size_t slot = 0;  // the geometry buffer
+  if (!byMenu && viewStateSaved_[slot]) {
+    TGeometryViewState state;
+    std::copy_n(viewState_[slot].begin(), state.size(), state.begin());
+    frm->RestoreViewState(state);
+  } else {
+    frm->View()->ZoomExtents();
+  }
+  for (const auto& [button, mode] : a_->GeometryModes())
+    if (button->isChecked()) frm->SetEditMode(mode);
+  a_->barView->show();
+  a_->barCoordinates->show();
+  mdiArea_->setActiveSubWindow(window);
+  updateMenus();
+}
+
+void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
+  const TDocumentWindow kind = window->Kind();
+  if (auto* geometry = qobject_cast<TfrmGeometry*>(window)) {
+    const TGeometryViewState state = geometry->SaveViewState();
+    std::copy(state.begin(), state.end(), viewState_[0].begin());
+    viewStateSaved_[0] = true;
+    a_->barGeometry->hide();
+    if (!a_->btnBoundaryConds->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
+    a_->btnGeomSelect->setChecked(true);
+    a_->pnlCoords->clear();
+  }
+  documentOn_[static_cast<std::size_t>(kind)] = false;
+  const auto [menu, button] = a_->Switches(kind);
+  if (menu != nullptr) menu->setChecked(false);
+  if (button != nullptr) button->setChecked(false);
+  QTimer::singleShot(0, this, &TfrmMain::updateMenus);
 }
 
 void TfrmMain::CloseDocumentWindow(TDocumentWindow kind) {
   ToggleDocumentWindow(kind, false, false);
 }
 
+void TfrmMain::CopyActiveWindow() {
+  if (TfrmDocument* window = ActiveDocumentWindow(); window != nullptr && window->CanCopy())
+    window->Copy();
+}
+
+void TfrmMain::PrintActiveWindow() {
+  if (TfrmDocument* window = ActiveDocumentWindow(); window != nullptr && window->CanPrint())
+    window->Print();
+}
+
+void TfrmMain::DeleteInActiveWindow() {
+  if (TfrmDocument* window = ActiveDocumentWindow(); window != nullptr && window->CanDelete())
+    window->DeleteSelection();
+}
+
 void TfrmMain::SetNoModelState() {
-  for (const char* bar : {"Vemto", "Boundary Conditions", "Geometry", "Results"})
-    a_->Bar(bar)->hide();
-  for (const char* m : {"mnuInput", "mnuCalc", "mnuResults", "mnuEdit", "mnuWindow"})
-    a_->Menu(m)->menuAction()->setEnabled(false);
-  (*a_)["mnuInputGeometry"]->setChecked(false);
-  for (const char* name : {"btnCopy", "mnuEditCopy", "btnGeomDelete", "btnFileSave", "mnuFileSave",
-                           "mnuFileSaveAs", "mnuFileClose"})
-    (*a_)[name]->setEnabled(false);
+  Actions& a = *a_;
+  for (QToolBar* bar : {a.barVemto, a.barConditions, a.barGeometry, a.barResults}) bar->hide();
+  for (QMenu* m : {a.mnuInput, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
+    m->menuAction()->setEnabled(false);
+  a.mnuInputGeometry->setChecked(false);
+  for (QAction* action : {a.btnCopy, a.mnuEditCopy, a.btnGeomDelete, a.btnFileSave, a.mnuFileSave,
+                          a.mnuFileSaveAs, a.mnuFileClose})
+    action->setEnabled(false);
   panels_[0]->clear();
   modelName_.clear();
+  setWindowModified(false);
   UpdateRunState();
 }
 
 void TfrmMain::SetModelState() {
-  a_->Bar("Vemto")->show();
-  for (const char* m : {"mnuInput", "mnuCalc", "mnuResults", "mnuEdit", "mnuWindow"})
-    a_->Menu(m)->menuAction()->setEnabled(true);
-  for (const char* name : {"btnCopy", "mnuEditCopy"}) (*a_)[name]->setEnabled(false);
-  for (const char* name :
-       {"btnGeomDelete", "btnFileSave", "mnuFileSave", "mnuFileSaveAs", "mnuFileClose"})
-    (*a_)[name]->setEnabled(true);
-  for (const char* name : {"btnDrawElementText", "btnDrawNodeText"}) (*a_)[name]->setChecked(true);
+  Actions& a = *a_;
+  a.barVemto->show();
+  for (QMenu* m : {a.mnuInput, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
+    m->menuAction()->setEnabled(true);
+  for (QAction* action : {a.btnCopy, a.mnuEditCopy}) action->setEnabled(false);
+  for (QAction* action :
+       {a.btnGeomDelete, a.btnFileSave, a.mnuFileSave, a.mnuFileSaveAs, a.mnuFileClose})
+    action->setEnabled(true);
+  for (QAction* action : {a.btnDrawElementText, a.btnDrawNodeText}) action->setChecked(true);
   panels_[0]->setText(QStringLiteral("Modelname : ") + QFileInfo(modelName_).fileName());
   UpdateRunState();
 }
 
 void TfrmMain::UpdateRunState() {
   // No second run while one is in progress; results of a run in progress are not shown.
-  const bool idle = model_ != nullptr && !run_->Running();
-  for (const char* name : {"mnuCalcExecute", "btnCalcExecute", "mnuResultsShow", "btnResults"})
-    (*a_)[name]->setEnabled(idle);
+  const bool idle = doc_ != nullptr && !run_->Running();
+  for (QAction* action :
+       {a_->mnuCalcExecute, a_->btnCalcExecute, a_->mnuResultsShow, a_->btnResults})
+    action->setEnabled(idle);
 }
 
 // --- the model -----------------------------------------------------------------------
 
 bool TfrmMain::OpenModel(const QString& name) {
   if (!CloseModel()) return false;
-  auto model = std::make_unique<TVemtoFile>();
-  model->SetFileName(name.toStdString());
-  if (name != kNewModel) {
+  std::unique_ptr<ProjectDocument> doc;
+  if (name == kNewModel) {
+    doc = std::make_unique<ProjectDocument>();
+    doc->Model().SetFileName(name.toStdString());
+  } else {
     try {
-      model->Load();
+      doc = ProjectDocument::Open(name);
     } catch (const std::exception& e) {
       Report(QString::fromStdString(e.what()));
       return false;
     }
+    for (const std::string& warning : model->LoadWarnings) Report(QString::fromStdString(warning));
   }
-  model_ = std::move(model);
+  doc_ = std::move(doc);
+  undoGroup_->addStack(&doc_->UndoStack());
+  undoGroup_->setActiveStack(&doc_->UndoStack());
+  connect(doc_.get(), &ProjectDocument::modifiedChanged, this, &QWidget::setWindowModified);
   modelName_ = name;
   SetModelState();
   // The geometry window is bound to the model, zoomed to the extents.
@@ -610,8 +804,9 @@ bool TfrmMain::CloseModel() {
        {TDocumentWindow::BoundaryConds, TDocumentWindow::Geometry, TDocumentWindow::Result,
         TDocumentWindow::MaterialView, TDocumentWindow::InputData})
     CloseDocumentWindow(kind);
-  if (model_ != nullptr) {
-    if (!batchMode_) {
+  if (doc_ != nullptr) {
+    // Only a model with unsaved edits needs the question.
+    if (!batchMode_ && doc_->IsModified()) {
       switch (dialogs_->AskSaveChanges(this)) {
         case TAnswer::Cancel:
           return false;
@@ -622,7 +817,8 @@ bool TfrmMain::CloseModel() {
           break;
       }
     }
-    model_.reset();
+    undoGroup_->removeStack(&doc_->UndoStack());
+    doc_.reset();
   }
   SetNoModelState();
   return true;
@@ -638,12 +834,9 @@ bool TfrmMain::ConfirmCancelRun() {
 }
 
 bool TfrmMain::WriteModel(const QString& name) {
-  const std::string previous = model_->FileName;
-  model_->SetFileName(name.toStdString());
   try {
-    model_->Save();
+    doc_->SaveAs(name);
   } catch (const std::exception& e) {
-    model_->SetFileName(previous);
     Report(QString::fromStdString(e.what()));
     return false;
   }
@@ -653,7 +846,7 @@ bool TfrmMain::WriteModel(const QString& name) {
 }
 
 bool TfrmMain::SaveModel() {
-  if (model_ == nullptr) return false;
+  if (doc_ == nullptr) return false;
   if (modelName_ == kNewModel) {
     const QString name = dialogs_->AskSaveFileName(this, QString());
     if (name.isEmpty()) return false;
@@ -668,7 +861,7 @@ bool TfrmMain::SaveModel() {
 }
 
 bool TfrmMain::SaveModelAs() {
-  if (model_ == nullptr) return false;
+  if (doc_ == nullptr) return false;
   const QString name =
       dialogs_->AskSaveFileName(this, modelName_ == kNewModel ? QString() : modelName_);
   if (name.isEmpty()) return false;
@@ -676,10 +869,9 @@ bool TfrmMain::SaveModelAs() {
 }
 
 void TfrmMain::ReloadMaterialLibrary(const QString& fileName) {
-  auto library = std::make_unique<TVemtoFile>();
-  library->SetFileName(fileName.toStdString());
+  std::unique_ptr<ProjectDocument> library;
   try {
-    library->Load();
+    library = ProjectDocument::Open(fileName);
   } catch (const std::exception& e) {
     Report(QString::fromStdString(e.what()));
     return;  // the library in memory stays as it was
@@ -690,11 +882,11 @@ void TfrmMain::ReloadMaterialLibrary(const QString& fileName) {
 
 void TfrmMain::LoadMaterialLibraryAtStart() {
   try {
-    LoadMaterialLibrary(*library_, programFolder_);
+    LoadMaterialLibrary(library_->Model(), programFolder_);
   } catch (const std::exception& e) {
     // Never write an empty library over a file that could not be read.
     libraryLoadFailed_ = true;
-    library_ = std::make_unique<TVemtoFile>();
+    library_ = std::make_unique<ProjectDocument>();
     Report(QString::fromStdString(e.what()));
   }
 }
@@ -702,7 +894,7 @@ void TfrmMain::LoadMaterialLibraryAtStart() {
 void TfrmMain::SaveMaterialLibraryAtExit() {
   if (libraryLoadFailed_) return;
   try {
-    SaveMaterialLibrary(*library_, programFolder_);
+    SaveMaterialLibrary(library_->Model(), programFolder_);
   } catch (const std::exception& e) {
     Report(QString::fromStdString(e.what()));
   }
@@ -745,10 +937,10 @@ void TfrmMain::mnuFileExitClick() {
 }
 
 void TfrmMain::mnuResultsShowClick() {
-  if (model_ == nullptr || run_->Running()) return;
+  if (doc_ == nullptr || run_->Running()) return;
   std::string resultFile;
   try {
-    resultFile = DeriveRunFileNames(model_->FileName).ResultFile;
+    resultFile = DeriveRunFileNames(doc_->Model().FileName).ResultFile;
   } catch (const std::exception&) {
     resultFile.clear();  // a model without a usable name has no results
   }
@@ -760,17 +952,16 @@ void TfrmMain::mnuResultsShowClick() {
   }
   // The result window opens here with the model's PostMemory and the result database.
   documentOn_[static_cast<std::size_t>(TDocumentWindow::Result)] = true;
-  RouteCommand(QStringLiteral("ShowResults"));
 }
 
 void TfrmMain::mnuCalcExecuteClick() {
-  if (model_ == nullptr || run_->Running()) return;
+  if (doc_ == nullptr || run_->Running()) return;
   // A model never saved has no name from which the run's files could be named.
   if (modelName_ == kNewModel && !SaveModel()) return;
   CloseDocumentWindow(TDocumentWindow::Result);
   lastRunSucceeded_ = false;
   run_->Unattended = batchMode_;
-  run_->Start(*model_);  // the end comes through RunEnded
+  run_->Start(doc_->Model());  // the end comes through RunEnded
 }
 
 bool TfrmMain::RunOnThisThread() const {

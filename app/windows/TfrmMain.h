@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <chrono>
@@ -12,19 +13,24 @@
 #include <string>
 
 #include "CalculationRun.h"
+#include "TfrmDocument.h"
 #include "UserDialogs.h"
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QUndoGroup;
 class QMenu;
 class QTimer;
 class QToolBar;
 
 namespace vemto {
 
+class ProjectDocument;
 class TVemtoFile;
+class TfrmGeometry;
 class TfrmDebug;
 class TfrmEngine;
 class TfrmMesh;
@@ -47,10 +53,10 @@ struct TMainOptions {
   std::chrono::milliseconds BatchDelay{2000};
   /// Show the splash window at start.
   bool ShowSplash = true;
+  /// Unattended from the start ("/x" on the command line): no dialog is ever shown,
+  /// also not for problems met while the window is being built (they go to stderr).
+  bool BatchMode = false;
 };
-
-/// The document windows the main window creates and closes on demand.
-enum class TDocumentWindow { Geometry, BoundaryConds, MaterialView, Result, InputData };
 
 /// The program's main window "Vemto 3.1".
 class TfrmMain : public QMainWindow {
@@ -85,11 +91,19 @@ class TfrmMain : public QMainWindow {
   void ProcessCommandLine(const QStringList& arguments);
 
   /// The open model, or null.
-  TVemtoFile* Model() const { return model_.get(); }
+  TVemtoFile* Model() const;
+  /// The open model's document (undo stack, change signals), or null.
+  ProjectDocument* Document() const { return doc_.get(); }
+  /// The material library's document.
+  ProjectDocument& LibraryDocument() const { return *library_; }
+  /// The active document window (the current MDI child), or null.
+  TfrmDocument* ActiveDocumentWindow() const;
+  /// The geometry window, or null when it is closed.
+  TfrmGeometry* GeometryWindow() const;
   /// Full file name of the model, "New model", or empty when none is open.
   const QString& ModelName() const { return modelName_; }
   /// The material library.
-  TVemtoFile& MaterialLibrary() const { return *library_; }
+  TVemtoFile& MaterialLibrary() const;
   /// A calculation run (check, mesh or engine) is in progress.
   bool Running() const { return run_->Running(); }
   /// Started with "/x".
@@ -119,6 +133,11 @@ class TfrmMain : public QMainWindow {
   /// ended, by itself or forcefully. Returns at once when none runs.
   void CancelRunAndWait();
 
+  /// Enables the commands the active document window serves (Copy, Print, the view
+  /// commands) and shows its toolbar; runs whenever another document window becomes
+  /// active.
+  void updateMenus();
+
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -135,9 +154,14 @@ class TfrmMain : public QMainWindow {
   QAction* NewButton(QToolBar* bar, const char* name, const QString& hint,
                      void (TfrmMain::*handler)() = nullptr);
   QAction* NewToggle(QToolBar* bar, const char* name, const QString& hint, bool down);
-  void RouteCommand(const QString& command);
+  void UpdateWindowMenu();
   void ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu);
   void CloseDocumentWindow(TDocumentWindow kind);
+  void DocumentWindowClosing(TfrmDocument* window);
+  TfrmGeometry* GeometryWindowIfActive() const;
+  void CopyActiveWindow();
+  void PrintActiveWindow();
+  void DeleteInActiveWindow();
   void SetNoModelState();
   void SetModelState();
   void UpdateRunState();
@@ -163,11 +187,12 @@ class TfrmMain : public QMainWindow {
   std::chrono::milliseconds shutdownTimeout_;
   std::chrono::milliseconds batchDelay_;
 
-  std::unique_ptr<TVemtoFile> model_;
+  std::unique_ptr<ProjectDocument> doc_;
   QString modelName_;
-  std::unique_ptr<TVemtoFile> library_;
+  std::unique_ptr<ProjectDocument> library_;
   bool libraryLoadFailed_ = false;
   std::array<bool, 5> documentOn_{};
+  std::array<QPointer<QMdiSubWindow>, 5> windows_{};  // by TDocumentWindow
   std::array<std::array<char, 512>, 3> viewState_{};  // geometry, conditions, materials
   std::array<bool, 3> viewStateSaved_{};
 
@@ -179,6 +204,7 @@ class TfrmMain : public QMainWindow {
   int exitCode_ = 0;
 
   QMdiArea* mdiArea_;
+  QUndoGroup* undoGroup_;
   QTimer* tmrExecute_;
   QTimer* tmrPoll_;
   QTimer* tmrProbe_;  // measures the event loop's delays during a run

@@ -7,13 +7,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "VemtoMesh.h"
 
 namespace vemto {
-
-namespace {
-/// Bar length of a mesher run: about the number of phases the mesher announces.
-constexpr int kMeshPhases = 12;
-}  // namespace
 
 TfrmMesh::TfrmMesh(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -25,7 +23,7 @@ TfrmMesh::TfrmMesh(QWidget* parent)
   prgProcessing_->setObjectName(QStringLiteral("prgProcessing"));
   pnlInfoText_->setObjectName(QStringLiteral("pnlInfoText"));
   btnCancel_->setObjectName(QStringLiteral("btnCancel"));
-  prgProcessing_->setRange(0, kMeshPhases);
+  prgProcessing_->setRange(0, kMeshPhaseCount);
   pnlInfoText_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   pnlInfoText_->setMinimumWidth(320);
   auto* layout = new QVBoxLayout(this);
@@ -41,8 +39,14 @@ void TfrmMesh::Start() {
 }
 
 void TfrmMesh::Info(const std::string& text) {
-  prgProcessing_->setValue(std::min(prgProcessing_->value() + 1, prgProcessing_->maximum()));
-  pnlInfoText_->setText(QString::fromStdString(text).trimmed());
+  // The bar shows the phase: a phase repeats its text once per item it works on.
+  const QString shown = QString::fromStdString(text).trimmed();
+  const int phase = MeshPhaseNumber(text);
+  if (phase > 0)
+    prgProcessing_->setValue(std::max(prgProcessing_->value(), phase));
+  else if (shown != pnlInfoText_->text())
+    prgProcessing_->setValue(std::min(prgProcessing_->value() + 1, prgProcessing_->maximum()));
+  pnlInfoText_->setText(shown);
   prgProcessing_->repaint();
   pnlInfoText_->repaint();
   QApplication::processEvents();

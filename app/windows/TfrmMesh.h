@@ -12,7 +12,8 @@ class QPushButton;
 
 namespace vemto {
 
-/// Mesher progress: a bar advanced by one per phase, the phase text and Cancel.
+/// Mesher progress: a bar that shows which of the mesher's phases runs, the phase text
+/// and Cancel.
 class TfrmMesh : public QDialog {
   Q_OBJECT
  public:
@@ -22,7 +23,8 @@ class TfrmMesh : public QDialog {
 
   /// Starts a run: bar at 0, empty text.
   void Start();
-  /// A phase starts: bar + 1, `text` shown, one pass of the event loop.
+  /// An information text: the bar moves to its phase (a text of no known phase moves it
+  /// by one when it differs from the last), `text` shown, one pass of the event loop.
   void Info(const std::string& text);
   /// The mesher has finished: bar 0, "CALCULATION DONE".
   void Done();

@@ -1,9 +1,11 @@
 #include "UserDialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 #include "TfrmMessages.h"
+#include "TfrmNewSurface.h"
 
 namespace vemto {
 
@@ -55,6 +57,22 @@ bool TQtUserDialogs::ConfirmModelCheck(QWidget* parent, const QStringList& warni
   TfrmMessages dialog(parent);
   dialog.SetLists(warnings, errors);
   return dialog.exec() == QDialog::Accepted;
+}
+
+bool TQtUserDialogs::AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) {
+  TfrmNewSurface dialog(parent);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choice = dialog.Choice();
+  return true;
+}
+
+bool TQtUserDialogs::AskText(QWidget* parent, const QString& caption, const QString& label,
+                             QString& text) {
+  bool ok = false;
+  const QString answer =
+      QInputDialog::getText(parent, caption, label, QLineEdit::Normal, text, &ok);
+  if (ok) text = answer;
+  return ok;
 }
 
 }  // namespace vemto

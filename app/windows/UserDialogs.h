@@ -9,6 +9,14 @@ class QWidget;
 
 namespace vemto {
 
+/// What the "New surface" dialog gives: divisions and element kind (0 eight-node, 1
+/// five-node infinite, 2 three-node infinite).
+struct TNewSurfaceChoice {
+  int Rows = 8;
+  int Columns = 8;
+  int ElementType = 0;
+};
+
 /// Answer to a question with Yes, No and Cancel.
 enum class TAnswer { Yes, No, Cancel };
 
@@ -31,6 +39,12 @@ class TUserDialogs {
   /// The "Messages" dialog of the model check; true for Continue, false for Cancel.
   virtual bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                                  const QStringList& errors) = 0;
+  /// The "New surface" dialog; false when cancelled.
+  virtual bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) = 0;
+  /// A one-line text question (`text` holds the proposal and the answer); false when
+  /// cancelled.
+  virtual bool AskText(QWidget* parent, const QString& caption, const QString& label,
+                       QString& text) = 0;
 };
 
 /// The platform's message boxes and file dialogs.
@@ -44,6 +58,9 @@ class TQtUserDialogs : public TUserDialogs {
   QString AskSaveFileName(QWidget* parent, const QString& current) override;
   bool ConfirmModelCheck(QWidget* parent, const QStringList& warnings,
                          const QStringList& errors) override;
+  bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) override;
+  bool AskText(QWidget* parent, const QString& caption, const QString& label,
+               QString& text) override;
 };
 
 }  // namespace vemto

@@ -41,6 +41,20 @@ QString ScriptedDialogs::AskSaveFileName(QWidget*, const QString& current) {
   return name;
 }
 
+bool ScriptedDialogs::AskNewSurface(QWidget*, TNewSurfaceChoice& choice) {
+  if (s_->newSurfaces.empty()) return false;
+  choice = s_->newSurfaces.front();
+  s_->newSurfaces.pop_front();
+  return true;
+}
+
+bool ScriptedDialogs::AskText(QWidget*, const QString&, const QString&, QString& text) {
+  if (s_->texts.empty()) return false;
+  text = s_->texts.front();
+  s_->texts.pop_front();
+  return true;
+}
+
 bool ScriptedDialogs::ConfirmModelCheck(QWidget*, const QStringList& warnings,
                                         const QStringList& errors) {
   ++s_->checkShown;

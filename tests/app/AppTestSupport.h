@@ -21,17 +21,19 @@ namespace vemto::test {
 
 /// What the scripted dialogs were asked, and the answers they give.
 struct DialogScript {
-  std::deque<TAnswer> saveChanges;         ///< answers to "Save changes?" (Cancel when empty)
-  std::deque<bool> yesNo;                  ///< answers to yes/no questions (No when empty)
-  std::deque<QString> openNames;           ///< answers of the open dialog (cancel when empty)
-  std::deque<QString> saveNames;           ///< answers of the save dialog (cancel when empty)
-  bool continueCheck = true;               ///< answer of the "Messages" dialog
-  QStringList messages;                    ///< every message and error shown
-  QStringList questions;                   ///< every yes/no question asked
-  int saveChangesAsked = 0;                ///< number of "Save changes?" questions
-  int checkShown = 0;                      ///< number of "Messages" dialogs
-  QStringList checkWarnings, checkErrors;  ///< lists of the last "Messages" dialog
-  QString lastSavePrefill;                 ///< prefilled name of the last save dialog
+  std::deque<TAnswer> saveChanges;            ///< answers to "Save changes?" (Cancel when empty)
+  std::deque<bool> yesNo;                     ///< answers to yes/no questions (No when empty)
+  std::deque<QString> openNames;              ///< answers of the open dialog (cancel when empty)
+  std::deque<QString> saveNames;              ///< answers of the save dialog (cancel when empty)
+  bool continueCheck = true;                  ///< answer of the "Messages" dialog
+  QStringList messages;                       ///< every message and error shown
+  QStringList questions;                      ///< every yes/no question asked
+  int saveChangesAsked = 0;                   ///< number of "Save changes?" questions
+  int checkShown = 0;                         ///< number of "Messages" dialogs
+  QStringList checkWarnings, checkErrors;     ///< lists of the last "Messages" dialog
+  QString lastSavePrefill;                    ///< prefilled name of the last save dialog
+  std::deque<TNewSurfaceChoice> newSurfaces;  ///< answers of "New surface" (cancel when empty)
+  std::deque<QString> texts;                  ///< answers to text questions (cancel when empty)
 };
 
 /// Dialogs answering from a script shared with the test.
@@ -45,6 +47,8 @@ class ScriptedDialogs : public TUserDialogs {
   QString AskOpenFileName(QWidget*) override;
   QString AskSaveFileName(QWidget*, const QString& current) override;
   bool ConfirmModelCheck(QWidget*, const QStringList& warnings, const QStringList& errors) override;
+  bool AskNewSurface(QWidget*, TNewSurfaceChoice& choice) override;
+  bool AskText(QWidget*, const QString&, const QString&, QString& text) override;
 
  private:
   std::shared_ptr<DialogScript> s_;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "NumberLocale.h"
+
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM",
           qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
@@ -13,6 +15,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_DATA_HOME", settings.path().toLocal8Bit());
   qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");  // the offscreen platform's notes
   QApplication app(argc, argv);
+  vemto::UseDotDecimalSeparator();  // as the program's main does
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -16,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
+#include "DocumentCommands.h"
+#include "NumberLocale.h"
+#include "TfrmGeometry.h"
 #include "VemtoFile.h"
 
 namespace vemto::test {
@@ -44,6 +47,15 @@ std::string ReadAll(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// An edit of the open model through its undo stack: the first interval's end time.
+void EditEndTime(TfrmMain& frm, double hours) {
+  ProjectDocument* doc = frm.Document();
+  ASSERT_NE(doc, nullptr);
+  doc->Push(new SetValueCommand<double>(*doc, doc->Model().Intervals.at(0)->EndTime, hours,
+                                        ObjectKind::Interval, doc->Model().Intervals.at(0).get(),
+                                        QStringLiteral("End time")));
+}
+
 class CommandFlow : public ::testing::Test {
  protected:
   ScratchFolder folder;
@@ -52,7 +64,8 @@ class CommandFlow : public ::testing::Test {
 };
 
 TEST_F(CommandFlow, StartsWithoutModelAndEveryMenuItemAndButtonCarriesItsHint) {
-  EXPECT_EQ(frm.windowTitle(), QStringLiteral("Vemto 3.1"));
+  EXPECT_EQ(frm.windowTitle(), QStringLiteral("Vemto 3.1[*]"));
+  EXPECT_FALSE(frm.isWindowModified());
   EXPECT_EQ(frm.Model(), nullptr);
   EXPECT_TRUE(frm.ModelName().isEmpty());
   for (const char* menu : {"mnuInput", "mnuCalc", "mnuResults", "mnuEdit", "mnuWindow"})
@@ -111,7 +124,12 @@ TEST_F(CommandFlow, NewSaveAsCloseAndOpenKeepTheModelAndTheStates) {
   for (const char* name : {"mnuFileSave", "mnuFileSaveAs", "mnuFileClose", "btnFileSave",
                            "btnGeomDelete", "mnuCalcExecute", "btnCalcExecute"})
     EXPECT_TRUE(Act(frm, name)->isEnabled()) << name;
-  EXPECT_FALSE(Act(frm, "btnCopy")->isEnabled());
+  // The geometry window opened with the model is active: it serves Copy and the view.
+  ASSERT_NE(frm.GeometryWindow(), nullptr);
+  EXPECT_EQ(frm.ActiveDocumentWindow(), static_cast<TfrmDocument*>(frm.GeometryWindow()));
+  EXPECT_TRUE(Act(frm, "btnCopy")->isEnabled());
+  EXPECT_TRUE(Act(frm, "btnViewZoomIn")->isEnabled());
+  EXPECT_FALSE(Bar(frm, "Geometry")->isHidden());
   EXPECT_FALSE(Bar(frm, "Vemto")->isHidden());
   EXPECT_TRUE(Act(frm, "mnuInputGeometry")->isChecked());
   EXPECT_TRUE(Act(frm, "btnGeometry")->isChecked());
@@ -123,14 +141,23 @@ TEST_F(CommandFlow, NewSaveAsCloseAndOpenKeepTheModelAndTheStates) {
   Act(frm, "mnuInputMaterials")->trigger();
   EXPECT_FALSE(Act(frm, "btnMaterials")->isChecked());
 
-  frm.Model()->Intervals.at(0)->EndTime = 72.0;
+  EditEndTime(frm, 72.0);
+  EXPECT_TRUE(frm.isWindowModified());
   const QString name = folder.File("wall.v3");
   h.dialogs->saveNames.push_back(name);
   Act(frm, "mnuFileSaveAs")->trigger();
   EXPECT_EQ(frm.ModelName(), name);
   EXPECT_EQ(frm.StatusPanelText(0), QStringLiteral("Modelname : wall.v3"));
   EXPECT_TRUE(QFileInfo::exists(name));
+  EXPECT_FALSE(frm.isWindowModified());
 
+  // Undo reaches back before the save: the model differs from its file again.
+  Act(frm, "mnuEditUndo")->trigger();
+  EXPECT_NE(frm.Model()->Intervals.at(0)->EndTime, 72.0);
+  EXPECT_TRUE(frm.isWindowModified());
+  Act(frm, "mnuEditRedo")->trigger();
+  EXPECT_FALSE(frm.isWindowModified());
+  EditEndTime(frm, 24.0);
   h.dialogs->saveChanges.push_back(TAnswer::No);
   Act(frm, "mnuFileClose")->trigger();
   EXPECT_EQ(h.dialogs->saveChangesAsked, 1);
@@ -151,7 +178,7 @@ TEST_F(CommandFlow, SaveQuestionCancelKeepsTheModelAndYesSavesIt) {
   const QString name = folder.File("slab.v3");
   WriteEmptyModel(name);
   ASSERT_TRUE(frm.OpenModel(name));
-  frm.Model()->Intervals.at(0)->EndTime = 48.0;
+  EditEndTime(frm, 48.0);
 
   h.dialogs->saveChanges.push_back(TAnswer::Cancel);
   Act(frm, "mnuFileNew")->trigger();
@@ -216,6 +243,7 @@ TEST_F(CommandFlow, ADamagedProjectFileIsReportedWithItsNameAndNothingOpens) {
 
 TEST_F(CommandFlow, AFailedSaveIsReportedAndKeepsNameAndModel) {
   Act(frm, "mnuFileNew")->trigger();
+  EditEndTime(frm, 12.0);
   const QString unreachable = folder.File("no/such/folder/wall.v3");
   h.dialogs->saveNames.push_back(unreachable);
   Act(frm, "mnuFileSaveAs")->trigger();
@@ -246,8 +274,22 @@ TEST_F(CommandFlow, ShowResultsWithoutResultDatabaseShowsTheMessageOnly) {
   EXPECT_TRUE(frm.DocumentWindowOn(TDocumentWindow::Result));
 }
 
+TEST_F(CommandFlow, AnUntouchedModelClosesWithoutTheSaveQuestion) {
+  const QString name = folder.File("calm.v3");
+  WriteEmptyModel(name);
+  ASSERT_TRUE(frm.OpenModel(name));
+  Act(frm, "mnuFileNew")->trigger();
+  EXPECT_EQ(frm.ModelName(), QStringLiteral("New model"));
+  EditEndTime(frm, 10.0);
+  Act(frm, "mnuEditUndo")->trigger();  // back at the state of the file
+  Act(frm, "mnuFileClose")->trigger();
+  EXPECT_EQ(h.dialogs->saveChangesAsked, 0);
+  EXPECT_EQ(frm.Model(), nullptr);
+}
+
 TEST_F(CommandFlow, ExitAsksTheSaveQuestionAndCancelKeepsTheWindowOpen) {
   Act(frm, "mnuFileNew")->trigger();
+  EditEndTime(frm, 36.0);
   frm.show();
   h.dialogs->saveChanges.push_back(TAnswer::Cancel);
   Act(frm, "mnuFileExit")->trigger();
@@ -300,8 +342,8 @@ TEST(ToolbarLayout, IsSavedAtExitAndRestoredAtStart) {
 TEST(Locale, NumbersUseADotWhateverTheEnvironmentSays) {
   // A locale with a decimal comma, where the system has one.
   const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-  ScratchFolder folder;
-  Harness h(folder.Path());
+  QLocale::setDefault(QLocale(QLocale::German));
+  UseDotDecimalSeparator();  // what the program's main does
   EXPECT_STREQ(std::localeconv()->decimal_point, ".") << "german locale present: " << german;
   EXPECT_EQ(QLocale().decimalPoint(), QStringLiteral("."));
   EXPECT_EQ(QLocale().toString(2.5), QStringLiteral("2.5"));

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +86,20 @@ TEST(EngineWindow, PauseAndResumeButtonsAlternate) {
   EXPECT_TRUE(pause->isEnabled());
 }
 
+TEST(MeshWindow, TheBarShowsThePhaseNotTheNumberOfRepeatedTexts) {
+  TfrmMesh frm;
+  auto* bar = frm.findChild<QProgressBar*>(QStringLiteral("prgProcessing"));
+  frm.Start();
+  frm.Info("WRITING INPUT DATA TO FILE");
+  for (int k = 0; k < 40; ++k) frm.Info("REARRANGING SUPER ELEMENTS");  // once per surface
+  EXPECT_EQ(bar->value(), 2);
+  EXPECT_EQ(bar->maximum(), 7);
+  for (int k = 0; k < 40; ++k) frm.Info("CREATING NODES.");
+  EXPECT_EQ(bar->value(), 5);
+  frm.Info("WRITING OUTPUT DATA.");
+  EXPECT_EQ(bar->value(), bar->maximum());
+}
+
 TEST(MeshWindow, ShowsTheTrimmedPhaseTextAndCancelAsksTheMesherToStop) {
   TfrmMesh frm;
   int cancelled = 0;
@@ -133,6 +149,60 @@ TEST(Program, UnattendedRunOfAMissingFileEndsTheProcessWithAnErrorStatus) {
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_NE(process.exitCode(), 0);
   EXPECT_TRUE(process.readAllStandardError().contains("missing.v3"));
+}
+
+/// Runs the program unattended on a copy of an example in `folder`, with the programs
+/// and libraries of `programFolder` and the display variables of `display`.
+QProcess& RunExampleUnattended(QProcess& process, const ScratchFolder& folder,
+                               const QString& programFolder, const QProcessEnvironment& display) {
+  std::filesystem::copy_file(
+      std::filesystem::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3",
+      folder.Path() / "column.v3");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    env.remove(QString::fromLatin1(name));
+    if (display.contains(QString::fromLatin1(name)))
+      env.insert(QString::fromLatin1(name), display.value(QString::fromLatin1(name)));
+  }
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.File("config"));
+  env.insert(QStringLiteral("XDG_DATA_HOME"), folder.File("data"));
+  process.setProcessEnvironment(env);
+  process.start(programFolder + QStringLiteral("/vemto"),
+                {folder.File("column.v3"), QStringLiteral("/x")});
+  process.waitForFinished(120000);
+  return process;
+}
+
+TEST(Program, UnattendedRunWithoutADisplayRunsOnTheOffscreenPlatform) {
+  ScratchFolder folder;
+  QProcess process;
+  RunExampleUnattended(process, folder, QStringLiteral(VEMTO_BIN_DIR), QProcessEnvironment());
+  ASSERT_EQ(process.state(), QProcess::NotRunning);
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "column.out"));
+}
+
+TEST(Program, UnattendedRunWithADamagedMaterialLibraryReportsItOnStderrAndRuns) {
+  ScratchFolder folder;
+  const std::filesystem::path programs = folder.Path() / "programs";
+  std::filesystem::create_directory(programs);
+  for (const char* file : {"vemto", "libmeshgen.so", "libengine.so", "cempropt", "conpropt"})
+    std::filesystem::copy_file(std::filesystem::path(VEMTO_BIN_DIR) / file, programs / file);
+  const std::string damaged = "this is no material library";
+  std::ofstream(programs / "materials.db") << damaged;
+  QProcessEnvironment offscreen;
+  offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  QProcess process;
+  RunExampleUnattended(process, folder, QString::fromStdString(programs.string()), offscreen);
+  ASSERT_EQ(process.state(), QProcess::NotRunning) << "the program waits for a dialog";
+  EXPECT_EQ(process.exitCode(), 0);
+  EXPECT_TRUE(process.readAllStandardError().contains("materials.db"));
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "column.out"));
+  std::ifstream library(programs / "materials.db");
+  std::string kept;
+  std::getline(library, kept);
+  EXPECT_EQ(kept, damaged);  // never replaced by an empty library
 }
 
 }  // namespace

@@ -340,17 +340,22 @@ TEST_F(ForcedStop, AStalledEngineIsStoppedByForceAfterTheTimeout) {
   EXPECT_EQ(h.dialogs->messages[0],
             QStringLiteral("Calculation thread was forcefully shutdown.\nTo ensure stable "
                            "operation, save model and restart Vemto."));
-  // The engine stays held by the parked thread: a new run is refused with a message.
+  // The engine stays held by the parked thread: a new run is refused before meshing.
+  std::ofstream(FileOf(".dat")) << "kept\n";
   Act(frm, "mnuCalcExecute")->trigger();
   EXPECT_FALSE(frm.Running());
+  EXPECT_EQ(h.steps->meshRuns, 1);
   ASSERT_EQ(h.dialogs->messages.size(), 2);
-  EXPECT_TRUE(h.dialogs->messages[1].startsWith(QStringLiteral("ENGINE ERROR : ")));
+  EXPECT_EQ(h.dialogs->messages[1], QString::fromLatin1(kEngineHeldMessage));
+  std::ifstream dat(FileOf(".dat"));
+  std::string line;
+  EXPECT_TRUE(std::getline(dat, line) && line == "kept");
 }
 
-TEST_F(Run, UnattendedRunSkipsTheCheckAndClosesTheWindowWithStatusZero) {
+TEST_F(Run, UnattendedRunSkipsTheCheckDialogAndClosesTheWindowWithStatusZero) {
   const QString name = folder.File("batch.v3");
   WriteEmptyModel(name);
-  h.steps->check.Errors = {"No surfaces defined."};
+  h.steps->check.Warnings = {"No boundary conditions defined."};
   frm.show();
   frm.ProcessCommandLine({name, QStringLiteral("/x")});
   EXPECT_TRUE(frm.BatchMode());

@@ -1,5 +1,6 @@
 // The run sequence with stand-in steps: check, mesh, engine and the texts it reports,
 // blocking (Execute) and non-blocking (Start, Poll, Finish, Pause, Resume, Cancel).
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "CalculationRun.h"
+#include "CliRunner.h"
 #include "ComputationLibrary.h"
 #include "DriverError.h"
 #include "VemtoFile.h"
@@ -123,11 +125,23 @@ TEST_F(CalculationRunTest, WarningsAskForConfirmationUnlessUnattended) {
   EXPECT_EQ(meshes_, 0);
   EXPECT_EQ(run_->Engine(), nullptr);
 
-  run_->Unattended = true;  // no check, no question
+  run_->Unattended = true;  // no question: warnings let the run go on
   result = run_->Execute(document_);
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(checks_, 1);
   EXPECT_TRUE(result.Succeeded);
+  EXPECT_EQ(result.Warnings, check_.Warnings);
+}
+
+TEST_F(CalculationRunTest, AnUnattendedRunRefusesAModelWithCheckErrorsBeforeMeshing) {
+  check_.Errors = {"Surface 1 has thickness 0."};
+  run_->Unattended = true;
+  run_->Observer.ConfirmCheck = [](const TRunCheck&) { return true; };  // never asked
+  const TRunResult result = run_->Execute(document_);
+  EXPECT_EQ(result.Stage, TRunStage::Check);
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_EQ(meshes_, 0);
+  EXPECT_EQ(result.Errors, (std::vector<std::string>{"Model check: Surface 1 has thickness 0.",
+                                                     kCheckErrorsMessage}));
 }
 
 TEST_F(CalculationRunTest, MesherFailuresStopBeforeTheEngineWithTheirTexts) {
@@ -186,6 +200,7 @@ TEST_F(CalculationRunTest, EngineErrorsAndCancellationAreFailures) {
 
 TEST_F(CalculationRunTest, MissingEngineLibraryAndUnnamedModelAreReported) {
   run_ = std::make_unique<TCalculationRun>(folder_);
+  run_->CheckStep = [](const TVemtoFile&) { return TRunCheck{}; };
   run_->MeshStep = [](TVemtoFile&, const TRunFileNames&, const TRunObserver&) {
     return TRunMeshOutcome{};
   };
@@ -224,14 +239,47 @@ TEST_F(CalculationRunTest, AForcedStopIsAFailureWithItsMessage) {
             "and restart Vemto.");
   EXPECT_FALSE(fs::exists(folder_ / "model.dat"));
   EXPECT_FALSE(fs::exists(folder_ / "model.out"));
-  // The engine stays held by the parked thread: a new run is refused with a message.
+  // The engine stays held by the parked thread: a new run is refused before meshing.
   const TRunResult again = run_->Execute(document_);
   EXPECT_FALSE(again.Succeeded);
-  ASSERT_EQ(again.Errors.size(), 1u);
-  EXPECT_NE(again.Errors[0].find("restart Vemto"), std::string::npos);
+  EXPECT_EQ(meshes_, 1);
+  EXPECT_FALSE(fs::exists(folder_ / "model.dat"));
+  EXPECT_EQ(again.Errors, std::vector<std::string>{kEngineHeldMessage});
 }
 
 // --- the non-blocking form ------------------------------------------------------------
+
+TEST_F(CalculationRunTest, ASecondRunOfTheSameProjectIsRefusedAtOnceNamingTheRunningOne) {
+  document_.Save();  // for the command line's run
+  engineCommand_ = "run 5";
+  run_->Observer.Engine.OnTimeStep = [this](std::int32_t step) {
+    if (step == 2) run_->Pause();
+  };
+  ResetMessages(*StandIn());
+  ASSERT_TRUE(run_->Start(document_));
+  ASSERT_TRUE(AwaitMessagesBegun(*StandIn(), 4));
+
+  // In this process (a second window) and in another one (the command line).
+  TCalculationRun second(folder_);
+  second.Unattended = true;
+  const TRunResult refused = second.Execute(document_);
+  EXPECT_EQ(refused.Stage, TRunStage::NotStarted);
+  ASSERT_EQ(refused.Errors.size(), 1u);
+  EXPECT_NE(refused.Errors[0].find("already running: drivers_tests"), std::string::npos)
+      << refused.Errors[0];
+  EXPECT_NE(refused.Errors[0].find(fmt::format("process {}", ::getpid())), std::string::npos);
+  const test::CliOutcome cli = test::Cli("run -q " + (folder_ / "model.v3").string());
+  EXPECT_EQ(cli.status, 1);
+  EXPECT_NE(cli.output.find("already running: drivers_tests"), std::string::npos) << cli.output;
+  EXPECT_EQ(meshes_, 1);
+  EXPECT_TRUE(run_->Running());
+
+  run_->Observer.Engine.OnTimeStep = nullptr;  // taken by the next run
+  run_->Resume();
+  EXPECT_TRUE(run_->Finish().Succeeded);
+  EXPECT_FALSE(fs::exists(folder_ / "model.lock"));  // free again
+  EXPECT_TRUE(run_->Execute(document_).Succeeded);
+}
 
 TEST_F(CalculationRunTest, StartReturnsWhileTheEngineRunsAndPollTakesOverItsEnd) {
   std::promise<void> release;
@@ -381,7 +429,7 @@ TEST_F(CalculationRunTest, PollStopsAnEngineThatIgnoresCancellationByForceAfterT
   // The engine stays held by the parked thread: the next start ends at once.
   EXPECT_FALSE(run_->Start(document_));
   EXPECT_EQ(ended, 2);
-  EXPECT_EQ(run_->Result().Stage, TRunStage::Engine);
+  EXPECT_EQ(run_->Result().Stage, TRunStage::NotStarted);
   ASSERT_EQ(run_->Result().Errors.size(), 1u);
   EXPECT_NE(run_->Result().Errors[0].find("restart Vemto"), std::string::npos);
 }
@@ -440,6 +488,7 @@ TEST_F(CalculationRunTest, RunsThatEndBeforeTheEngineEndInsideStart) {
     ++meshEnded;
     EXPECT_TRUE(outcome.Failed);
   };
+  check_.Errors.clear();
   run_->Unattended = true;
   EXPECT_FALSE(run_->Start(document_));
   EXPECT_EQ(ended, 3);

@@ -1,35 +1,20 @@
 // vemto-cli run and check: the unattended calculation end to end and its failures.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
 
+#include "CliRunner.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
-
-Outcome Cli(const std::string& arguments) {
-  const std::string command = fs::path(VEMTO_BIN_DIR) / "vemto-cli";
-  Outcome outcome;
-  FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return outcome;
-}
+using Outcome = vemto::test::CliOutcome;
+using vemto::test::Cli;
 
 class RunCommand : public ::testing::Test {
  protected:

@@ -16,11 +16,13 @@ namespace vemto::engine::testing {
 
 inline constexpr double kMechanicsE = 30e9, kMechanicsNu = 0.2;
 
-// Mechanical rows 5 ... 57 of every material and prescribed displacements.
+// Mechanical rows 5 ... 57 of every material, edge loads and prescribed displacements.
 struct Mechanics {
   std::vector<double> rows = std::vector<double>(58, 0.0);
   std::array<int, 5> switches{};  // development, fracture, creep, stress-induced, shrinkage
-  std::vector<std::array<int, 2>> dispNodes;  // node, condition
+  std::vector<std::array<int, 4>> loadEdges;                  // 3 nodes, condition
+  std::vector<std::vector<std::array<double, 3>>> loadConds;  // points (t, px, py)
+  std::vector<std::array<int, 2>> dispNodes;                  // node, condition
   std::vector<std::pair<std::array<int, 2>, std::vector<std::array<double, 3>>>> dispConds;
   Mechanics() {
     rows[5] = 1e10;
@@ -56,8 +58,14 @@ inline std::string WithMechanics(const DatModel& m, const Mechanics& mech) {
     lines.push_back(text.substr(a, e - a + 1));
     a = e + 1;
   }
-  lines[4] = fmt::format("0 0 0 0 {} {} 0 0 0 0\n", mech.dispNodes.size(), mech.dispConds.size());
+  lines[4] = fmt::format("0 0 {} {} {} {} 0 0 0 0\n", mech.loadEdges.size(), mech.loadConds.size(),
+                         mech.dispNodes.size(), mech.dispConds.size());
   std::string sections;
+  for (const auto& e : mech.loadEdges) sections += fmt::format("{}\n", fmt::join(e, " "));
+  for (const auto& c : mech.loadConds) {
+    sections += fmt::format("{}\n", c.size());
+    for (const auto& p : c) sections += fmt::format("{:.17g} {:.17g} {:.17g}\n", p[0], p[1], p[2]);
+  }
   for (const auto& d : mech.dispNodes) sections += fmt::format("{} {}\n", d[0], d[1]);
   for (const auto& c : mech.dispConds) {
     sections += fmt::format("{} {} {}\n", c.second.size(), c.first[0], c.first[1]);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +11,8 @@
 #include "DatBuilder.h"
 #include "DataFileReader.h"
 #include "EngineHarness.h"
+#include "MechanicsBuilder.h"
+#include "ResultDatabase.h"
 
 namespace vemto::engine {
 namespace {
@@ -20,70 +22,10 @@ using testing::Hours;
 using testing::Recorder;
 using testing::ScratchDir;
 
-constexpr double kE = 30e9, kNu = 0.2;
+using testing::Mechanics;
+using testing::WithMechanics;
 
-// Mechanical rows 5 ... 57 of the material, switches, and the mechanical conditions.
-struct Mechanics {
-  std::vector<double> rows = std::vector<double>(58, 0.0);  // 1-based, rows 5 ... 57 used
-  std::vector<int> switches = std::vector<int>(5, 0);
-  std::vector<std::array<int, 2>> dispNodes;  // node, condition
-  // per condition: switches x, y and points (t, ux, uy)
-  std::vector<std::pair<std::array<int, 2>, std::vector<std::array<double, 3>>>> dispConds;
-
-  Mechanics() {
-    rows[5] = 1e10;
-    rows[9] = 28 * 86400.0;
-    rows[12] = kE;
-    rows[17] = rows[18] = kNu;
-    rows[21] = 5e6;
-    rows[26] = 100.0;
-    rows[28] = 1e-5;
-    rows[29] = 1.0;
-    rows[53] = 40e6;
-  }
-};
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l + "\n");
-  return out;
-}
-
-// The analysis data file of `m` with the mechanical data filled in.
-std::string WithMechanics(const DatModel& m, const Mechanics& mech) {
-  std::string zero = "0 0 0\n0 0 0 0 0\n";
-  for (int l = 0; l < 12; ++l) zero += "0 0 0 0\n";
-  zero += "0 0\n";
-  std::string block =
-      fmt::format("{:.17g} {:.17g} {:.17g}\n", mech.rows[5], mech.rows[6], mech.rows[7]);
-  block += fmt::format("{} {} {} {} {}\n", mech.switches[0], mech.switches[1], mech.switches[2],
-                       mech.switches[3], mech.switches[4]);
-  for (int l = 0; l < 12; ++l)
-    block += fmt::format("{:.17g} {:.17g} {:.17g} {:.17g}\n", mech.rows[8 + 4 * l],
-                         mech.rows[9 + 4 * l], mech.rows[10 + 4 * l], mech.rows[11 + 4 * l]);
-  block += fmt::format("{:.17g} {:.17g}\n", mech.rows[56], mech.rows[57]);
-  std::string text = m.Text();
-  const std::size_t at = text.find(zero);
-  EXPECT_NE(at, std::string::npos);
-  text.replace(at, zero.size(), block);
-  std::vector<std::string> lines = Lines(text);
-  lines[4] = fmt::format("0 0 0 0 {} {} 0 0 0 0\n", mech.dispNodes.size(), mech.dispConds.size());
-  std::string sections;
-  for (const auto& d : mech.dispNodes) sections += fmt::format("{} {}\n", d[0], d[1]);
-  for (const auto& c : mech.dispConds) {
-    sections += fmt::format("{} {} {}\n", c.second.size(), c.first[0], c.first[1]);
-    for (const auto& p : c.second)
-      sections += fmt::format("{:.17g} {:.17g} {:.17g}\n", p[0], p[1], p[2]);
-  }
-  const std::size_t nEl = m.el8.size();
-  std::string out;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i == lines.size() - nEl) out += sections;
-    out += lines[i];
-  }
-  return out;
-}
+constexpr double kE = testing::kMechanicsE, kNu = testing::kMechanicsNu;
 
 // A 2 x 1 m plane-stress plate of 2 x 1 elements, left side held in x, its lower left
 // corner in y, the right side pulled by 0.2 mm over 24 h.
@@ -213,6 +155,89 @@ TEST(MechEngineRun, SimulatedTemperaturesStoreAllTenFieldsInOrder) {
   for (double v : S.values) EXPECT_TRUE(std::isfinite(v));
   EXPECT_LT(S(1, 1), 0.0);
   EXPECT_LT(S(4, 1), 0.0);
+}
+
+// Without temperature variation the maturity stays at the start maturity or, below it, at
+// the floor 1e-4 t_ref, in every step: a 1 m block with developing properties (E and f_t
+// grow as sqrt(x)) under an edge load rising 1000 Pa per hour stretches by the same amount
+// in every step, and its tensile strength is the same at every stored time.
+TEST(MechEngineRun, HeldMaturityBelowTheFloorStaysAtTheFloor) {
+  const double tRef = 28 * 86400.0, x = 1e-4;  // maturity / t_ref of the floor
+  for (double m0 : {0.0, 1.0}) {
+    ScratchDir dir;
+    DatModel m = testing::Rectangle(1, 1, 1.0, 1.0);
+    m.analysisType = 1;
+    m.tempMode = 1;
+    m.materials[0].m0 = m0;
+    Mechanics mech;
+    mech.switches[0] = 1;
+    for (int row : {13, 15, 22, 24}) mech.rows[static_cast<std::size_t>(row)] = 2.0;
+    for (int row : {14, 16, 23, 25}) mech.rows[static_cast<std::size_t>(row)] = 0.5;
+    mech.rows[9] = tRef;
+    mech.dispConds.push_back({{1, 0}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+    mech.dispConds.push_back({{0, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+    for (int j = 0; j <= m.gj; ++j) mech.dispNodes.push_back({m.Grid(0, j), 1});
+    mech.dispNodes.push_back({m.Grid(0, 0), 2});
+    const auto edge = m.RightEdge(0);
+    mech.loadEdges.push_back({edge[0], edge[1], edge[2], 1});
+    mech.loadConds.push_back({{0.0, 0.0, 0.0}, {86400.0, 24000.0, 0.0}});
+    std::ofstream(dir.File("b.dat"), std::ios::binary) << WithMechanics(m, mech);
+    Recorder rec;
+    testing::RunEngineOn(rec, dir.File("b.dat"), dir.File("b.out"), {{12, 1, 1}});
+    ASSERT_EQ(rec.Count(VEMTO_MSG_ERROR), 0) << rec.First(VEMTO_MSG_ERROR)->text;
+    numlib::DataFileReader r(dir.File("b.out"));
+    ASSERT_EQ(r.EventCount(), 12);
+    const double du = 1000.0 / (kE * std::sqrt(x));  // uniaxial: 1000 Pa more per hour
+    const double ft = 5e6 * std::sqrt(x);
+    const auto tr = static_cast<std::size_t>(2 * m.Grid(m.gi, m.gj) - 2);
+    double before = 0.0;
+    for (int k = 1; k <= 12; ++k) {
+      const double u = r.ReadReals(StorageEventName('U', k)).values[tr];
+      EXPECT_NEAR(u - before, du, 1e-9 * du) << "start maturity " << m0 << ", step " << k;
+      before = u;
+      const auto D = r.ReadReals(StorageEventName('D', k));
+      for (double v : D.values) EXPECT_NEAR(v, ft, 1e-9 * ft) << "step " << k;
+    }
+  }
+}
+
+// An element present when the run starts (cast at -72 h, run from -24 h) carries the
+// volume load activated at -48 h from the first step on: a 1 x 2 m column (nu = 0) on a
+// base held in y settles by gamma H^2 / (2 E) at the top, and the base carries its weight.
+TEST(MechEngineRun, ElementPresentAtTheStartCarriesEarlierVolumeLoad) {
+  const double gamma = 24000.0, H = 2.0;
+  ScratchDir dir;
+  DatModel m = testing::Rectangle(1, 1, 1.0, H);
+  m.analysisType = 1;
+  m.tempMode = 1;
+  m.initialTime = -24 * 3600.0;
+  m.materials[0].cast = -72 * 3600.0;
+  Mechanics mech;
+  mech.rows[5] = -48 * 3600.0;
+  mech.rows[7] = -gamma;
+  mech.rows[17] = mech.rows[18] = 0.0;
+  mech.dispConds.push_back({{0, 1}, {{-1e9, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  mech.dispConds.push_back({{1, 1}, {{-1e9, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  for (int i = 1; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.dispNodes.push_back({m.Grid(0, 0), 2});
+  std::ofstream(dir.File("c.dat"), std::ios::binary) << WithMechanics(m, mech);
+  Recorder rec;
+  testing::RunEngineOn(rec, dir.File("c.dat"), dir.File("c.out"), {{-20, 1, 1}});
+  ASSERT_EQ(rec.Count(VEMTO_MSG_ERROR), 0) << rec.First(VEMTO_MSG_ERROR)->text;
+  numlib::DataFileReader r(dir.File("c.out"));
+  ASSERT_EQ(r.EventCount(), 4);
+  const double settlement = gamma * H * H / (2.0 * kE);
+  for (int k : {1, 4}) {
+    const auto U = r.ReadReals(StorageEventName('U', k));
+    const auto F = r.ReadReals(StorageEventName('F', k));
+    double base = 0.0;
+    for (int i = 0; i <= m.gi; ++i) {
+      const auto top = static_cast<std::size_t>(2 * m.Grid(i, m.gj) - 1);
+      EXPECT_NEAR(U.values[top], -settlement, 1e-9 * settlement) << "event " << k;
+      base += F.values[static_cast<std::size_t>(2 * m.Grid(i, 0) - 1)];
+    }
+    EXPECT_NEAR(base, gamma * H * 1.0, 1e-9 * gamma * H) << "event " << k;
+  }
 }
 
 }  // namespace

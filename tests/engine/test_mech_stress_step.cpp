@@ -496,7 +496,8 @@ TEST(MechStressStep, ElementCastLaterStartsFromItsOwnInitialState) {
     EXPECT_EQ(st.time(), 7200.0);
     EXPECT_NEAR(st.temperature(), 35.0, 1e-12);
     EXPECT_NEAR(st.maxTemperature(), 35.0, 1e-12);
-    EXPECT_EQ(st.maturity(), 0.0);  // maturity of the thermal step (RM = 0 here)
+    // Maturity of the thermal step (RM = 0 here), held at the floor 1e-4 t_ref.
+    EXPECT_EQ(st.maturity(), 1e-4 * md.d.m.PELS(9, 2));
     for (int c = 1; c <= 4; ++c) EXPECT_NEAR(md.sig(2, g, c), 0.0, 1e-3);
   }
 }

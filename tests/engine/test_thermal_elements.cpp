@@ -25,25 +25,6 @@ double Sum(const auto& a) {
   return std::accumulate(a.begin(), a.end(), 0.0);
 }
 
-TEST(ThermalElements, SerendipityPartitionOfUnityAndDerivatives) {
-  for (double xi : {-0.7, 0.0, 0.3}) {
-    for (double eta : {-0.2, 0.9}) {
-      const Shape8 s = Serendipity(xi, eta);
-      EXPECT_NEAR(Sum(s.n), 1.0, 1e-15);
-      EXPECT_NEAR(Sum(s.dxi), 0.0, 1e-15);
-      const double h = 1e-6;  // central differences, error O(h²) ≈ 1e-12
-      const Shape8 a = Serendipity(xi + h, eta), b = Serendipity(xi - h, eta);
-      const Shape8 c = Serendipity(xi, eta + h), d = Serendipity(xi, eta - h);
-      for (int i = 0; i < 8; ++i) {
-        EXPECT_NEAR(s.dxi[i], (a.n[i] - b.n[i]) / (2 * h), 1e-9);
-        EXPECT_NEAR(s.deta[i], (c.n[i] - d.n[i]) / (2 * h), 1e-9);
-      }
-    }
-  }
-  const Shape8 corner = Serendipity(1.0, 1.0);  // node 5
-  EXPECT_EQ(corner.n[4], 1.0);
-}
-
 TEST(ThermalElements, UnitSquareConductionAndCapacity) {
   const std::array<Point2, 8> xy = Square();
   for (const auto& gp : kGaussPoints)

@@ -324,4 +324,5 @@ TEST_F(HeatFitTest, CommandLinePrintsOneLinePerValue) {
   EXPECT_EQ(run("--type 2 " + (dir_ / "missing").string(), out), 1);
   EXPECT_NE(out.find("cannot be opened"), std::string::npos) << out;
   EXPECT_EQ(run("--type 3 " + file.string() + " " + file.string(), out), 2) << out;
+  EXPECT_EQ(run("--type 4 " + file.string(), out), 2) << out;
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include <filesystem>
@@ -113,6 +115,24 @@ TEST(Examples, PassTheModelCheckAndDescribeWhatTheySay) {
   EXPECT_NE(slab.Pipes[0]->Condition, nullptr);
 }
 
+// The wall faces the formwork covered meet the air from its removal at 72 h; without
+// that condition they would stay adiabatic, and the check says so.
+TEST(Examples, FacesLaidOpenByTheFormworkRemovalAreCooled) {
+  TVemtoFile wall;
+  wall.PropertyFolder = PropertyDataFolder();
+  wall.SetFileName(ExampleFile("wall_on_slab.v3"));
+  wall.Load();
+  std::erase_if(wall.Positions, [](const auto& pos) {
+    return pos->Condition && pos->Condition->Name == "Air after stripping";
+  });
+  TVemtoLogic logic;
+  logic.CheckModel(wall);
+  EXPECT_THAT(logic.Warnings,
+              ::testing::Contains("Faces of surface 12 are exposed without a temperature "
+                                  "condition after surface 11 is removed at 72 h."));
+  EXPECT_EQ(logic.Warnings.size(), 4u);  // wall and slab strip, on either side
+}
+
 TEST(Examples, IndependentReaderSeesTheStoredStreams) {
   for (const auto& example : tools::ExampleProjects()) {
     SCOPED_TRACE(example.FileName);
@@ -150,6 +170,23 @@ TEST(MaterialLibrary, SourceGivesConcretesAndInertMaterials) {
   // A property set by the source replaces the default.
   for (const auto& m : lib)
     if (m->Name == "Formwork, plywood, removed at 72 h") EXPECT_EQ(m->P(2), 259200.0);
+}
+
+// A concrete named "Cfck/fck,cube" reaches that class and not the next one:
+// fck = fcm - 8 MPa with fcm = P64, within 0.1 MPa.
+TEST(MaterialLibrary, ConcretesAreNamedByTheClassTheyReach) {
+  const std::vector<int> classes = {12, 16, 20, 25, 30, 35, 40, 45, 50, 55, 60};
+  int named = 0;
+  for (const auto& m : Library()) {
+    int fck = 0, cube = 0;
+    if (m->Option(1) != 1 || std::sscanf(m->Name.c_str(), "C%d/%d", &fck, &cube) != 2) continue;
+    ++named;
+    const double reached = m->P(64) / 1e6 - 8.0;
+    EXPECT_GE(reached, fck - 0.1) << m->Name << ": fck " << reached << " MPa";
+    const auto next = std::upper_bound(classes.begin(), classes.end(), fck);
+    if (next != classes.end()) EXPECT_LT(reached, *next - 0.1) << m->Name << ": fck " << reached;
+  }
+  EXPECT_GE(named, 4);
 }
 
 TEST(MaterialLibrary, BuiltLibraryBesideTheProgramsHoldsTheSource) {

@@ -62,7 +62,6 @@ struct MeshRun {
     mesh.material = Int(ne, 1);
     mesh.region = Int(ne, 1);
     mesh.jnt = Int(nt, 1);
-    mesh.memjt = Int(nt * sizes.adjacencyRoom, 1);
     mesh.jmem = Int(nt, 1);
     mesh.newjt = Int(nt, 1);
     mesh.joint = Int(nt, 1);
@@ -180,7 +179,6 @@ TEST(MeshGeneration, SizingEstimates) {
   EXPECT_EQ(sizes.nodeCapacity, 42);
   EXPECT_EQ(sizes.elementCapacity, 8);
   EXPECT_EQ(sizes.maxSidePoints, 5);
-  EXPECT_EQ(sizes.adjacencyRoom, 24);
   EXPECT_FALSE(sizes.mixed);
 
   MeshRun run(args);
@@ -191,7 +189,6 @@ TEST(MeshGeneration, SizingEstimates) {
   model.elements[0].type = model.elements[1].type = MESHGEN_TYPE_INFINITE_SURFACE;
   args = model.Args();
   sizes = EstimateMeshSizes(args);
-  EXPECT_EQ(sizes.adjacencyRoom, 8);
   EXPECT_EQ(sizes.nodeCapacity, 18);
   EXPECT_EQ(sizes.maxSidePoints, 3);
 
@@ -199,7 +196,6 @@ TEST(MeshGeneration, SizingEstimates) {
   args = model.Args();
   sizes = EstimateMeshSizes(args);
   EXPECT_TRUE(sizes.mixed);
-  EXPECT_EQ(sizes.adjacencyRoom, 24);
 }
 
 TEST(MeshGeneration, SharedSideNodesAreTakenOverInTheRightDirection) {
@@ -366,6 +362,64 @@ TEST(MeshGeneration, UnequalDivisionsOnASharedSideAreAnError) {
   run.Rearrange(args);
   EXPECT_EQ(ErrorOf([&] { GenerateMesh(args, run.se, run.mesh, nullptr, nullptr); }),
             " SUPER ELEMENTS    1 AND    2 HAVE DIFFERENT DIVISIONS ON THEIR COMMON SIDE");
+}
+
+TEST(MeshGeneration, SidesMeetingWithoutCommonNodesAreAnError) {
+  // Super element 1 (x in [0, 1]) meets 2 and 3 (y in [0, 0.5] and [0.5, 1]) along x = 1.
+  TestModel model;
+  for (double y : {0.0, 0.5, 1.0})
+    for (double x : {0.0, 1.0, 2.0}) model.AddNode(x, y);  // 1 2 3 / 4 5 6 / 7 8 9
+  model.elements.push_back(Quad(1, 2, 8, 7, 3, 1));
+  model.elements.push_back(Quad(2, 3, 6, 5));
+  model.elements.push_back(Quad(5, 6, 9, 8));
+  auto error = [&model] {
+    const MeshgenArgs args = model.Args();
+    MeshRun run(args);
+    return ErrorOf([&] { run.Generate(args); });
+  };
+  // Three rows against one each: the nodes at y = 1/4 and 3/4 would hang.
+  EXPECT_EQ(error(), " SUPER ELEMENTS    1 AND    2 DO NOT SHARE THEIR NODES ALONG A COMMON SIDE");
+  // Two rows put a node of 1 at every node of 2 and 3 in the same role: a valid mesh.
+  model.elements[0].rows = 2;
+  EXPECT_EQ(error(), "");
+  // Four rows: the same nodes, but y = 1/4 is a corner in 1 and a mid-side node in 2.
+  model.elements[0].rows = 4;
+  EXPECT_EQ(error(), " SUPER ELEMENTS    1 AND    2 DO NOT SHARE THEIR NODES ALONG A COMMON SIDE");
+}
+
+TEST(MeshGeneration, CornerElementStartsAtTheFiniteCornerInEitherOrder) {
+  // Finite square 1 2 3 4, strips to the right and on top, the corner element beyond 3.
+  TestModel model;
+  for (auto [x, y] :
+       {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}, {2, 0}, {2, 1}, {1, 2}, {0, 2}, {2, 2}})
+    model.AddNode(x, y);
+  model.elements.push_back(Quad(1, 2, 3, 4));
+  model.elements.push_back(Quad(2, 5, 6, 3, 1, 1, MESHGEN_TYPE_INFINITE_SURFACE));
+  model.elements.push_back(Quad(4, 3, 7, 8, 1, 1, MESHGEN_TYPE_INFINITE_SURFACE));
+  for (const auto& corners : {std::array{3, 6, 9, 7}, std::array{9, 7, 3, 6}}) {
+    model.elements.resize(3);
+    model.elements.push_back(
+        Quad(corners[0], corners[1], corners[2], corners[3], 1, 1, MESHGEN_TYPE_INFINITE_CORNER));
+    const MeshgenArgs args = model.Args();
+    MeshRun run(args);
+    run.Generate(args);
+    ASSERT_EQ(run.mesh.elementCount, 4);
+    const std::vector<int> nodes = run.Ncon(4);
+    ASSERT_EQ(nodes.size(), 3u);
+    const double expected[3][2] = {{1, 1}, {2, 1}, {1, 2}};
+    for (int p = 0; p < 3; ++p) {
+      EXPECT_NEAR(run.X(nodes[p]), expected[p][0], kTol) << corners[0] << " node " << p;
+      EXPECT_NEAR(run.Y(nodes[p]), expected[p][1], kTol) << corners[0] << " node " << p;
+    }
+  }
+  // A corner element away from the finite mesh is refused.
+  model.elements.back() = Quad(6, 10, 11, 9, 1, 1, MESHGEN_TYPE_INFINITE_CORNER);
+  model.AddNode(3, 1);
+  model.AddNode(3, 2);
+  const MeshgenArgs args = model.Args();
+  MeshRun run(args);
+  EXPECT_EQ(ErrorOf([&] { run.Generate(args); }),
+            " CORNER SUPER ELEMENT    4 MUST TOUCH THE FINITE MESH AT EXACTLY ONE CORNER");
 }
 
 TEST(MeshGeneration, CornerElementsSharingASideAreAConnectivityError) {
@@ -575,7 +629,9 @@ TEST(MeshGeneration, WallOnGroundGivesAValidMesh) {
   MeshRun run(args);
   run.Generate(args);
   const MeshTables& mesh = run.mesh;
-  EXPECT_EQ(mesh.nodeCount, 117);
+  // The corner element is given from its far corner; turned, it starts at the ground's
+  // corner (4, 0) and its far corner (6, -2) gets no node.
+  EXPECT_EQ(mesh.nodeCount, 116);
   ASSERT_EQ(mesh.elementCount, 37);
   int counts[9] = {};
   std::vector<int> used(mesh.nodeCount + 1, 0);

@@ -179,6 +179,33 @@ TEST_F(MesherRunTest, NoMemoryWritesTheListingThenFails) {
   EXPECT_EQ(Run(model, again), " PROBLEM TOO LARGE.");
 }
 
+TEST_F(MesherRunTest, DefaultMemoryMeshesA150By150SuperElement) {
+  // 68101 nodes and 22500 elements need about 450,000 words of tables; nothing unused
+  // may be reserved on top of them.
+  Recorder recorder;
+  TestModel model = Square(150, 150);
+  ASSERT_EQ(model.memoryWords, 800000);
+  EXPECT_EQ(Run(model, recorder), "");
+  EXPECT_TRUE(Exists("model.dat"));
+}
+
+TEST_F(MesherRunTest, ListingNamesAPipePartThatEndedWithoutElements) {
+  // Parts 1 and 3 of the pipe end at the same corner node (1, 1): part 3 takes the element.
+  Recorder recorder;
+  TestModel model = Square(2, 2);
+  test::AddRecord(model.pipeConds, MESHGEN_PIPE_RECORD, 1, {300, 0.025, 2, 4200, 0}, {0, 10, 1});
+  model.pipeCondPart = {1, 1, 1, 2, 1, 3};
+  model.pipeXY = {0.9, 0.9, 0.1, 0.1, 0.95, 1.0};
+  EXPECT_EQ(Run(model, recorder), "");
+  const std::string listing = Read("model.lst");
+  EXPECT_NE(listing.find("      PIPE CONDITION    1 PART    1 (PIPE POSITION    1) HAS NO ELEMENT: "
+                         "LATER PIPE POSITIONS TOOK ALL ITS ELEMENTS\n"),
+            std::string::npos)
+      << listing.substr(listing.size() - 300);
+  EXPECT_EQ(listing.find("PART    2 (PIPE"), std::string::npos);
+  EXPECT_EQ(listing.find("PART    3 (PIPE"), std::string::npos);
+}
+
 TEST_F(MesherRunTest, CancelHasNoEffectAndANewRegistrationClearsAnError) {
   {
     Recorder recorder;

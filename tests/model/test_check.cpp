@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,79 @@ TEST(CheckModel, ReferencesTheMesherNeeds) {
   EXPECT_THAT(logic.Errors, ElementsAre("No condition assigned to boundary condition 5.",
                                         "No pipe assigned to pipe point 6.",
                                         "No pipe condition assigned to pipe Pipe."));
+}
+
+TEST(CheckModel, PositionsTheMesherWouldIgnore) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TVemtoLogic logic;
+  TEdgeLine removed(doc.Nodes[0].get(), doc.Nodes[1].get());  // not in the model's edges
+  auto* onEdge = static_cast<TVemtoEdgePos*>(doc.Positions[0].get());
+  TEdge* const kept = onEdge->Edge;
+  onEdge->Edge = &removed;
+  doc.Positions[3]->Condition = doc.Conditions[4];  // a load on a surface
+  doc.Positions[4]->Condition = doc.Conditions[2];  // a pipe condition at a point
+  logic.CheckModel(doc);
+  EXPECT_THAT(logic.Errors, IsEmpty());
+  EXPECT_THAT(
+      logic.Warnings,
+      ElementsAre(
+          "The edge of boundary condition 1 (\"Air\") no longer exists; it is ignored.",
+          "Boundary condition 4 puts \"Load\" on a surface, where only temperature and heat "
+          "flow conditions act; it is ignored.",
+          "Boundary condition 5 uses the pipe condition \"Cooling\", which acts only through a "
+          "pipe; it is ignored."));
+  onEdge->Edge = kept;  // before `removed` goes
+}
+
+// Each of these models passed the check before and was then refused by the mesher or the
+// engine; the check names the problem first.
+TEST(CheckModel, FindsWhatTheRunWouldReject) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::function<void(TVemtoFile&)> change;
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {[&](TVemtoFile& d) { d.Conditions[0]->History[1].Value1 = inf; },
+       "Condition \"Air\": history point 2 holds a number that is not finite."},
+      {[&](TVemtoFile& d) {
+         static_cast<TVemtoTempCondition*>(d.Conditions[0])->TransferCoefficient = nan;
+       },
+       "Condition \"Air\": a transfer coefficient or constant is not a finite number."},
+      {[&](TVemtoFile& d) { d.Materials[1]->P(23) = inf; },
+       "Material \"Rock\": property 23 is not a finite number."},
+      {[&](TVemtoFile& d) { static_cast<TVemtoNodalPos*>(d.Positions[4].get())->X = nan; },
+       "Boundary condition 5 lies at a point whose coordinates are not finite numbers."},
+      {[&](TVemtoFile& d) {
+         d.Conditions[3]->History.resize(1001, {0, 1.0, 0, 0.0});
+       },
+       "Condition \"Sun\" has 1001 history points; at most 1000 are allowed."},
+      {[&](TVemtoFile& d) {
+         d.Surfaces[1]->ElementType = 1;
+         d.Surfaces[1]->InfiniteFlag = 1;
+       },
+       "Surface 2 has five-node infinite elements and 3 divisions across (along its second edge); "
+       "one row is needed."},
+      {[&](TVemtoFile& d) { static_cast<TEdgeLine&>(*d.Edges[4]).EndNode = d.Nodes[1].get(); },
+       "Edge 5 starts and ends at node 2."},
+      {[&](TVemtoFile& d) { d.EngineMemory = 5000; },
+       "The model is too large for the engine memory: it needs at least 136648 bytes, 40000 are "
+       "set."},
+      {[&](TVemtoFile& d) { d.Intervals[1]->TimeStep = 1e-8; },
+       "The intervals give 16800000084 time steps; at most 2147483647 can be counted. Choose "
+       "longer time steps."},
+  };
+  for (const Case& c : cases) {
+    TVemtoFile doc;
+    MakeSampleModel(doc);
+    c.change(doc);
+    TVemtoLogic logic;
+    logic.CheckModel(doc);
+    EXPECT_TRUE(Has(logic.Errors, c.error))
+        << c.error << "\n got: " << ::testing::PrintToString(logic.Errors);
+  }
 }
 
 }  // namespace

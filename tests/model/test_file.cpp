@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "VemtoFile.h"
+#include "VemtoLogic.h"
 #include "test_file_model.h"
 #include "test_file_util.h"
 
@@ -18,6 +20,7 @@ using test::MakeSampleModel;
 using test::PropertyDataFolder;
 using test::ReadBytes;
 using test::TempDir;
+using test::WriteBytes;
 
 std::vector<std::uint8_t> Data(const TCompoundImage& image, const char* storage) {
   const TCompoundStream* s = image.Find(storage, "Data");
@@ -372,13 +375,9 @@ TEST(VemtoFile, SurfaceWithMaterialOutsideTheListIsSavedWithoutMaterial) {
 }
 
 // A file of the older layout: materials of 63 properties, surfaces without thickness.
-TEST(VemtoFile, OlderMaterialAndSurfaceRecordsAreConverted) {
-  TVemtoFile doc;
-  MakeSampleModel(doc);
-  doc.Surfaces[0]->ElementType = 1;
-  TCompoundImage image = doc.BuildImage();
-
-  // Rewrite "Materials" and "Surfaces" in the (3, 0) layout.
+/// Rewrites the "Materials" storage of `image` in the older (3, 0) layout, with the
+/// compressive strength 45 MPa in P22.
+void WriteOlderMaterials(const TVemtoFile& doc, TCompoundImage& image) {
   TStream m;
   m.WriteInt32(static_cast<std::int32_t>(doc.Materials.Count()));
   for (const auto& mat : doc.Materials) {
@@ -389,6 +388,19 @@ TEST(VemtoFile, OlderMaterialAndSurfaceRecordsAreConverted) {
     for (int k = 1; k <= 63; ++k) m.WriteDouble(k == 22 ? 45e6 : mat->P(k));
     for (int k = 1; k <= 7; ++k) m.WriteInt32(mat->Option(k));
   }
+  TCompoundStorage& st = image.Storage("Materials");
+  st.SetStream("Data", m.Bytes());
+  st.SetStream("Version", Bytes({3, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(VemtoFile, OlderMaterialAndSurfaceRecordsAreConverted) {
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  doc.Surfaces[0]->ElementType = 1;
+  TCompoundImage image = doc.BuildImage();
+
+  // Rewrite "Materials" and "Surfaces" in the (3, 0) layout.
+  WriteOlderMaterials(doc, image);
   TStream s;
   s.WriteInt32(static_cast<std::int32_t>(doc.Surfaces.size()));
   for (const auto& sf : doc.Surfaces) {
@@ -402,7 +414,6 @@ TEST(VemtoFile, OlderMaterialAndSurfaceRecordsAreConverted) {
     st.SetStream("Data", data.Bytes());
     st.SetStream("Version", Bytes({3, 0, 0, 0, 0, 0, 0, 0}));
   };
-  set("Materials", m);
   set("Surfaces", s);
 
   TVemtoFile back;
@@ -427,6 +438,41 @@ TEST(VemtoFile, OlderMaterialAndSurfaceRecordsAreConverted) {
   TStream v(again.Find("Materials", "Version")->Bytes);
   v.ReadInt32();
   EXPECT_EQ(v.ReadInt32(), 1);
+}
+
+// A malformed "conpropt" beside the program: a current model loads and the problem is
+// reported (load warnings, model check); an older material, whose conversion needs the
+// file's strength law, is refused instead of being converted with zeros.
+TEST(VemtoFile, MalformedPropertyFileIsReported) {
+  TempDir dir;
+  std::filesystem::copy_file(PropertyDataFolder() + "/cempropt", dir.Path("cempropt"));
+  std::string text = "2.0\nx\n";
+  for (int k = 3; k <= 56; ++k) text += "1.0\n";
+  WriteBytes(dir.Path("conpropt"), std::vector<std::uint8_t>(text.begin(), text.end()));
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  TCompoundImage image = doc.BuildImage();
+
+  TVemtoFile back;
+  back.PropertyFolder = dir.Path("");
+  back.LoadImage(image, "m.v3");
+  ASSERT_EQ(back.LoadWarnings.size(), 1u);
+  EXPECT_NE(back.LoadWarnings[0].find("conpropt\", line 2"), std::string::npos)
+      << back.LoadWarnings[0];
+  TVemtoLogic logic;
+  logic.CheckModel(back);
+  EXPECT_EQ(logic.Warnings, back.LoadWarnings);
+
+  WriteOlderMaterials(doc, image);
+  TVemtoFile older;
+  older.PropertyFolder = dir.Path("");
+  try {
+    older.LoadImage(image, "m.v3");
+    ADD_FAILURE() << "converted with a zero strength law";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("older record layout"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("conpropt\", line 2"), std::string::npos) << e.what();
+  }
 }
 
 // A project file written by an independent compound-file writer (Perl's

@@ -1,13 +1,18 @@
 // Damaged and hand-edited project files: every problem gives a clear error naming the
 // file, the document stays as it was, nothing crashes.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "VemtoFile.h"
+#include "VemtoLogic.h"
 #include "test_file_model.h"
 #include "test_file_util.h"
 
@@ -165,6 +170,28 @@ TEST(VemtoFileErrors, IntervalListWithoutIntervals) {
   }
 }
 
+// A surface must be bounded by a closed chain of four distinct edges: such a file is
+// refused when loading, and a model built in memory gets a check error.
+TEST(VemtoFileErrors, SurfaceWhoseEdgesDoNotCloseIsRejected) {
+  struct Case {
+    int edge;  // replaces side 3 of surface 2 (the curved edge 7)
+    const char* problem;
+  };
+  for (const Case c :
+       {Case{1, "sides 3 and 4 use the same edge"}, Case{3, "sides 2 and 3 share no node"}}) {
+    TVemtoFile doc;
+    MakeSampleModel(doc);
+    doc.Surfaces[1]->SetEdge(2, doc.Edges[static_cast<std::size_t>(c.edge)].get());
+    TVemtoLogic logic;
+    logic.CheckModel(doc);
+    ASSERT_FALSE(logic.Errors.empty());
+    EXPECT_EQ(logic.Errors[0], fmt::format("Surface 2 is not a four-sided surface: {}; the edges "
+                                           "do not form a closed chain.",
+                                           c.problem));
+    ExpectLoadError(doc.BuildImage(), {"Storage \"Surfaces\", entry 2", c.problem});
+  }
+}
+
 TEST(VemtoFileErrors, UnknownOrMisplacedClassNames) {
   {
     TCompoundImage image = SampleImage();
@@ -284,6 +311,72 @@ TEST(VemtoFileErrors, FilesThatAreNotProjects) {
     EXPECT_NE(std::string(e.what()).find("Storage \"Nodes\" is missing"), std::string::npos);
   }
   EXPECT_EQ(doc.Nodes.size(), 7u);
+}
+
+/// Offset of the history point count of condition `name` in a "Conditions" image.
+std::size_t HistoryCountOffset(const std::vector<std::uint8_t>& data, const std::string& name) {
+  const std::string text = name + '\0';
+  const auto at = std::search(data.begin(), data.end(), text.begin(), text.end());
+  EXPECT_NE(at, data.end()) << name;
+  return static_cast<std::size_t>(at - data.begin()) + text.size() + 4;  // after RefCount
+}
+
+// What is not a project file is refused before it is read; damaged files give the
+// library's own diagnostic inside the message and nothing on standard error; a history
+// count one too large and a record of another layout are named as such.
+TEST(VemtoFileErrors, ReadingNamesTheRealProblem) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.Path("pipe.v3").c_str(), 0600), 0);  // would block a plain open
+  WriteBytes(dir.Path("large.v3"), std::vector<std::uint8_t>(4 << 20, 'x'));
+  for (const std::string& file :
+       {dir.Path("pipe.v3"), std::string("/dev/zero"), dir.Path("large.v3")}) {
+    try {
+      ReadCompoundFile(file);
+      ADD_FAILURE() << file << " was read";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.Kind(), TStorageError::Damaged) << e.what();
+      EXPECT_NE(std::string(e.what()).find("Not a project file"), std::string::npos) << e.what();
+    }
+  }
+
+  TVemtoFile doc;
+  MakeSampleModel(doc);
+  doc.SetFileName(dir.Path("t.v3"));
+  doc.Save();
+  const auto full = ReadBytes(doc.FileName);
+  std::mt19937 rng(7);
+  int diagnosed = 0;
+  ::testing::internal::CaptureStderr();
+  for (int round = 0; round < 100; ++round) {
+    auto bytes = full;
+    for (int f = 0; f < 4; ++f) bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+    try {
+      ParseCompoundFile(bytes, "flipped.v3");
+    } catch (const FileError& e) {
+      // A stream the library cannot open: its diagnostic, which it would print.
+      diagnosed += std::string(e.what()).find("(Unable to get child") != std::string::npos;
+    }
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_GT(diagnosed, 0);
+
+  for (const char* name : {"Air", "Sun"}) {  // a temperature and a flow condition
+    TCompoundImage image = SampleImage();
+    auto& data = DataOf(image, "Conditions");
+    const std::size_t at = HistoryCountOffset(data, name);
+    std::int32_t count = 0;
+    std::memcpy(&count, data.data() + at, 4);
+    PutInt32(data, at, count + 1);
+    ExpectLoadError(image, {fmt::format("condition \"{}\" announces {} history points, but its "
+                                        "record holds {}",
+                                        name, count + 1, count)});
+  }
+  {
+    TCompoundImage image = SampleImage();  // (3, 1) records under a (3, 0) version
+    image.Storage("Materials").SetStream("Version", {3, 0, 0, 0, 0, 0, 0, 0});
+    ExpectLoadError(image, {"Storage \"Materials\", entry 2",
+                            "entry 1 before it is longer or shorter than its layout"});
+  }
 }
 
 /// Loads a damaged file; only FileError may come out, and a success gives a consistent

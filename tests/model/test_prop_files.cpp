@@ -1,5 +1,6 @@
 // The cement and concrete property files: reading, malformed files, appending a type.
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -7,6 +8,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "PropertyFiles.h"
 #include "test_file_util.h"
@@ -85,12 +90,12 @@ TEST(PropCementFile, MalformedFilesAreInvalidAndNamed) {
       {"-1\n", "negative"},
       {"21\n", "at most 20"},
       {"1.5\nA\n" + seven, "line 1"},
-      {"2\nA\n" + seven + "B\n1\n2\n", "only"},       // fewer lines than announced
-      {"1\nA\n1\n2\nabc\n4\n5\n6\n7\n", "line 5"},    // no leading number
-      {"1\nA\n1\n2\n3,5\n4\n5\n6\n7\n", "line 5"},    // decimal comma
-      {"1\nA\n1\n2\n\n4\n5\n6\n7\n", "line 5"},       // empty value line
-      {"1\nA\n1\n2\nnan\n4\n5\n6\n7\n", "line 5"},    // not finite
-      {"1\nA\n1\n2\n1e999\n4\n5\n6\n7\n", "line 5"},  // out of range
+      {"2\nA\n" + seven + "B\n1\n2\n", "only"},     // fewer lines than announced
+      {"1\nA\n1\n2\nabc\n4\n5\n6\n7\n", "line 5"},  // no leading number
+      {"1\nA\n1\n2\n3,5\n4\n5\n6\n7\n", "line 5"},  // decimal comma
+      {"1\nA\n1\n2\n\n4\n5\n6\n7\n", "line 5"},     // empty value line
+      {"1\nA\n1\n2\nnan\n4\n5\n6\n7\n", "line 5"},  // not finite
+      {"1\nA\n1\n2\n1e999\n4\n5\n6\n7\n", "line 5: the number is outside the range"},
   };
   TempDir dir;
   const std::string file = dir.Path("cempropt");
@@ -181,7 +186,7 @@ TEST(PropCementAppend, ThirdTypeBecomesFourthWithLinesKept) {
   WriteText(file, "3  count note\n" + body);
   const int k = AppendCementType(file, "Fitted", {4600.0, 1.5, 36000.0, 1.8, 5000.0, 0.54});
   EXPECT_EQ(k, 4);
-  const std::string expected = "4\n" + body + "Fitted\n1\n" +
+  const std::string expected = "4  count note\n" + body + "Fitted\n1\n" +
                                " 4.60000000000000E+0003\n 1.50000000000000E+0000\n"
                                " 3.60000000000000E+0004\n 1.80000000000000E+0000\n"
                                " 5.00000000000000E+0003\n 5.40000000000000E-0001\n";
@@ -192,7 +197,6 @@ TEST(PropCementAppend, ThirdTypeBecomesFourthWithLinesKept) {
   EXPECT_EQ(cement.Name(4), "Fitted");
   EXPECT_EQ(cement.TypeValue(4, 2), 4600.0);
   EXPECT_EQ(cement.TypeValue(4, 7), 0.54);  // 15 digits reproduce the value
-  EXPECT_FALSE(std::filesystem::exists(file + ".new"));
 }
 
 // Notes after the last type stay in the file but the new type goes right after the last
@@ -232,20 +236,51 @@ TEST(PropCementAppend, RefusedAppendsLeaveTheFileUnchanged) {
   EXPECT_EQ(AppendCementType(file, "X", {1, 2, 3, 4, 5, 6}), 1);
 }
 
-// The new content cannot be written (its temporary name is taken by a folder).
-TEST(PropCementAppend, FailedRewriteLeavesTheFileUnchanged) {
+// An append keeps line 1's note and the file's permissions, and removes the temporary
+// file an earlier, killed rewrite left; one of a running process stays. A failed
+// rewrite leaves the file as it was and no temporary file.
+TEST(PropCementAppend, RewriteKeepsNoteAndPermissionsAndCleansUp) {
   TempDir dir;
   const std::string file = dir.Path("cempropt");
-  WriteText(file, "0\n");
-  std::filesystem::create_directory(file + ".new");
-  try {
-    AppendCementType(file, "X", {1, 2, 3, 4, 5, 6});
-    ADD_FAILURE();
-  } catch (const PropertyFileError& e) {
-    EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(ReadText(file), "0\n");
-  EXPECT_TRUE(std::filesystem::is_directory(file + ".new"));
+  WriteText(file, "1    number of cement types\n" + Block("A", 0));
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  const pid_t gone = ::fork();  // a process that has ended: its pid names no process
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string stale = file + ".tmp-" + std::to_string(gone) + "-aB3dE6";
+  const std::string running = file + ".tmp-1-aB3dE6";  // pid 1 always runs
+  WriteText(stale, "half");
+  WriteText(running, "half");
+  auto count = [&] {
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path("")))
+      ++files;
+    return files;
+  };
+
+  EXPECT_EQ(AppendCementType(file, "New", {1, 2, 3, 4, 5, 6}), 2);
+  EXPECT_EQ(ReadText(file).substr(0, 28), "2    number of cement types\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_EQ(count(), 2);  // the file and the running process's temporary file
+
+  // No room for the new content (a file size limit of 100 bytes, which binds root too).
+  const std::string before = ReadText(file);
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_THROW(AppendCementType(file, "X", {1, 2, 3, 4, 5, 6}), PropertyFileError);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(ReadText(file), before);
+  EXPECT_EQ(count(), 2);
 }
 
 }  // namespace

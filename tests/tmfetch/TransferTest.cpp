@@ -54,34 +54,6 @@ void Curve(double& x, double& y) {
 
 }  // namespace
 
-TEST(Shape8, InterpolatesNodesAndSumsToOne) {
-  const double nodes[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}};
-  for (int j = 0; j < 8; ++j) {
-    double n[8], dxi[8], deta[8];
-    Shape8(nodes[j][0], nodes[j][1], n, dxi, deta);
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(n[i], i == j ? 1.0 : 0.0, 1e-15) << i << " " << j;
-  }
-  double n[8], dxi[8], deta[8];
-  Shape8(0.3, -0.7, n, dxi, deta);
-  double sum = 0.0, sumXi = 0.0, sumEta = 0.0;
-  for (int i = 0; i < 8; ++i) {
-    sum += n[i];
-    sumXi += dxi[i];
-    sumEta += deta[i];
-  }
-  EXPECT_NEAR(sum, 1.0, 1e-15);
-  EXPECT_NEAR(sumXi, 0.0, 1e-15);
-  EXPECT_NEAR(sumEta, 0.0, 1e-15);
-  // Derivatives against central differences.
-  const double h = 1e-6;
-  double np[8], nm[8];
-  Shape8(0.3 + h, -0.7, np, dxi, deta);
-  Shape8(0.3 - h, -0.7, nm, dxi, deta);
-  double d[8];
-  Shape8(0.3, -0.7, n, d, deta);
-  for (int i = 0; i < 8; ++i) EXPECT_NEAR(d[i], (np[i] - nm[i]) / (2 * h), 1e-8) << i;
-}
-
 TEST(MeshLocator, InverseMappingOfCurvedElementsRecoversLocalPoints) {
   const QuadMesh mesh = Grid(4, 3, 0.0, 2.0, 0.0, 1.5, Curve);
   const MeshLocator locator(mesh);

@@ -89,6 +89,7 @@ std::string WriteModel(const ScratchDir& dir) {
   m.tempMode = 0;
   Mechanics mech;
   mech.switches[0] = 1;           // developing stiffness: a new factorisation every step
+  mech.rows[9] = 28 * 24.0;       // reference maturity 28 d, in hours like the maturity (beta0)
   for (int law : {13, 22, 54}) {  // g(x) = 1 / (1 / (2x) + 1 / 2) of the maturity ratio x
     mech.rows[static_cast<std::size_t>(law)] = 2.0;
     mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
