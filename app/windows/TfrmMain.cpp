@@ -784,7 +784,8 @@ bool TfrmMain::OpenModel(const QString& name) {
       Report(QString::fromStdString(e.what()));
       return false;
     }
-    for (const std::string& warning : model->LoadWarnings) Report(QString::fromStdString(warning));
+    for (const std::string& warning : doc->Model().LoadWarnings)
+      Report(QString::fromStdString(warning));
   }
   doc_ = std::move(doc);
   undoGroup_->addStack(&doc_->UndoStack());
