@@ -83,6 +83,16 @@ QPixmap GuidePicture() {
   return pixmap;
 }
 
+/// The layout of an input file, shown as a hint beside the file names.
+QString LayoutHint(bool heatRecord) {
+  return QStringLiteral(
+             "Each file holds one measurement per line: %1. Columns are separated by "
+             "blanks, tabs, commas or semicolons; lines starting with # are ignored.")
+      .arg(heatRecord ? QStringLiteral("maturity (h), heat developed (J/kg of cement)")
+                      : QStringLiteral("time (h), concrete temperature (°C), surrounding "
+                                       "temperature (°C)"));
+}
+
 QLabel* Hint(const QString& text) {
   auto* label = new QLabel(text);
   label->setWordWrap(true);
@@ -125,16 +135,10 @@ TfrmCementGuide::TfrmCementGuide(QWidget* parent) : QDialog(parent) {
   body->addWidget(picture);
   body->addWidget(pages_, 1);
 
-  btnBack_ = new QPushButton(QStringLiteral("< Back"));
-  btnBack_->setObjectName(QStringLiteral("btnBack"));
-  btnNext_ = new QPushButton(QStringLiteral("Next >"));
-  btnNext_->setObjectName(QStringLiteral("btnNext"));
+  btnBack_ = NewButton("btnBack", QStringLiteral("< Back"), &TfrmCementGuide::btnBackClick);
+  btnNext_ = NewButton("btnNext", QStringLiteral("Next >"), &TfrmCementGuide::btnNextClick);
   btnNext_->setDefault(true);
-  auto* btnCancel = new QPushButton(QStringLiteral("Cancel"));
-  btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connect(btnBack_, &QPushButton::clicked, this, &TfrmCementGuide::btnBackClick);
-  connect(btnNext_, &QPushButton::clicked, this, &TfrmCementGuide::btnNextClick);
-  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  QPushButton* btnCancel = NewButton("btnCancel", QStringLiteral("Cancel"), &QDialog::reject);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(btnBack_);
@@ -154,6 +158,14 @@ void TfrmCementGuide::Open(QWidget* owner) {
   if (guide == nullptr) guide = new TfrmCementGuide(owner);
   guide->Restart();
   guide->exec();
+}
+
+template <class Handler>
+QPushButton* TfrmCementGuide::NewButton(const char* name, const QString& caption, Handler handler) {
+  auto* button = new QPushButton(caption);
+  button->setObjectName(QString::fromLatin1(name));
+  connect(button, &QPushButton::clicked, this, handler);
+  return button;
 }
 
 QWidget* TfrmCementGuide::NewPage(const QString& title, QWidget* body) {
@@ -256,12 +268,10 @@ QWidget* TfrmCementGuide::CreateFilesPage() {
   auto* layout = new QVBoxLayout(body);
   lbFiles_ = new QListWidget;
   lbFiles_->setObjectName(QStringLiteral("lbFiles"));
-  auto* add = new QPushButton(QStringLiteral("Add..."));
-  add->setObjectName(QStringLiteral("btnAddFile"));
-  auto* remove = new QPushButton(QStringLiteral("Remove"));
-  remove->setObjectName(QStringLiteral("btnRemoveFile"));
-  connect(add, &QPushButton::clicked, this, &TfrmCementGuide::btnAddFileClick);
-  connect(remove, &QPushButton::clicked, this, &TfrmCementGuide::btnRemoveFileClick);
+  QPushButton* add =
+      NewButton("btnAddFile", QStringLiteral("Add..."), &TfrmCementGuide::btnAddFileClick);
+  QPushButton* remove =
+      NewButton("btnRemoveFile", QStringLiteral("Remove"), &TfrmCementGuide::btnRemoveFileClick);
   auto* row = new QHBoxLayout;
   row->addWidget(lbFiles_, 1);
   auto* side = new QVBoxLayout;
@@ -271,10 +281,7 @@ QWidget* TfrmCementGuide::CreateFilesPage() {
   row->addLayout(side);
   layout->addWidget(new QLabel(QStringLiteral("Measurement files (up to three)")));
   layout->addLayout(row);
-  layout->addWidget(Hint(QStringLiteral(
-      "Each file holds one measurement per line: time (h), concrete temperature (°C), "
-      "surrounding temperature (°C). Columns are separated by blanks, tabs, commas or "
-      "semicolons; lines starting with # are ignored.")));
+  layout->addWidget(Hint(LayoutHint(false)));
   return NewPage(QStringLiteral("Input files"), body);
 }
 
@@ -283,9 +290,8 @@ QWidget* TfrmCementGuide::CreateFilePage() {
   auto* layout = new QVBoxLayout(body);
   edtInputFile_ = new QLineEdit;
   edtInputFile_->setObjectName(QStringLiteral("edtInputFile"));
-  auto* browse = new QPushButton(QStringLiteral("Browse..."));
-  browse->setObjectName(QStringLiteral("btnBrowse"));
-  connect(browse, &QPushButton::clicked, this, &TfrmCementGuide::btnBrowseClick);
+  QPushButton* browse =
+      NewButton("btnBrowse", QStringLiteral("Browse..."), &TfrmCementGuide::btnBrowseClick);
   auto* row = new QHBoxLayout;
   row->addWidget(edtInputFile_, 1);
   row->addWidget(browse);
@@ -339,9 +345,8 @@ QWidget* TfrmCementGuide::CreateResultPage() {
   for (std::size_t i = 0; i < results_.size(); ++i)
     results_[i] = AddResult(form, names[i], labels[i]);
   left->addLayout(form);
-  btnAddToCempropt_ = new QPushButton(QStringLiteral("Add to CEMPROPT file"));
-  btnAddToCempropt_->setObjectName(QStringLiteral("btnAddToCempropt"));
-  connect(btnAddToCempropt_, &QPushButton::clicked, this, &TfrmCementGuide::btnAddToCemproptClick);
+  btnAddToCempropt_ = NewButton("btnAddToCempropt", QStringLiteral("Add to CEMPROPT file"),
+                                &TfrmCementGuide::btnAddToCemproptClick);
   left->addWidget(btnAddToCempropt_);
   lblResultStatus_ = StatusLabel("lblResultStatus");
   left->addWidget(lblResultStatus_);
@@ -413,14 +418,7 @@ void TfrmCementGuide::UpdateFieldVisibility() {
     any = any || shown;
   }
   noPropertiesNote_->setVisible(!any);
-  fileHint_->setText(
-      type == 2 ? QStringLiteral("The file holds one measurement per line: maturity (h), heat "
-                                 "developed (J/kg of cement). Columns are separated by blanks, "
-                                 "tabs, commas or semicolons; lines starting with # are ignored.")
-                : QStringLiteral("The file holds one measurement per line: time (h), concrete "
-                                 "temperature (°C), surrounding temperature (°C). Columns are "
-                                 "separated by blanks, tabs, commas or semicolons; lines starting "
-                                 "with # are ignored."));
+  fileHint_->setText(LayoutHint(type == 2));
 }
 
 void TfrmCementGuide::ShowStep() {

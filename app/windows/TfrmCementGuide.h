@@ -70,6 +70,8 @@ class TfrmCementGuide : public QDialog {
   const std::optional<THeatFitResult>& LastFit() const { return lastFit_; }
 
  private:
+  template <class Handler>
+  QPushButton* NewButton(const char* name, const QString& caption, Handler handler);
   QWidget* NewPage(const QString& title, QWidget* body);
   QWidget* CreateTypePage();
   QWidget* CreateParameterPage();
