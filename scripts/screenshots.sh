@@ -119,8 +119,8 @@ sleep 0.3
 
 # Leave through File > Exit without saving.
 xdotool windowactivate --sync "$main" 2>/dev/null || true
-xdotool key alt+f
-sleep 0.2
+xdotool mousemove 19 8 click 1  # the File menu
+sleep 0.4
 xdotool key x
 sleep 0.5
 xdotool key alt+n || true
