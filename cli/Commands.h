@@ -23,5 +23,6 @@ void AddCheckCommand(CLI::App& app, CommandStatus& status);
 void AddTempMatCommand(CLI::App& app, CommandStatus& status);
 void AddSimulateCommand(CLI::App& app, CommandStatus& status);
 void AddResultsCommand(CLI::App& app, CommandStatus& status);
+void AddHeatFitCommand(CLI::App& app, CommandStatus& status);
 
 }  // namespace vemto::cli

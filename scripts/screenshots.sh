@@ -176,10 +176,45 @@ sleep 1.0
 shot result-history
 xdotool windowactivate --sync "$main" 2>/dev/null || true
 
-# Leave through File > Exit without saving.
-focus_main
-xdotool key alt+f
+# The cement guide (File > Create cement type...): fit Lambda-1, Kappa-1, t-1 and Wc0 to the
+# two example box records and keep the results page with its chart. Positions are those of
+# the guide's fixed layout.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool mousemove 19 8 click 1  # the File menu (a document window may hold the keyboard)
+sleep 0.4
+xdotool key t
+guide=$(xdotool search --sync --onlyvisible --name "^Create heat development parameters\$" | head -1)
+sleep 0.5
+xdotool key Return  # Next: parameters
+sleep 0.3
+xdotool mousemove --window "$guide" 205 134 click 1  # Lambda-1, Kappa-1, t-1, Wc0
 sleep 0.2
+xdotool key Return  # concrete properties
+sleep 0.3
+xdotool key Return  # input files
+sleep 0.3
+for record in box_20C box_12C; do
+  xdotool mousemove --window "$guide" 910 83 click 1  # Add...
+  chooser=$(xdotool search --sync --onlyvisible --name "^Select input file\$" | head -1)
+  sleep 0.5
+  xdotool mousemove --window "$chooser" 310 357 click 1  # the file name field
+  sleep 0.2
+  xdotool type --delay 5 "$PWD/examples/heat/$record.txt"
+  sleep 0.2
+  xdotool key Return
+  sleep 0.5
+done
+xdotool mousemove --window "$guide" 830 537 click 1  # Next: the fit runs
+sleep 3
+import -window "$guide" "$out/cement-guide.png"
+echo "  $out/cement-guide.png"
+xdotool key Escape
+sleep 0.3
+
+# Leave through File > Exit without saving.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool mousemove 19 8 click 1  # the File menu
+sleep 0.4
 xdotool key x
 sleep 0.5
 xdotool key alt+n || true

@@ -31,6 +31,7 @@
 #include "PeripheralWindows.h"
 #include "ProjectDocument.h"
 #include "SetupCommands.h"
+#include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
 #include "TfrmMesh.h"
@@ -263,6 +264,8 @@ void TfrmMain::CreateActions() {
                              QStringLiteral("Close current model"), &TfrmMain::mnuFileCloseClick);
   a.mnuFileCreateCementType =
       NewAction("mnuFileCreateCementType", QStringLiteral("Create cement &type..."), QString());
+  connect(a.mnuFileCreateCementType, &QAction::triggered, this,
+          [this] { TfrmCementGuide::Open(this); });
   a.mnuFilePrint = NewAction("mnuFilePrint", QStringLiteral("&Print..."), QString(),
                              &TfrmMain::PrintActiveWindow);
   a.mnuFilePrintPdf = NewAction("mnuFilePrintPdf", QStringLiteral("Print to P&DF..."),
