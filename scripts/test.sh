@@ -13,6 +13,7 @@ if [[ "${1:-}" == "--sanitize" ]]; then
   dir=build-asan
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 fi
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
