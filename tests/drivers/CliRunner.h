@@ -14,11 +14,10 @@ struct CliOutcome {
   std::string output;  // stdout and stderr
 };
 
-/// Runs "vemto-cli ARGUMENTS" through the shell, stderr joined to stdout.
-inline CliOutcome Cli(const std::string& arguments) {
-  const std::string command = std::filesystem::path(VEMTO_BIN_DIR) / "vemto-cli";
+/// Runs COMMAND through the shell, stderr joined to stdout.
+inline CliOutcome Shell(const std::string& command) {
   CliOutcome outcome;
-  FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
   if (pipe == nullptr) return outcome;
   char buffer[4096];
   std::size_t n = 0;
@@ -26,6 +25,11 @@ inline CliOutcome Cli(const std::string& arguments) {
   const int raw = ::pclose(pipe);
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return outcome;
+}
+
+/// Runs "vemto-cli ARGUMENTS" of the build through the shell, stderr joined to stdout.
+inline CliOutcome Cli(const std::string& arguments) {
+  return Shell((std::filesystem::path(VEMTO_BIN_DIR) / "vemto-cli").string() + " " + arguments);
 }
 
 }  // namespace vemto::test

@@ -17,26 +17,14 @@
 #include "DataFileReader.h"
 #include "ResultReader.h"
 
+#include "CliRunner.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;
-};
-
-Outcome Shell(const std::string& command) {
-  Outcome outcome;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return outcome;
-}
+using Outcome = vemto::test::CliOutcome;
+using vemto::test::Shell;
 
 std::string Cli() {
   return (fs::path(VEMTO_BIN_DIR) / "vemto-cli").string() + " ";
