@@ -53,11 +53,36 @@ void ProjectDocument::NotifyAdded(ObjectKind kind, const ObjectList& objects) {
 }
 
 void ProjectDocument::NotifyRemoved(ObjectKind kind, const ObjectList& objects) {
+  auto it = selection_.find(static_cast<int>(kind));
+  if (it != selection_.end()) {
+    const qsizetype before = it->size();
+    it->removeIf([&objects](void* p) { return objects.contains(p); });
+    if (it->size() != before) emit selectionChanged(kind, nullptr);
+  }
   emit objectsRemoved(kind, objects);
 }
 
 void ProjectDocument::NotifyChanged(ObjectKind kind, const ObjectList& objects) {
   emit objectsChanged(kind, objects);
+}
+
+ObjectList ProjectDocument::Selection(ObjectKind kind) const {
+  return selection_.value(static_cast<int>(kind));
+}
+
+void ProjectDocument::SetSelection(ObjectKind kind, const ObjectList& objects, QObject* source) {
+  ObjectList& current = selection_[static_cast<int>(kind)];
+  if (current == objects) return;
+  current = objects;
+  emit selectionChanged(kind, source);
+}
+
+void ProjectDocument::ClearSelection(QObject* source) {
+  for (auto it = selection_.begin(); it != selection_.end(); ++it) {
+    if (it->isEmpty()) continue;
+    it->clear();
+    emit selectionChanged(static_cast<ObjectKind>(it.key()), source);
+  }
 }
 
 }  // namespace vemto

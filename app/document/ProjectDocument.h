@@ -2,6 +2,7 @@
 // stack, its modified state and the signals windows observe.
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -89,6 +90,19 @@ class ProjectDocument : public QObject {
   void NotifyRemoved(ObjectKind kind, const ObjectList& objects);
   void NotifyChanged(ObjectKind kind, const ObjectList& objects);
 
+  // --- the one selection of this document, shared by its windows ---
+  // Selection is view state, not model state: it is not undoable and does not mark
+  // the document modified. Objects removed from the model leave the selection.
+
+  /// The selected objects of `kind` in order of selection.
+  ObjectList Selection(ObjectKind kind) const;
+  /// Replaces the selection of `kind` by `objects`; emits selectionChanged when it
+  /// differs. `source` is the window that made the change (windows ignore their own).
+  void SetSelection(ObjectKind kind, const ObjectList& objects, QObject* source = nullptr);
+  /// Empties the selection of every kind; emits selectionChanged for each kind that was
+  /// not empty.
+  void ClearSelection(QObject* source = nullptr);
+
  signals:
   /// `objects` were inserted into the list of `kind`.
   void objectsAdded(vemto::ObjectKind kind, const vemto::ObjectList& objects);
@@ -100,10 +114,13 @@ class ProjectDocument : public QObject {
   void modifiedChanged(bool modified);
   /// The file name changed (after SaveAs).
   void fileNameChanged(const QString& fileName);
+  /// The selection of `kind` changed; `source` is the window that changed it (or null).
+  void selectionChanged(vemto::ObjectKind kind, QObject* source);
 
  private:
   std::unique_ptr<TVemtoFile> model_;  // declared before the stack: commands go first
   QUndoStack undo_;
+  QHash<int, ObjectList> selection_;  // by ObjectKind
 };
 
 }  // namespace vemto

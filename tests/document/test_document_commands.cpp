@@ -189,6 +189,27 @@ TEST_F(DocumentCommands, OneDragIsOneUndoStep) {
   EXPECT_EQ(node->Coord->Y, y);
 }
 
+TEST_F(DocumentCommands, SelectionIsSharedViewStateThatRemovalsEmpty) {
+  std::vector<std::pair<ObjectKind, QObject*>> heard;
+  QObject::connect(doc.get(), &ProjectDocument::selectionChanged,
+                   [&](ObjectKind k, QObject* s) { heard.emplace_back(k, s); });
+  TNode* free = AddNode(-3, -3);
+  QObject window;
+  doc->SetSelection(ObjectKind::Node, {free, N(0)}, &window);
+  doc->SetSelection(ObjectKind::Node, {free, N(0)}, &window);  // same: no signal
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].second, &window);
+  const bool modified = doc->IsModified();
+  doc->UndoStack().undo();  // the node leaves the model and the selection
+  EXPECT_EQ(doc->Selection(ObjectKind::Node), ObjectList{N(0)});
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[1].second, nullptr);
+  EXPECT_NE(doc->IsModified(), modified);  // the undo, not the selection, changed it
+  doc->ClearSelection();
+  EXPECT_TRUE(doc->Selection(ObjectKind::Node).isEmpty());
+  EXPECT_EQ(heard.size(), 3u);
+}
+
 TEST_F(DocumentCommands, ModifiedStateFollowsTheStackAndSaving) {
   EXPECT_FALSE(doc->IsModified());
   std::vector<bool> modified;
