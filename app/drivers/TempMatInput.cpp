@@ -9,6 +9,7 @@
 #include "ComputationLibrary.h"
 #include "DriverError.h"
 #include "RunFileNames.h"
+#include "RunLock.h"
 #include "VemtoFile.h"
 
 namespace vemto {
@@ -29,6 +30,8 @@ TTempMatResult ExtractTemperatureMaturity(TVemtoFile& document, const std::strin
     result.TempMatFile = files.TempMatFile;
     if (!std::filesystem::is_regular_file(otherResultFile))
       throw TDriverError("\"" + otherResultFile + "\" does not exist or is no file.");
+    // The mesh rewrites the run's analysis data file: no run of this project may be using it.
+    const TRunLock lock(files);
     const TRunMeshOutcome mesh =
         MeshModelStep(document, files, observer, (programFolder / "libmeshgen.so").string());
     if (mesh.Failed) {

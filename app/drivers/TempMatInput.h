@@ -20,8 +20,9 @@ struct TTempMatResult {
   std::string TempMatFile;  ///< the file written (base + ".dtm")
 };
 
-/// Meshes `document` (as the execute command does, but stopping when the conversion
-/// fails), then calls tmfetch's `readmean` with `otherResultFile`, base + ".dat" and
+/// Claims the run's files as a run does (TRunLock: refused while a run of the same
+/// project holds them), meshes `document` (as the execute command does, but stopping when
+/// the conversion fails), then calls tmfetch's `readmean` with `otherResultFile`, base + ".dat" and
 /// base + ".dtm". `programFolder` holds "libmeshgen.so" and "libtmfetch.so". Observer
 /// callbacks: OnMeshInfo, OnMeshDone and, with "Extracting to <name>.dtm", OnMeshInfo.
 TTempMatResult ExtractTemperatureMaturity(TVemtoFile& document, const std::string& otherResultFile,

@@ -12,6 +12,7 @@
 
 #include "CalculationRun.h"
 #include "DataFileReader.h"
+#include "RunLock.h"
 #include "TempMatInput.h"
 #include "VemtoFile.h"
 
@@ -107,4 +108,20 @@ TEST_F(TempMat, MissingOrUnsuitableResultsAreReported) {
   EXPECT_NE(result.Error.find("junk.out"), std::string::npos) << result.Error;
   EXPECT_FALSE(fs::exists(folder_ / "model.dtm"));
   EXPECT_NE(Cli("tempmat " + a.string() + " " + junk.string()), 0);
+}
+
+TEST_F(TempMat, RefusedWhileARunOfTheSameProjectHoldsItsFiles) {
+  const fs::path a = folder_ / "model.v3";
+  fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3", a);
+  fs::copy_file(a, folder_ / "other.out");  // any file: the lock is checked first
+  TVemtoFile document;
+  document.SetFileName(a.string());
+  document.Load();
+  const TRunLock running(DeriveRunFileNames(a.string()));
+  const TTempMatResult result =
+      ExtractTemperatureMaturity(document, (folder_ / "other.out").string(), VEMTO_BIN_DIR, {});
+  EXPECT_FALSE(result.Succeeded);
+  EXPECT_NE(result.Error.find("is already running: " + RunHolderDescription()), std::string::npos)
+      << result.Error;
+  EXPECT_FALSE(fs::exists(folder_ / "model.dat"));
 }
