@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <exception>
@@ -26,8 +27,11 @@
 #include "ComputationLibrary.h"
 #include "Edge.h"
 #include "RunFileNames.h"
+#include "VemtoCondition.h"
 #include "VemtoFile.h"
 #include "VemtoInterval.h"
+#include "VemtoPipe.h"
+#include "VemtoPosition.h"
 #include "VemtoSurface.h"
 
 namespace vemto::cli {
@@ -133,6 +137,44 @@ struct RunChanges {
 /// infinite strip keeps one division across (its edges 1 and 3) and an infinite corner
 /// one along every edge. The work arrays of mesher and engine grow with the model: by
 /// factor² (nodes and elements) and, for the engine, once more by factor (the bandwidth).
+/// The largest refinement factor that leaves every cooling pipe room in its elements:
+/// the elements of a surface holding a pipe point stay at least three pipe radii across
+/// (the pipe is cut out of the elements around its node). `factor` when nothing limits it.
+int FactorPipesAllow(const TVemtoFile& document, int factor) {
+  constexpr double kElementsPerRadius = 3.0;
+  constexpr double kOnSurface = 1e-9;  // m, a point on a side belongs to both surfaces
+  for (const auto& pos : document.Positions) {
+    const auto* point = dynamic_cast<const TVemtoPipePos*>(pos.get());
+    if (point == nullptr || point->Pipe == nullptr || point->Pipe->Condition == nullptr) continue;
+    const auto* condition = dynamic_cast<const TVemtoPipeCondition*>(point->Pipe->Condition);
+    if (condition == nullptr || !(condition->PipeDiameter > 0.0)) continue;
+    const double radius = 0.5 * condition->PipeDiameter;
+    for (const auto& surface : document.Surfaces) {
+      double x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
+      for (const TEdge* edge : surface->Edges)
+        for (const TNode* node :
+             {edge ? edge->FirstNode() : nullptr, edge ? edge->LastNode() : nullptr})
+          if (node != nullptr) {
+            x0 = std::min(x0, node->Coord->X), x1 = std::max(x1, node->Coord->X);
+            y0 = std::min(y0, node->Coord->Y), y1 = std::max(y1, node->Coord->Y);
+          }
+      if (point->X < x0 - kOnSurface || point->X > x1 + kOnSurface || point->Y < y0 - kOnSurface ||
+          point->Y > y1 + kOnSurface)
+        continue;
+      for (const TEdge* edge : surface->Edges) {
+        if (edge == nullptr || edge->FirstNode() == nullptr || edge->LastNode() == nullptr ||
+            edge->Divisions < 1)
+          continue;
+        const double length = std::hypot(edge->LastNode()->Coord->X - edge->FirstNode()->Coord->X,
+                                         edge->LastNode()->Coord->Y - edge->FirstNode()->Coord->Y);
+        const double most = length / (edge->Divisions * kElementsPerRadius * radius);
+        factor = std::min(factor, std::max(1, static_cast<int>(most)));
+      }
+    }
+  }
+  return factor;
+}
+
 void Refine(TVemtoFile& document, int factor) {
   std::set<const TEdge*> single;
   for (const auto& surface : document.Surfaces) {
@@ -170,7 +212,15 @@ int Run(const std::string& project, bool quiet, const RunChanges& changes) {
     std::cerr << "vemto-cli: --refine takes a factor from 1 to 100\n";
     return 2;
   }
-  if (changes.refine > 1) Refine(document, changes.refine);
+  if (changes.refine > 1) {
+    const int factor = FactorPipesAllow(document, changes.refine);
+    if (factor < changes.refine)
+      std::cerr << fmt::format(
+          "vemto-cli: --refine {}: refined {} times only, so that the cooling pipes still fit "
+          "into their elements\n",
+          changes.refine, factor);
+    Refine(document, factor);
+  }
   if (!changes.interval.empty()) {
     if (changes.interval.size() != 3) {
       std::cerr << "vemto-cli: --interval takes END,STEP,STORE in hours\n";

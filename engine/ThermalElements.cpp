@@ -256,22 +256,66 @@ ElementStatus PipeCornerElement(ThermalAxi axi, const ConductionProps& p, double
   const CornerFrame fr = MakeFrame(corner, xy);
   const double r = 0.5 * diameter;
   const Point2& P = fr.p;
-  const double d = 0.5 * (std::hypot(xy[fr.idx[2]].x - P.x, xy[fr.idx[2]].y - P.y) +
-                          std::hypot(xy[fr.idx[8]].x - P.x, xy[fr.idx[8]].y - P.y));
+  const auto distance = [&](int k) {
+    return std::hypot(xy[fr.idx[k]].x - P.x, xy[fr.idx[k]].y - P.y);
+  };
+  // Each sub-element node is a weighted sum of the nodes of the 9-node system (the parent
+  // nodes and the extra node 8): a parent node itself (weight 1), or a point of a parent
+  // edge whose temperature follows that edge's quadratic.
+  using Weights = std::array<double, 9>;
+  const auto node = [](int n) {
+    Weights w{};
+    w[n] = 1.0;
+    return w;
+  };
+  // The side of a sub-element from the pipe wall along a parent edge (mid-side node
+  // n(mid), far corner n(far)). A mid-side node close to the wall would fold the
+  // sub-element: the side then gets a node half way between wall and corner, whose
+  // temperature is the side's own quadratic through the wall (pipe node), n(mid) and
+  // n(far), so that the side carries the same temperature either way.
+  constexpr double kMiddle = 0.3;  // the mid-side node within 30 %…70 % of the side
+  bool fits = true;
+  const auto side = [&](int mid, int far, Point2& at, Weights& w) {
+    const double a = r, b = distance(mid), c = distance(far);
+    at = xy[fr.idx[mid]];
+    w = node(fr.idx[mid]);
+    const double f = (b - a) / (c - a);
+    if (!(c > a) || !(b > a)) {
+      fits = false;  // the mid-side node lies in the pipe
+    } else if (f < kMiddle || f > 1.0 - kMiddle) {
+      const double x = 0.5 * (a + c);
+      at = Add(P, x, fr.u[mid]);
+      w = Weights{};
+      w[fr.idx[1]] = (x - b) * (x - c) / ((a - b) * (a - c));
+      w[fr.idx[mid]] = (x - a) * (x - c) / ((b - a) * (b - c));
+      w[fr.idx[far]] = (x - a) * (x - b) / ((c - a) * (c - b));
+    }
+  };
+  Point2 mid2, mid8;
+  Weights w2, w8;
+  side(2, 3, mid2, w2);
+  side(8, 7, mid8, w8);
+  if (!fits) return ElementStatus::kNonPositiveJacobian;
+  // The extra node on the diagonal sub-side: at the mean half side from the pipe node, or
+  // half way between wall and opposite corner when that would fold the sub-elements.
+  double d = 0.5 * (distance(2) + distance(8));
+  const double diagonal = distance(5);
+  const double f = (d - r) / (diagonal - r);
+  if (f < kMiddle || f > 1.0 - kMiddle) d = 0.5 * (r + diagonal);
   const Point2 extra = Add(P, d, fr.u[5]);
   const std::array<Point2, 8> subA{Add(P, r, fr.u[5]), Add(P, r, Bisector(fr.u[2], fr.u[5])),
-                                   Add(P, r, fr.u[2]), xy[fr.idx[2]],
+                                   Add(P, r, fr.u[2]), mid2,
                                    xy[fr.idx[3]],      xy[fr.idx[4]],
                                    xy[fr.idx[5]],      extra};
   const std::array<Point2, 8> subB{Add(P, r, fr.u[8]), Add(P, r, Bisector(fr.u[8], fr.u[5])),
                                    Add(P, r, fr.u[5]), extra,
                                    xy[fr.idx[5]],      xy[fr.idx[6]],
-                                   xy[fr.idx[7]],      xy[fr.idx[8]]};
-  // Node of the 9-node system (parent local index, 8 = extra node) of each sub-element node.
-  const std::array<int, 8> mapA{fr.idx[1], fr.idx[1], fr.idx[1], fr.idx[2],
-                                fr.idx[3], fr.idx[4], fr.idx[5], 8};
-  const std::array<int, 8> mapB{fr.idx[1], fr.idx[1], fr.idx[1], 8,
-                                fr.idx[5], fr.idx[6], fr.idx[7], fr.idx[8]};
+                                   xy[fr.idx[7]],      mid8};
+  const Weights pipe = node(fr.idx[1]);
+  const std::array<Weights, 8> mapA{
+      pipe, pipe, pipe, w2, node(fr.idx[3]), node(fr.idx[4]), node(fr.idx[5]), node(8)};
+  const std::array<Weights, 8> mapB{
+      pipe, pipe, pipe, node(8), node(fr.idx[5]), node(fr.idx[6]), node(fr.idx[7]), w8};
   const int row = (corner - 1) / 2;
 
   std::array<double, 81> k9{}, c9{};
@@ -282,14 +326,19 @@ ElementStatus PipeCornerElement(ThermalAxi axi, const ConductionProps& p, double
     ThermalMatrices<8> m;
     if (ConductionElement(axi, sp, sub == 0 ? subA : subB, m) != ElementStatus::kValid)
       return ElementStatus::kNonPositiveJacobian;
-    const std::array<int, 8>& map = sub == 0 ? mapA : mapB;
-    for (int i = 0; i < 8; ++i) {
-      f9[map[i]] += m.f[i];
-      for (int j = 0; j < 8; ++j) {
-        k9[map[i] * 9 + map[j]] += m.K(i, j);
-        c9[map[i] * 9 + map[j]] += m.C(i, j);
+    const std::array<Weights, 8>& map = sub == 0 ? mapA : mapB;
+    for (int i = 0; i < 8; ++i)
+      for (int a = 0; a < 9; ++a) {
+        if (map[i][a] == 0.0) continue;  // exact zero: node not involved
+        f9[a] += map[i][a] * m.f[i];
+        for (int j = 0; j < 8; ++j)
+          for (int b = 0; b < 9; ++b) {
+            const double w = map[i][a] * map[j][b];
+            if (w == 0.0) continue;  // exact zero: node not involved
+            k9[a * 9 + b] += w * m.K(i, j);
+            c9[a * 9 + b] += w * m.C(i, j);
+          }
       }
-    }
   }
   // Condense the extra node, whose temperature is ½(T_n(2) + T_n(8)).
   std::array<double, 8> cw{};

@@ -240,6 +240,34 @@ void MapNodalPositions(int count, std::span<const int> conditions, std::span<con
   }
 }
 
+void CheckPipeRoom(std::span<const double> pipeConds, int nPipeConds, const MeshTable& mesh,
+                   std::span<const int> mwt) {
+  constexpr int kRecord = 3006;    // MESHGEN_PIPE_RECORD
+  constexpr double kLeast = 0.05;  // share of the way from the wall to the next corner
+  Need(pipeConds.size(), std::int64_t{kRecord} * nPipeConds, "PIPE CONDITIONS");
+  Need(mwt.size(), 3LL * mesh.elementCount, "MWT");
+  CheckMesh(mesh);
+  const auto distance = [&](int a, int b) {
+    return std::hypot(mesh.x[Sz(a - 1)] - mesh.x[Sz(b - 1)], mesh.y[Sz(a - 1)] - mesh.y[Sz(b - 1)]);
+  };
+  for (int e = 0; e < mesh.elementCount; ++e) {
+    const int p = mwt[Sz(3 * e)], c = mwt[Sz(3 * e + 1)];
+    if (mesh.type[Sz(e)] != kFiniteType || p == 0 || c < 1 || c > nPipeConds) continue;
+    const double r = 0.5 * pipeConds[Sz(std::int64_t{kRecord} * (c - 1) + 2)];
+    const auto local = [&](int k) { return mesh.ncon[Sz(8 * e + (k + 7) % 8)]; };  // k 1-based
+    const int pipe = local(p);
+    for (const int step : {1, -1}) {
+      const double mid = distance(pipe, local(p + step)), far = distance(pipe, local(p + 2 * step));
+      if (!(mid - r >= kLeast * (far - r)) || !(far > r))
+        throw MappingError(fmt::format(
+            " PIPE{:5d} PART{:5d}: ELEMENT{:7d} TOO SMALL FOR THE PIPE DIAMETER {:g} M (MID-SIDE "
+            "NODE {:.4g} M FROM THE PIPE AXIS, CORNER {:.4g} M); USE FEWER DIVISIONS AROUND THE "
+            "PIPE",
+            c, mwt[Sz(3 * e + 2)], e + 1, 2.0 * r, mid, far));
+    }
+  }
+}
+
 std::vector<int> PipePositionsWithoutElements(int count, std::span<const int> condPart,
                                               const MeshTable& mesh, std::span<const int> mwt) {
   Need(condPart.size(), 2LL * count, "PIPE CONDITIONS");

@@ -110,6 +110,15 @@ inline constexpr int kMaxPipeParts = 75;
 void MapPipePositions(int count, std::span<const int> condPart, std::span<const double> xy,
                       int nPipeConds, const MeshTable& mesh, std::span<int> mwt);
 
+/// Throws MappingError naming the pipe (condition), its part and the element when a pipe
+/// of diameter d does not fit into an element of the filled `mwt`: seen from the pipe's
+/// corner, each neighbouring mid-side node must lie outside the pipe by at least 5 % of
+/// the way from the pipe wall to the next corner (the element is cut into two
+/// sub-elements between wall and sides). `pipeConds` holds the pipe records
+/// (MESHGEN_PIPE_RECORD reals each, the diameter (m) third).
+void CheckPipeRoom(std::span<const double> pipeConds, int nPipeConds, const MeshTable& mesh,
+                   std::span<const int> mwt);
+
 /// The pipe positions (1-based, in position order) whose (condition, part) no element
 /// carries in the filled `mwt`: later positions took all their elements.
 std::vector<int> PipePositionsWithoutElements(int count, std::span<const int> condPart,

@@ -239,6 +239,8 @@ void RunMesher(const MeshgenArgs& args, numlib::ModuleState& module) {
   MapPipePositions(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),
                    Args(args.pipePosXY, 2LL * args.nPipePos), args.nPipeConds, meshTable,
                    Span(ledger.Ints("MWT")));
+  CheckPipeRoom(Args(args.pipeConds, std::int64_t{MESHGEN_PIPE_RECORD} * args.nPipeConds),
+                args.nPipeConds, meshTable, ConstSpan(ledger.Ints("MWT")));
   std::vector<std::string> notes;
   for (const int i :
        PipePositionsWithoutElements(args.nPipePos, Args(args.pipePosCondPart, 2LL * args.nPipePos),

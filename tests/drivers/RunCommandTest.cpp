@@ -135,6 +135,16 @@ TEST_F(RunCommand, RefineKeepsInfiniteElementsAndSizesTheWorkArrays) {
   }
 }
 
+TEST_F(RunCommand, RefiningAroundCoolingPipesKeepsThePipesInsideTheirElements) {
+  // Ten times the divisions would make the elements around the pipe as small as the pipe:
+  // the model is refined only as far as the pipe still fits, and the run says so.
+  const fs::path model = Example("slab_cooling_pipes.v3");
+  const Outcome outcome = Cli("run -q " + model.string() + " --refine 10 --interval 1,1,1");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("--refine 10: refined 6 times only"), std::string::npos)
+      << outcome.output;
+}
+
 TEST_F(RunCommand, ExitStatusesFollowOneRule) {
   const std::string missing = (folder_ / "missing.v3").string();
   struct Case {

@@ -165,5 +165,37 @@ TEST(ThermalElements, PipeCornerElementKeepsConstantsAndCutsTheQuarterCircle) {
             ElementStatus::kNonPositiveJacobian);
 }
 
+TEST(ThermalElements, PipeCornerElementStaysValidWhenThePipeNearlyFillsTheHalfSide) {
+  // A 2 x 1 element (half sides 1 and 0.5) refined until the pipe reaches close to the
+  // near mid-side node: the sub-elements must neither fold nor lose area.
+  std::array<Point2, 8> xy = Square();
+  for (Point2& pt : xy) pt.x *= 2.0;
+  ConductionProps p;
+  p.lambda = p.rho = p.c = 1.0;
+  p.q = {1.0, 1.0, 1.0, 1.0};
+  for (const double share : {0.2, 0.6, 0.8, 0.9, 0.97}) {  // pipe radius / short half side
+    const double r = 0.5 * share;
+    for (int corner : {1, 3, 5, 7}) {
+      ThermalMatrices<8> m;
+      ASSERT_EQ(PipeCornerElement(ThermalAxi::kPlane, p, 2.0 * r, corner, xy, m),
+                ElementStatus::kValid)
+          << share << " " << corner;
+      // The arcs are quadratic over 27° and 63°: exact to about 0.2 % of the cut area.
+      const double cut = M_PI * r * r / 4.0;
+      EXPECT_NEAR(Sum(m.c), 2.0 - cut, 3e-3 * cut) << share << " " << corner;
+      for (int i = 0; i < 8; ++i) {
+        double row = 0.0;
+        for (int j = 0; j < 8; ++j) row += m.K(i, j);
+        EXPECT_NEAR(row, 0.0, 1e-9) << share;  // a uniform temperature carries no heat
+        EXPECT_GT(m.K(i, i), 0.0) << share;
+      }
+    }
+  }
+  // A pipe that reaches the mid-side node leaves no room for the element.
+  ThermalMatrices<8> m;
+  EXPECT_EQ(PipeCornerElement(ThermalAxi::kPlane, p, 1.0, 1, xy, m),
+            ElementStatus::kNonPositiveJacobian);
+}
+
 }  // namespace
 }  // namespace vemto::engine

@@ -310,4 +310,21 @@ TEST(MapPipePositions, RejectsBadConditionsAndParts) {
 }
 
 }  // namespace
+TEST(CheckPipeRoom, NamesThePipeWhoseElementsCannotHoldIt) {
+  const Mesh mesh(2, 2);  // unit elements: mid-side nodes 0.5 m from the pipe's corner
+  std::vector<int> mwt(3 * 4);
+  MapPipePositions(1, std::vector<int>{1, 4}, std::vector<double>{1.0, 1.0}, 1, mesh.View(), mwt);
+  std::vector<double> pipe(3006);
+  for (const double diameter : {0.025, 0.5, 0.9}) {
+    pipe[2] = diameter;
+    CheckPipeRoom(pipe, 1, mesh.View(), mwt);
+  }
+  for (const double diameter : {0.96, 1.0, 2.5}) {
+    pipe[2] = diameter;
+    EXPECT_EQ(ErrorOf([&] { CheckPipeRoom(pipe, 1, mesh.View(), mwt); }).substr(0, 46),
+              " PIPE    1 PART    4: ELEMENT      1 TOO SMALL")
+        << diameter;
+  }
+}
+
 }  // namespace meshgen
