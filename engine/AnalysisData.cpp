@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "TimeSteps.h"
+#include "WorkLayout.h"
 
 namespace vemto::engine {
 
@@ -22,10 +23,17 @@ void CheckRange(FreeFormatReader& in, std::int32_t v, std::int32_t count, const 
   if (v < 1 || v > count) in.Fail(fmt::format("{} {} outside 1 ... {}", what, v, count));
 }
 
-// Defines a matrix, or leaves the view empty when its count is 0.
+// Defines a matrix of the layout lists, or leaves the view empty when its count is 0.
+struct Definer {
+  numlib::WorkStorage& w;
+  template <typename View>
+  bool operator()(const char* name, std::int64_t rows, std::int64_t cols, MatrixType type,
+                  View& view, bool always = false) const;
+};
+
 template <typename View>
-bool Define(numlib::WorkStorage& w, const char* name, std::int64_t rows, std::int64_t cols,
-            MatrixType type, View& view, bool always = false) {
+bool Definer::operator()(const char* name, std::int64_t rows, std::int64_t cols, MatrixType type,
+                         View& view, bool always) const {
   if (!always && (rows <= 0 || cols <= 0)) return true;
   if (rows < 0 || cols < 0 || rows > std::numeric_limits<std::int32_t>::max() ||
       cols > std::numeric_limits<std::int32_t>::max())
@@ -136,9 +144,7 @@ void ReadAnalysisHeader(FreeFormatReader& in, AnalysisHeader& h, std::string& ti
 }
 
 bool DefineHeaderMatrices(numlib::WorkStorage& w, RunMatrices& m) {
-  return Define(w, "TEXT", 10, 1, MatrixType::Text, m.TEXT) &&
-         Define(w, "GII", 4, 1, MatrixType::Integer, m.GII) &&
-         Define(w, "GIR", 4, 1, MatrixType::Real, m.GIR);
+  return LayOutHeaderMatrices(m, Definer{w});
 }
 
 void FillHeaderMatrices(const AnalysisHeader& h, const std::string& title80, RunMatrices& m) {
@@ -155,81 +161,11 @@ void FillHeaderMatrices(const AnalysisHeader& h, const std::string& title80, Run
 }
 
 bool DefineRunMatrices(numlib::WorkStorage& w, RunData& d) {
-  const AnalysisHeader& h = d.header;
-  RunMatrices& m = d.m;
-  const auto I = MatrixType::Integer;
-  const auto R = MatrixType::Real;
-  const std::int64_t nn = h.nNodes, ne = h.nEl8, nm = h.nMaterials;
-  const int sim = h.SimulationType();
-  bool ok =
-      Define(w, "COOR", 2, nn, R, m.COOR) && Define(w, "LEL", ne, 1, I, m.LEL) &&
-      Define(w, "THCKN", ne, 1, R, m.THCKN) && Define(w, "LI1", h.nEl5, 1, I, m.LI1) &&
-      Define(w, "LI2", h.nEl3, 1, I, m.LI2) && Define(w, "LSE", h.nEdgeTempEdges, 1, I, m.LSE) &&
-      Define(w, "LSF", h.nEdgeFlowEdges, 1, I, m.LSF) &&
-      Define(w, "LSA", h.nSurfTempEls, 1, I, m.LSA) &&
-      Define(w, "LSG", h.nSurfFlowEls, 1, I, m.LSG) &&
-      Define(w, "LLPV", h.nNodalTempPos, 1, I, m.LLPV) &&
-      Define(w, "LNL", h.nNodalFlowPos, 1, I, m.LNL) && Define(w, "LWT", 3, ne, I, m.LWT) &&
-      Define(w, "LELS", ne, 1, I, m.LELS) && Define(w, "LSES", h.nSpringEdges, 1, I, m.LSES) &&
-      Define(w, "LSFS", h.nLoadEdges, 1, I, m.LSFS) &&
-      Define(w, "LPVS", h.nDispNodes, 1, I, m.LPVS) &&
-      Define(w, "LNES", h.nNodalSpringPos, 1, I, m.LNES) &&
-      Define(w, "LNLS", h.nNodalLoadPos, 1, I, m.LNLS) && Define(w, "PEL", 16, nm, R, m.PEL) &&
-      Define(w, "PSE", 2002, h.nEdgeTempConds, R, m.PSE) &&
-      Define(w, "PSF", 2001, h.nEdgeFlowConds, R, m.PSF) &&
-      Define(w, "PSA", 2002, h.nSurfTempConds, R, m.PSA) &&
-      Define(w, "PSG", 2001, h.nSurfFlowConds, R, m.PSG) &&
-      Define(w, "PPV", 2002, h.nNodalTempConds, R, m.PPV) &&
-      Define(w, "PNL", 2001, h.nNodalFlowConds, R, m.PNL) &&
-      Define(w, "PWT", 3007, h.nPipeConds, R, m.PWT) &&
-      Define(w, "QWT", kPipeResultRows, h.nPipeConds, R, m.QWT) &&
-      Define(w, "PELS", 57, nm, R, m.PELS) && Define(w, "IPELS", 5, nm, I, m.IPELS) &&
-      Define(w, "PSES", 3003, h.nSpringConds, R, m.PSES) &&
-      Define(w, "PSFS", 3001, h.nLoadConds, R, m.PSFS) &&
-      Define(w, "PPVS", 3001, h.nDispConds, R, m.PPVS) &&
-      Define(w, "IPPVS", 2, h.nDispConds, I, m.IPPVS) &&
-      Define(w, "PNES", 3003, h.nNodalSpringConds, R, m.PNES) &&
-      Define(w, "PNLS", 3001, h.nNodalLoadConds, R, m.PNLS) &&
-      Define(w, "ITOP", 8, ne, I, m.ITOP) && Define(w, "ITOPI1", 5, h.nEl5, I, m.ITOPI1) &&
-      Define(w, "ITOPI2", 3, h.nEl3, I, m.ITOPI2) &&
-      Define(w, "ITOPSE", 3, h.nEdgeTempEdges, I, m.ITOPSE) &&
-      Define(w, "ITOPF", 3, h.nEdgeFlowEdges, I, m.ITOPF) &&
-      Define(w, "ITOPA", 8, h.nSurfTempEls, I, m.ITOPA) &&
-      Define(w, "ITOPG", 8, h.nSurfFlowEls, I, m.ITOPG) &&
-      Define(w, "ITOPP", 1, h.nNodalTempPos, I, m.ITOPP) &&
-      Define(w, "ITOPN", 1, h.nNodalFlowPos, I, m.ITOPN) && Define(w, "ITPS", 8, ne, I, m.ITPS) &&
-      Define(w, "ITPSES", 3, h.nSpringEdges, I, m.ITPSES) &&
-      Define(w, "ITPSFS", 3, h.nLoadEdges, I, m.ITPSFS) &&
-      Define(w, "ITPPPS", 1, h.nDispNodes, I, m.ITPPPS) &&
-      Define(w, "ITPNES", 1, h.nNodalSpringPos, I, m.ITPNES) &&
-      Define(w, "ITPNLS", 1, h.nNodalLoadPos, I, m.ITPNLS) &&
-      Define(w, "LPV", 2 * nn, 1, I, m.LPV) && Define(w, "LAV", 2 * nn, 1, I, m.LAV);
-  if (!ok) return false;
-  if (sim == 0) {
-    ok = Define(w, "T", nn, 1, R, m.T) && Define(w, "DT", nn, 1, R, m.DT) &&
-         Define(w, "Q", nn, 1, R, m.Q) && Define(w, "RM", 4, ne, R, m.RM) &&
-         Define(w, "ALFA", 4, ne, R, m.ALFA);
-  } else if (sim == 2) {
-    ok = Define(w, "AT", 2, ne, R, m.AT) && Define(w, "AM", 2, ne, R, m.AM) &&
-         Define(w, "BT", ne, 1, R, m.BT);
-  }
-  // TIME is defined even without storage events: its presence marks a normal end.
-  return ok && Define(w, "U", 2 * nn, 1, R, m.U) && Define(w, "RI", 2 * nn, 1, R, m.RI) &&
-         Define(w, "P", 2 * nn, 1, R, m.P) && Define(w, "F", 2 * nn, 1, R, m.F) &&
-         Define(w, "FF", 2 * nn, 1, R, m.FF) && Define(w, "SIG", 16, ne, R, m.SIG) &&
-         Define(w, "EPS", 16, ne, R, m.EPS) && Define(w, "STATE", 172, ne, R, m.STATE) &&
-         Define(w, "SSRAT", 4, ne, R, m.SSRAT) && Define(w, "STRNTHT", 4, ne, R, m.STRNTHT) &&
-         Define(w, "STRNTHC", 4, ne, R, m.STRNTHC) &&
-         Define(w, "TIME", d.nStore, 1, R, m.TIME, /*always=*/true);
+  return LayOutRunMatrices(d.header, d.nStore, d.m, Definer{w});
 }
 
 bool DefineSolverMatrices(numlib::WorkStorage& w, RunData& d) {
-  const std::int64_t nn = d.header.nNodes;
-  // The sparse path assembles outside the work array: no band matrix there.
-  const std::int64_t bandRows = d.solver == SolverKind::kBand ? 2 * nn : 0;
-  return Define(w, "RK", bandRows, 2 * std::int64_t{d.halfBandWidth}, MatrixType::Real, d.m.RK) &&
-         Define(w, "RU", 2 * nn, 1, MatrixType::Real, d.m.RU) &&
-         Define(w, "RR", 2 * nn, 1, MatrixType::Real, d.m.RR);
+  return LayOutSolverMatrices(d.header.nNodes, d.solver, d.halfBandWidth, d.m, Definer{w});
 }
 
 void ReadAnalysisBody(FreeFormatReader& in, RunData& d) {

@@ -149,12 +149,9 @@ std::int32_t WorkStorage::DefineMatrix(std::string_view name, std::int32_t rows,
   assert(control_.HeaderWords >= 4 && control_.NextFree >= 1);
 
   const std::int64_t m = std::int64_t{rows} * columns;
-  std::int64_t words = m;
+  const std::int64_t words = MatrixDataWords(m, type);
   std::int64_t stored = columns;
-  if (type == MatrixType::Integer) {
-    words = (m + 1) / 2;
-    if (2 * words != m) stored = -std::int64_t{columns};
-  }
+  if (type == MatrixType::Integer && 2 * words != m) stored = -std::int64_t{columns};
   const std::int64_t total = control_.TotalWords;
   const std::int64_t next = control_.NextFree;
   const std::int64_t need = control_.HeaderWords + words;

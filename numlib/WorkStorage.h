@@ -34,6 +34,15 @@ enum class MatrixType : std::int32_t {
   Text = 3      ///< 8 characters per element
 };
 
+/// Header words in front of each matrix unless the control says otherwise.
+inline constexpr std::int64_t kMatrixHeaderWords = 4;
+
+/// Data words of a matrix of `elements` elements: integers take half a word each,
+/// rounded up; reals and texts one word each.
+constexpr std::int64_t MatrixDataWords(std::int64_t elements, MatrixType type) {
+  return type == MatrixType::Integer ? (elements + 1) / 2 : elements;
+}
+
 /// An 8-character matrix name: shorter names are padded with blanks, longer ones cut.
 std::string MatrixName(std::string_view name);
 

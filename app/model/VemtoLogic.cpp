@@ -3,12 +3,15 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <set>
 
+#include "TimeSteps.h"
 #include "VemtoFile.h"
+#include "WorkLayout.h"
 
 namespace vemto {
 
@@ -269,65 +272,197 @@ void CheckElementLayout(const TVemtoFile& doc, std::vector<std::string>& errors)
   }
 }
 
-/// Words the mesher and the engine need at the least for this model: the arrays whose
-/// size follows from the counts of elements, nodes inside surfaces, materials and
-/// conditions in use alone (integers take half a word). The engine keeps per
-/// eight-node element 217 reals (thickness, stresses, strains, 172 words of Gauss-point
-/// state, ratios and strengths) and 21 integers, per node 14 reals and 4 integers, per
-/// material 73 reals and 5 integers, and one history record per condition in use.
-struct MemoryNeed {
-  std::int64_t Mesher = 0;
-  std::int64_t Engine = 0;
-};
+/// The corner node k (P0..P3) of a surface: the node its edges k-1 and k share.
+const TNode* Corner(const TVemtoSurface& s, int k) {
+  const TEdge* before = s.Edges[static_cast<std::size_t>((k + 3) % 4)];
+  const TEdge* edge = s.Edges[static_cast<std::size_t>(k)];
+  if (before == nullptr || edge == nullptr) return nullptr;
+  for (const TNode* n : {edge->FirstNode(), edge->LastNode()})
+    if (n == before->FirstNode() || n == before->LastNode()) return n;
+  return nullptr;
+}
 
-MemoryNeed LeastMemory(const TVemtoFile& doc) {
-  std::int64_t elements = 0, finite = 0, nodes = 0;
-  for (const auto& s : doc.Surfaces) {
-    const std::int64_t u = std::max<std::int32_t>(s->DivisionsU(), 0);
-    const std::int64_t v = std::max<std::int32_t>(s->DivisionsV(), 0);
-    elements += u * v;
-    if (s->ElementType != 0) continue;
-    finite += u * v;
-    // Nodes off the sides of the surface belong to it alone.
-    nodes += std::max<std::int64_t>(0, 3 * u * v - 2 * u - 2 * v + 1);
-  }
-  std::set<const TVemtoCondition*> used;
-  for (const auto& pos : doc.Positions) {
-    if (const auto* pp = dynamic_cast<const TVemtoPipePos*>(pos.get())) {
-      if (pp->Pipe && pp->Pipe->Condition) used.insert(pp->Pipe->Condition);
-    } else if (pos->Condition) {
-      used.insert(pos->Condition);
+/// The counts of the analysis data file the mesher writes for this model: nodes and
+/// elements of the mesh (shared corners and edges once; an infinite strip has nodes on
+/// its finite side and one on each line across, a corner element its corner and the
+/// two across), element edges and nodes under edge positions, and the conditions of
+/// each group.
+engine::AnalysisHeader MeshCounts(const TVemtoFile& doc) {
+  engine::AnalysisHeader h;
+  std::set<const TNode*> corners;
+  std::set<const TEdge*> edges;
+  std::int64_t nodes = 0, el8 = 0, el5 = 0, el3 = 0;
+  for (const auto& sp : doc.Surfaces) {
+    const TVemtoSurface& s = *sp;
+    std::array<const TNode*, 4> p{};
+    for (int k = 0; k < 4; ++k) p[static_cast<std::size_t>(k)] = Corner(s, k);
+    if (std::find(p.begin(), p.end(), nullptr) != p.end()) continue;
+    double area2 = 0.0;
+    for (std::size_t k = 0; k < 4; ++k)
+      area2 +=
+          p[k]->Coord->X * p[(k + 1) % 4]->Coord->Y - p[(k + 1) % 4]->Coord->X * p[k]->Coord->Y;
+    // Sides in the mesher's counter-clockwise order from P0: a clockwise surface is
+    // passed the other way round (side 1 is then its edge 3).
+    std::array<int, 4> side{0, 1, 2, 3};
+    std::int64_t u = std::max(s.DivisionsU(), 0), v = std::max(s.DivisionsV(), 0);
+    if (area2 < 0.0) {
+      side = {3, 2, 1, 0};
+      std::swap(u, v);
+    }
+    const auto edge = [&](int k) {
+      return s.Edges[static_cast<std::size_t>(side[static_cast<std::size_t>(k)])];
+    };
+    const auto start = [&](int k) {  // first corner of side k in the mesher's order
+      return area2 < 0.0 ? p[static_cast<std::size_t>((4 - k) % 4)]
+                         : p[static_cast<std::size_t>(k)];
+    };
+    if (s.ElementType == 0) {
+      el8 += u * v;
+      nodes += std::max<std::int64_t>(0, 3 * u * v - 2 * u - 2 * v + 1);
+      for (int k = 0; k < 4; ++k) edges.insert(edge(k)), corners.insert(start(k));
+    } else if (s.ElementType == 1) {
+      el5 += u;
+      nodes += std::max<std::int64_t>(0, u - 1);
+      for (int k : {0, 1, 3}) edges.insert(edge(k));
+      corners.insert(start(0));
+      corners.insert(start(1));
+    } else {
+      ++el3;
+      for (int k : {0, 3}) edges.insert(edge(k));
+      corners.insert(start(0));
     }
   }
-  std::int64_t histories = 0;
-  for (const TVemtoCondition* c : used) {
-    if (dynamic_cast<const TVemtoPipeCondition*>(c))
-      histories += 3007;
-    else if (dynamic_cast<const TVemtoTempCondition*>(c))
-      histories += 2002;
-    else if (dynamic_cast<const TVemtoFlowCondition*>(c))
-      histories += 2001;
-    else
-      histories += 3001;
+  for (const TEdge* e : edges)
+    nodes += std::max(2 * std::int64_t{e->Divisions} - 1, std::int64_t{0});
+  nodes += static_cast<std::int64_t>(corners.size());
+
+  // Positions, grouped as the mesher driver groups them (pipe points aside).
+  enum Group {
+    kEdgeTemp,
+    kEdgeFlow,
+    kAreaTemp,
+    kAreaFlow,
+    kNodalTemp,
+    kNodalFlow,
+    kEdgeSpring,
+    kEdgeLoad,
+    kEdgeDisp,
+    kNodalDisp,
+    kNodalSpring,
+    kNodalLoad,
+    kGroups
+  };
+  std::array<std::int64_t, kGroups> items{};
+  std::array<std::set<const TVemtoCondition*>, kGroups> conds;
+  for (const auto& pp : doc.Positions) {
+    const TVemtoPosition* pos = pp.get();
+    const TVemtoCondition* c = pos->Condition;
+    if (dynamic_cast<const TVemtoPipePos*>(pos) != nullptr || c == nullptr) continue;
+    const bool temp = dynamic_cast<const TVemtoTempCondition*>(c) != nullptr;
+    const bool flow = dynamic_cast<const TVemtoFlowCondition*>(c) != nullptr;
+    const bool disp = dynamic_cast<const TVemtoDisplCondition*>(c) != nullptr;
+    const bool load = dynamic_cast<const TVemtoLoadCondition*>(c) != nullptr;
+    const bool spring = dynamic_cast<const TVemtoSpringCondition*>(c) != nullptr;
+    int g = -1;
+    std::int64_t n = 1;
+    if (dynamic_cast<const TVemtoNodalPos*>(pos) != nullptr) {
+      g = temp     ? kNodalTemp
+          : flow   ? kNodalFlow
+          : disp   ? kNodalDisp
+          : load   ? kNodalLoad
+          : spring ? kNodalSpring
+                   : -1;
+    } else if (const auto* e = dynamic_cast<const TVemtoEdgePos*>(pos)) {
+      if (e->Edge == nullptr) continue;
+      g = temp     ? kEdgeTemp
+          : flow   ? kEdgeFlow
+          : disp   ? kEdgeDisp
+          : load   ? kEdgeLoad
+          : spring ? kEdgeSpring
+                   : -1;
+      n = std::max(std::int64_t{e->Edge->Divisions}, std::int64_t{0});
+      if (disp) n = 2 * n + 1;  // the nodes along the edge
+    } else if (const auto* a = dynamic_cast<const TVemtoSurfacePos*>(pos)) {
+      if (a->Surface == nullptr) continue;
+      g = temp ? kAreaTemp : flow ? kAreaFlow : -1;
+      n = std::int64_t{std::max(a->Surface->DivisionsU(), 0)} *
+          std::max(a->Surface->DivisionsV(), 0);
+    }
+    if (g < 0) continue;
+    items[static_cast<std::size_t>(g)] += n;
+    conds[static_cast<std::size_t>(g)].insert(c);
   }
-  const std::int64_t materials = static_cast<std::int64_t>(doc.Materials.Count());
+  const auto count = [](std::int64_t n) {
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(n, std::numeric_limits<std::int32_t>::max()));
+  };
+  const auto conditions = [&](int g) {
+    return static_cast<std::int64_t>(conds[static_cast<std::size_t>(g)].size());
+  };
+  const auto item = [&](int g) { return items[static_cast<std::size_t>(g)]; };
+  h.analysisType = doc.GeneralInfo.AnalysisType;
+  h.tempMode = doc.GeneralInfo.SimulationType;
+  h.nNodes = count(nodes);
+  h.nEl8 = count(el8);
+  h.nEl5 = count(el5);
+  h.nEl3 = count(el3);
+  h.nMaterials = count(static_cast<std::int64_t>(doc.Materials.Count()));
+  h.nEdgeTempEdges = count(item(kEdgeTemp)), h.nEdgeTempConds = count(conditions(kEdgeTemp));
+  h.nEdgeFlowEdges = count(item(kEdgeFlow)), h.nEdgeFlowConds = count(conditions(kEdgeFlow));
+  h.nSurfTempEls = count(item(kAreaTemp)), h.nSurfTempConds = count(conditions(kAreaTemp));
+  h.nSurfFlowEls = count(item(kAreaFlow)), h.nSurfFlowConds = count(conditions(kAreaFlow));
+  h.nNodalTempPos = count(item(kNodalTemp)), h.nNodalTempConds = count(conditions(kNodalTemp));
+  h.nNodalFlowPos = count(item(kNodalFlow)), h.nNodalFlowConds = count(conditions(kNodalFlow));
+  h.nPipeConds = count(static_cast<std::int64_t>(doc.Pipes.Count()));
+  h.nSpringEdges = count(item(kEdgeSpring)), h.nSpringConds = count(conditions(kEdgeSpring));
+  h.nLoadEdges = count(item(kEdgeLoad)), h.nLoadConds = count(conditions(kEdgeLoad));
+  h.nDispNodes = count(item(kEdgeDisp) + item(kNodalDisp));
+  h.nDispConds = count(conditions(kEdgeDisp) + conditions(kNodalDisp));
+  h.nNodalSpringPos = count(item(kNodalSpring)),
+  h.nNodalSpringConds = count(conditions(kNodalSpring));
+  h.nNodalLoadPos = count(item(kNodalLoad)), h.nNodalLoadConds = count(conditions(kNodalLoad));
+  return h;
+}
+
+/// Storage events of the run, counted as the engine counts them.
+std::int64_t StorageEvents(const TVemtoFile& doc) {
+  constexpr double kSecondsPerHour = 3600.0;
+  std::int64_t events = 0;
+  double start = doc.GeneralInfo.InitialTime * kSecondsPerHour;
+  for (const auto& interval : doc.Intervals) {
+    const double end = interval->EndTime * kSecondsPerHour;
+    const double store = interval->StoreStep * kSecondsPerHour;
+    if (store > 0.0 && end >= start && (end - start) / store < 2e9)
+      events += numlib::WholeSteps(end - start, store);
+    start = end;
+  }
+  return events;
+}
+
+}  // namespace
+
+MemoryNeed ModelMemoryNeed(const TVemtoFile& doc) {
+  const engine::AnalysisHeader h = MeshCounts(doc);
   MemoryNeed need;
-  need.Mesher = 2 * nodes + 5 * elements;
-  need.Engine = (217 * 2 + 21) * finite / 2 + (14 * 2 + 4) * nodes / 2 +
-                (73 * 2 + 5) * materials / 2 + histories;
+  // The mesher: at the least its node coordinates and element records.
+  need.Mesher = 2 * std::int64_t{h.nNodes} + 5 * (std::int64_t{h.nEl8} + h.nEl5 + h.nEl3);
+  // The engine on its default (sparse) solution path: exactly the matrices it defines.
+  need.Engine = engine::RunWords(h, StorageEvents(doc), engine::SolverKind::kSparse, 0);
   return need;
 }
 
+namespace {
+
 void CheckMemory(const TVemtoFile& doc, std::vector<std::string>& errors) {
-  const MemoryNeed need = LeastMemory(doc);
-  auto check = [&](const char* what, std::int64_t least, std::int32_t words) {
-    if (least > words)
-      errors.push_back(fmt::format(
-          "The model is too large for the {} memory: it needs at least {} bytes, {} are set.", what,
-          8 * least, 8 * std::int64_t{words}));
+  const MemoryNeed need = ModelMemoryNeed(doc);
+  auto check = [&](const char* what, const char* least, std::int64_t words, std::int32_t set) {
+    if (words > set)
+      errors.push_back(
+          fmt::format("The model is too large for the {} memory: it needs {}{} bytes, {} are set.",
+                      what, least, 8 * words, 8 * std::int64_t{set}));
   };
-  check("mesher", need.Mesher, doc.MeshMemory);
-  check("engine", need.Engine, doc.EngineMemory);
+  check("mesher", "at least ", need.Mesher, doc.MeshMemory);
+  check("engine", "", need.Engine, doc.EngineMemory);
 }
 
 /// Step counts beyond what the engine counts (a 32-bit number of steps).

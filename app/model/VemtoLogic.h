@@ -1,6 +1,7 @@
 // The model check run before a calculation: warnings and errors in the engineer's terms.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,16 @@ class TVemtoLogic {
   std::vector<std::string> Warnings;  ///< the calculation can run but may not be meant so
   std::vector<std::string> Errors;    ///< the calculation would fail or give wrong results
 };
+
+/// Work-array words (8 bytes each) a run of a model needs.
+struct MemoryNeed {
+  std::int64_t Mesher = 0;  ///< at the least: node coordinates and element records
+  std::int64_t Engine = 0;  ///< exactly what the engine defines on its default solution path
+};
+
+/// The words the mesher and the engine need for `document` as it would be meshed: the
+/// engine's share comes from the engine's own list of work-array matrices, filled with
+/// the counts of nodes, elements, positions and conditions the mesher would write.
+MemoryNeed ModelMemoryNeed(const TVemtoFile& document);
 
 }  // namespace vemto

@@ -1,4 +1,5 @@
 // vemto-cli run and check: the unattended calculation end to end and its failures.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "CalculationRun.h"
 #include "CliRunner.h"
 #include "VemtoFile.h"
+#include "VemtoInterval.h"
+#include "VemtoLogic.h"
 
 namespace fs = std::filesystem;
 
@@ -174,4 +177,34 @@ TEST_F(RunCommand, ExitStatusesFollowOneRule) {
   const Outcome modes = Cli("results missing.out");
   for (const char* mode : {"--list", "--csv", "--vtu", "--history"})
     EXPECT_NE(modes.output.find(mode), std::string::npos) << mode;
+}
+
+TEST_F(RunCommand, TheCheckSizesTheEngineWorkArrayAsTheEngineDoes) {
+  // The engine reports the words it used (VEMTO_TIMINGS): the check's figure is exactly
+  // what the run needs, and one word less is a check error before anything is meshed.
+  for (const char* name : {"column_axisymmetric.v3", "wall_on_slab.v3", "slab_cooling_pipes.v3"}) {
+    SCOPED_TRACE(name);
+    vemto::TVemtoFile document;
+    document.SetFileName(Example(name).string());
+    document.Load();
+    document.Intervals.clear();
+    document.Intervals.push_back(
+        std::make_unique<vemto::TVemtoInterval>(document.GeneralInfo.InitialTime + 3.0, 1.0, 1.0));
+    const std::int64_t words = vemto::ModelMemoryNeed(document).Engine;
+    document.EngineMemory = static_cast<std::int32_t>(words);
+    document.Save();
+    const Outcome outcome =
+        vemto::test::Shell("VEMTO_TIMINGS=1 " + (fs::path(VEMTO_BIN_DIR) / "vemto-cli").string() +
+                           " run " + document.FileName);
+    ASSERT_EQ(outcome.status, 0) << outcome.output;
+    // All but the next free word, which lies inside the array.
+    EXPECT_NE(outcome.output.find(fmt::format("WORK ARRAY: {} OF {} WORDS USED", words - 1, words)),
+              std::string::npos)
+        << outcome.output;
+    document.EngineMemory = static_cast<std::int32_t>(words - 1);
+    vemto::TVemtoLogic check;
+    check.CheckModel(document);
+    ASSERT_EQ(check.Errors.size(), 1u);
+    EXPECT_NE(check.Errors[0].find("too large for the engine memory"), std::string::npos);
+  }
 }

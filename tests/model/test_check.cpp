@@ -219,8 +219,7 @@ TEST(CheckModel, FindsWhatTheRunWouldReject) {
       {[&](TVemtoFile& d) { static_cast<TEdgeLine&>(*d.Edges[4]).EndNode = d.Nodes[1].get(); },
        "Edge 5 starts and ends at node 2."},
       {[&](TVemtoFile& d) { d.EngineMemory = 5000; },
-       "The model is too large for the engine memory: it needs at least 185232 bytes, 40000 are "
-       "set."},
+       "The model is too large for the engine memory: it needs 201952 bytes, 40000 are set."},
       {[&](TVemtoFile& d) { d.Intervals[1]->TimeStep = 1e-8; },
        "The intervals give 16800000084 time steps; at most 2147483647 can be counted. Choose "
        "longer time steps."},
