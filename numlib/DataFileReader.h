@@ -86,6 +86,8 @@ class DataFileReader {
 
  private:
   std::vector<std::uint64_t> ReadWords(std::int64_t record, std::int64_t count);
+  /// Reads `count` records from `record` (1-based) into `words` (count × 8 bytes).
+  void ReadInto(std::int64_t record, std::int64_t count, void* words);
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string fileName_;

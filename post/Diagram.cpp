@@ -118,37 +118,6 @@ void IsolineInTriangle(const Surface& s, const Vertex (&t)[3], double level, std
   if (xy.size() == 4) Line(s, xy, rgb, width, dashed);
 }
 
-/// Sides of existing elements that no other existing element shares: the outline.
-std::vector<std::pair<std::size_t, int>> OutlineSides(const ResultReader& r,
-                                                      const std::vector<char>& active) {
-  const QuadMesh& mesh = r.Mesh();
-  struct Side {
-    std::uint64_t key;  // the two corner nodes, smaller first
-    std::uint32_t element;
-    int side;
-  };
-  std::vector<Side> sides;
-  sides.reserve(4 * mesh.elements.size());
-  for (std::size_t e = 0; e < mesh.elements.size(); ++e) {
-    if (!active[e]) continue;
-    for (int side = 0; side < 4; ++side) {
-      const auto a = static_cast<std::uint32_t>(mesh.elements[e][2 * side]);
-      const auto b = static_cast<std::uint32_t>(mesh.elements[e][(2 * side + 2) % 8]);
-      sides.push_back({(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b),
-                       static_cast<std::uint32_t>(e), side});
-    }
-  }
-  std::sort(sides.begin(), sides.end(), [](const Side& x, const Side& y) { return x.key < y.key; });
-  std::vector<std::pair<std::size_t, int>> outline;
-  for (std::size_t i = 0; i < sides.size();) {
-    std::size_t j = i + 1;
-    while (j < sides.size() && sides[j].key == sides[i].key) ++j;
-    if (j == i + 1) outline.emplace_back(sides[i].element, sides[i].side);
-    i = j;
-  }
-  return outline;
-}
-
 /// Local coordinates of point i (0 … steps) along side 0 … 3 of an element.
 std::pair<double, double> SidePoint(int side, int i, int steps) {
   const double t = -1.0 + 2.0 * i / steps;
@@ -184,7 +153,7 @@ void DrawSide(const ResultReader& r, const Surface& s, const View& v, std::size_
 
 void DrawOutline(const ResultReader& r, const Surface& s, const View& v,
                  const std::vector<char>& active, std::uint32_t rgb = kBlack) {
-  for (const auto& [e, side] : OutlineSides(r, active)) DrawSide(r, s, v, e, side, rgb, 1.2);
+  for (const auto& [e, side] : r.Outline(active)) DrawSide(r, s, v, e, side, rgb, 1.2);
 }
 
 void Background(const Surface& s) {
@@ -312,7 +281,9 @@ class SmoothField {
   std::unordered_map<std::size_t, std::pair<double, int>> other_;  // node · materials + material
 };
 
-ElementGrid Grid(const ResultReader& r, const View& v, const SmoothField& field, std::size_t e) {
+/// Fills `g` (its storage reused from element to element) for element e.
+void Grid(const ResultReader& r, const View& v, const SmoothField& field, std::size_t e,
+          ElementGrid& g) {
   const QuadMesh& mesh = r.Mesh();
   double x0 = kInf, x1 = -kInf, y0 = kInf, y1 = -kInf;
   for (std::int32_t n : mesh.elements[e]) {
@@ -324,9 +295,19 @@ ElementGrid Grid(const ResultReader& r, const View& v, const SmoothField& field,
   // About one sub-cell per 8 pixels: small elements are two triangles, large ones are
   // subdivided so that the quadratic variation and curved sides show.
   const double pixels = v.scale * std::max(x1 - x0, y1 - y0);
-  ElementGrid g;
   g.steps = std::clamp(static_cast<int>(std::ceil(pixels / 8.0)), 1, 8);
-  g.points.reserve(static_cast<std::size_t>((g.steps + 1) * (g.steps + 1)));
+  g.points.clear();
+  if (g.steps == 1) {
+    // The four corners (most elements of a large mesh): nodes 0, 2, 6 and 4, where the
+    // shape functions are exactly 1 for the node and 0 for the others.
+    static constexpr int kCorner[4] = {0, 2, 6, 4};
+    static constexpr double kXi[4] = {-1.0, 1.0, -1.0, 1.0}, kEta[4] = {-1.0, -1.0, 1.0, 1.0};
+    for (int c = 0; c < 4; ++c) {
+      const auto n = static_cast<std::size_t>(mesh.elements[e][kCorner[c]]);
+      g.points.push_back({v.X(mesh.x[n]), v.Y(mesh.y[n]), field.At(e, kXi[c], kEta[c])});
+    }
+    return;
+  }
   for (int j = 0; j <= g.steps; ++j)
     for (int i = 0; i <= g.steps; ++i) {
       const double xi = -1.0 + 2.0 * i / g.steps, eta = -1.0 + 2.0 * j / g.steps;
@@ -334,7 +315,6 @@ ElementGrid Grid(const ResultReader& r, const View& v, const SmoothField& field,
       MapPoint(mesh, e, xi, eta, x, y);
       g.points.push_back({v.X(x), v.Y(y), field.At(e, xi, eta)});
     }
-  return g;
 }
 
 /// The range of the stored values (nodes or Gauss points) of the existing elements.
@@ -434,7 +414,7 @@ std::vector<double> DistributionValues(const ResultReader& r, const Distribution
       throw ResultError(
           fmt::format("{} is not stored at {} h", Info(d.field).name, Label(r.Hours(k))));
     for (double& x : *v) x *= factor;
-    return *v;
+    return std::move(*v);
   }
   // Largest value per Gauss point over the stored times up to k while its element exists.
   std::vector<double> peak;
@@ -470,9 +450,11 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
     lo -= 0.5;
     hi += 0.5;
   }
+  ElementGrid g;
+  std::vector<double> xy;
   for (std::size_t e = 0; e < active.size(); ++e) {
     if (!active[e]) continue;
-    const ElementGrid g = Grid(r, v, smooth, e);
+    Grid(r, v, smooth, e, g);
     double gmin = kInf, gmax = -kInf;
     for (const Vertex& p : g.points) {
       gmin = std::min(gmin, p.v);
@@ -483,7 +465,7 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
     for (double level : d.contours) crossed = crossed || (gmin <= level && level <= gmax);
     if (oneBand) {
       // The whole element in one band: its outline as one polygon.
-      std::vector<double> xy;
+      xy.clear();
       for (int side = 0; side < 4; ++side)
         for (int k = 0; k < g.steps; ++k) {
           const int i = side == 0 ? k : side == 1 ? g.steps : side == 2 ? g.steps - k : 0;
@@ -568,7 +550,7 @@ void DrawDeformed(const ResultReader& r, const Surface& s, double hours, double 
     if (active[e] && everySide)
       for (int side = 0; side < 4; ++side)
         DrawSide(r, s, v, e, side, PaletteColour(s.palette, 14), 0.8, &*u, scale);
-  for (const auto& [e, side] : OutlineSides(r, active)) {
+  for (const auto& [e, side] : r.Outline(active)) {
     DrawSide(r, s, v, e, side, PaletteColour(s.palette, 14), 1.0, nullptr, 0.0);
     DrawSide(r, s, v, e, side, kBlack, 1.6, &*u, scale);
   }
@@ -748,7 +730,7 @@ CrackRiskSeries CrackRisk(const ResultReader& r) {
       for (std::size_t e = 0; e < active.size(); ++e)
         if (active[e])
           for (std::int32_t n : mesh.elements[e]) hottest = std::max(hottest, (*t)[n]);
-      for (const auto& [e, side] : OutlineSides(r, active))
+      for (const auto& [e, side] : r.Outline(active))
         for (int i = 0; i < 3; ++i)
           coldestSurface = std::min(coldestSurface, (*t)[mesh.elements[e][(2 * side + i) % 8]]);
       if (hottest > -kInf && coldestSurface < kInf) difference = hottest - coldestSurface;

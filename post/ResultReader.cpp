@@ -191,6 +191,38 @@ std::vector<char> ResultReader::ActiveNodes(const std::vector<char>& activeEleme
   return nodes;
 }
 
+std::vector<std::pair<std::size_t, int>> ResultReader::Outline(
+    const std::vector<char>& activeElements) const {
+  const std::lock_guard lock(outlineMutex_);
+  if (!outline_.empty() && activeElements == outlineActive_) return outline_;
+  struct Side {
+    std::uint64_t key;  // the two corner nodes, smaller first
+    std::uint32_t element;
+    int side;
+  };
+  std::vector<Side> sides;
+  sides.reserve(4 * mesh_.elements.size());
+  for (std::size_t e = 0; e < mesh_.elements.size() && e < activeElements.size(); ++e) {
+    if (!activeElements[e]) continue;
+    for (int side = 0; side < 4; ++side) {
+      const auto a = static_cast<std::uint32_t>(mesh_.elements[e][2 * side]);
+      const auto b = static_cast<std::uint32_t>(mesh_.elements[e][(2 * side + 2) % 8]);
+      sides.push_back({(std::uint64_t{std::min(a, b)} << 32) | std::max(a, b),
+                       static_cast<std::uint32_t>(e), side});
+    }
+  }
+  std::sort(sides.begin(), sides.end(), [](const Side& x, const Side& y) { return x.key < y.key; });
+  outline_.clear();
+  for (std::size_t i = 0; i < sides.size();) {
+    std::size_t j = i + 1;
+    while (j < sides.size() && sides[j].key == sides[i].key) ++j;
+    if (j == i + 1) outline_.emplace_back(sides[i].element, sides[i].side);
+    i = j;
+  }
+  outlineActive_ = activeElements;
+  return outline_;
+}
+
 bool ResultReader::IsConcrete(std::size_t e) const {
   return concrete_[static_cast<std::size_t>(material_.at(e))] != 0;
 }

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QuadMesh.h"
@@ -130,6 +132,11 @@ class ResultReader {
   std::vector<char> ActiveElements(std::size_t k) const;
   /// Per node: belongs to an existing element.
   std::vector<char> ActiveNodes(const std::vector<char>& activeElements) const;
+  /// Sides of existing elements that no other existing element shares, as (element,
+  /// side 0 … 3 from corner side to corner side + 1): the outline of the section at an
+  /// activity. The last outline is kept, since activity changes only at casting and
+  /// removal times while every redraw asks for it.
+  std::vector<std::pair<std::size_t, int>> Outline(const std::vector<char>& activeElements) const;
   /// Whether element e is of a material with heat development (concrete).
   bool IsConcrete(std::size_t e) const;
   /// Material of element e (0-based) and the number of materials.
@@ -164,6 +171,9 @@ class ResultReader {
 
   std::string fileName_;
   std::unique_ptr<numlib::DataFileReader> file_;
+  mutable std::mutex outlineMutex_;  // guards the two below
+  mutable std::vector<char> outlineActive_;
+  mutable std::vector<std::pair<std::size_t, int>> outline_;
   QuadMesh mesh_;
   std::unique_ptr<MeshLocator> locator_;
   std::string title_;
