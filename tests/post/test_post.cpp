@@ -136,6 +136,9 @@ TEST(ResultReader, ElementsNotYetCastHaveNoValues) {
   const Series high = r.History(Field::Temperature, 0, Reduce::Max, 1.0, 0.0, 2.0, 1.0);
   ExpectClose(high.values[0], 3.0 * 1.5 + 2.0 + 1.0, 1e-12);
   ExpectClose(high.values[1], 3.0 * 2.0 + 2.0 + 1.0, 1e-12);
+  // The outline follows the elements in existence (kept from one call to the next).
+  for (const std::size_t k : {0, 1, 0})
+    EXPECT_EQ(r.Outline(r.ActiveElements(k)).size(), k == 0 ? 8u : 10u) << k;
 }
 
 TEST(ResultReader, APointOutsideTheSectionIsAnErrorWithItsDistance) {
