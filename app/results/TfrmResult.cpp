@@ -95,6 +95,25 @@ TfrmResult::TfrmResult(ProjectDocument& document, QWidget* parent, const std::st
 
 TfrmResult::~TfrmResult() = default;
 
+void TfrmResult::showEvent(QShowEvent* event) {
+  TfrmDocument::showEvent(event);
+  KeepAspect();
+}
+
+void TfrmResult::resizeEvent(QResizeEvent* event) {
+  TfrmDocument::resizeEvent(event);
+  KeepAspect();
+}
+
+void TfrmResult::KeepAspect() {
+  // The diagrams are drawn for a 4:3 window. Inside the document area the frame around
+  // the window is resized, so that the window itself gets the height.
+  QWidget* frame = isWindow() ? this : parentWidget();
+  if (frame == nullptr || frame->isMaximized() || frame->isMinimized()) return;
+  const int wanted = static_cast<int>(std::lround(0.75 * width()));
+  if (height() != wanted) frame->resize(frame->width(), frame->height() + wanted - height());
+}
+
 QString TfrmResult::StatusText() const {
   return status_->currentMessage();
 }

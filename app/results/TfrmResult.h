@@ -95,6 +95,8 @@ class TfrmResult : public TfrmDocument {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void UpdateDiagram();
@@ -102,6 +104,7 @@ class TfrmResult : public TfrmDocument {
   void HistoryUpdate();
   void PostError(int number);
   void Changed() { emit ControlsChanged(); }
+  void KeepAspect();  ///< height := round(0.75 × width) unless maximised
 
   TVemtoPost* post_;
   QStatusBar* status_;

@@ -4,7 +4,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTimer>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
@@ -164,4 +167,19 @@ TEST_F(ResultWindow, ANewRunReopensTheDatabase) {
   EXPECT_TRUE(frm_->ResultsOpen());
   EXPECT_EQ(frm_->Controls().SliderPosition, 0);
   EXPECT_EQ(Paint(), "");
+}
+
+TEST_F(ResultWindow, KeepsTheHeightAtThreeQuartersOfTheWidth) {
+  frm_->resize(800, 300);
+  EXPECT_EQ(frm_->height(), 600);
+  // Inside the document area the frame around it follows.
+  QMdiArea area;
+  area.resize(1200, 1000);
+  area.show();
+  QMdiSubWindow* frame = area.addSubWindow(frm_.get());
+  frame->show();
+  frame->resize(700, 900);
+  EXPECT_EQ(frm_->height(), static_cast<int>(std::lround(0.75 * frm_->width())));
+  frame->setWidget(nullptr);  // the window stays owned by the test
+  delete frame;
 }
