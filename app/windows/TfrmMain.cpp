@@ -1032,6 +1032,10 @@ void TfrmMain::mnuResultsShowClick() {
         this, QStringLiteral("No result file found. Try running the calculation again."));
     return;
   }
+  OpenResultWindow(resultFile);
+}
+
+void TfrmMain::OpenResultWindow(const std::string& resultFile) {
   TfrmResult* frm = ResultWindow();
   if (frm == nullptr) {
     frm = new TfrmResult(*doc_, nullptr, (programFolder_ / "libpost.so").string());
@@ -1162,13 +1166,18 @@ void TfrmMain::RunEnded(const TRunResult& result) {
   frmEngine_->hide();
   frmShutdown_->hide();
   EndRun(result.Succeeded);
-  // A result window kept through the run shows the new results (or, after a failed
-  // run, whatever database is there now).
-  if (TfrmResult* frm = ResultWindow(); frm != nullptr && !frm->ResultsOpen() && doc_ != nullptr) {
+  // A successful run shows its results; a result window kept through the run shows the
+  // new results (or, after a failed run, whatever database is there now).
+  TfrmResult* kept = ResultWindow();
+  const bool show = result.Succeeded && !batchMode_ && !closing_;
+  if (doc_ != nullptr && (show || (kept != nullptr && !kept->ResultsOpen()))) {
     try {
       const std::string out = DeriveRunFileNames(doc_->Model().FileName).ResultFile;
-      frm->ShowResults(QString::fromStdString(out), doc_->Model().PostMemory,
-                       static_cast<int>(doc_->Model().Pipes.Count()));
+      if (show && std::filesystem::is_regular_file(out))
+        OpenResultWindow(out);
+      else if (kept != nullptr)
+        kept->ShowResults(QString::fromStdString(out), doc_->Model().PostMemory,
+                          static_cast<int>(doc_->Model().Pipes.Count()));
     } catch (const std::exception&) {
       // a model without a usable name has no results to show
     }

@@ -184,6 +184,8 @@ class TfrmMain : public QMainWindow {
   void RequestCancel();
   void PollRun();
   void RunEnded(const TRunResult& result);
+  /// Shows the result window (created on first use) on `resultFile`.
+  void OpenResultWindow(const std::string& resultFile);
   void EndRun(bool succeeded);
   void Report(const QString& text);
   void FinishBatch();

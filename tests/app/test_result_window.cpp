@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include "AppTestSupport.h"
 #include "ProjectDocument.h"
 #include "ResultDialogs.h"
 #include "TfrmResult.h"
+#include "VemtoFile.h"
 
 namespace fs = std::filesystem;
 using namespace vemto;
@@ -182,4 +184,38 @@ TEST_F(ResultWindow, KeepsTheHeightAtThreeQuartersOfTheWidth) {
   EXPECT_EQ(frm_->height(), static_cast<int>(std::lround(0.75 * frm_->width())));
   frame->setWidget(nullptr);  // the window stays owned by the test
   delete frame;
+}
+
+// The real run flow: Execute on an example shows the result window on the new database,
+// and a second run with other intervals reopens it in the same window.
+TEST(ResultWindowAfterExecute, OpensOnTheNewResultsAndReopensAfterTheNextRun) {
+  test::ScratchFolder folder;
+  for (const char* file : {"libmeshgen.so", "libengine.so", "libpost.so"})
+    fs::create_symlink(fs::path(VEMTO_BIN_DIR) / file, folder.Path() / file);
+  fs::copy_file(fs::path(VEMTO_BIN_DIR) / "materials.db", folder.Path() / "materials.db");
+  fs::copy_file(fs::path(VEMTO_SOURCE_DIR) / "examples" / "column_axisymmetric.v3",
+                folder.Path() / "column.v3");
+  auto script = std::make_shared<test::DialogScript>();
+  TMainOptions options;
+  options.ProgramFolder = folder.Path();
+  options.Dialogs = std::make_unique<test::ScriptedDialogs>(script);
+  options.ShowSplash = false;
+  TfrmMain frm(std::move(options));
+  ASSERT_TRUE(frm.OpenModel(folder.File("column.v3")));
+  frm.show();
+  const TfrmResult* first = nullptr;
+  for (double end : {6.0, 4.0}) {
+    frm.Model()->Intervals.resize(1);
+    *frm.Model()->Intervals.at(0) = TVemtoInterval(end, 1.0, 2.0);
+    frm.mnuCalcExecuteClick();
+    ASSERT_TRUE(test::WaitUntil([&] { return !frm.Running(); }, std::chrono::seconds(120)));
+    ASSERT_TRUE(frm.LastRunSucceeded()) << script->messages.join('\n').toStdString();
+    const TfrmResult* shown = frm.ResultWindow();
+    ASSERT_NE(shown, nullptr);
+    if (first == nullptr) first = shown;
+    EXPECT_EQ(shown, first);
+    EXPECT_TRUE(shown->ResultsOpen());
+    ASSERT_FALSE(shown->StoredHours().empty());
+    EXPECT_DOUBLE_EQ(shown->StoredHours().back(), end);
+  }
 }
