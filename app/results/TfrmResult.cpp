@@ -107,11 +107,18 @@ void TfrmResult::resizeEvent(QResizeEvent* event) {
 
 void TfrmResult::KeepAspect() {
   // The diagrams are drawn for a 4:3 window. Inside the document area the frame around
-  // the window is resized, so that the window itself gets the height.
+  // the window is resized, and the window becomes narrower rather than taller than the
+  // area below its top.
   QWidget* frame = isWindow() ? this : parentWidget();
   if (frame == nullptr || frame->isMaximized() || frame->isMinimized()) return;
-  const int wanted = static_cast<int>(std::lround(0.75 * width()));
-  if (height() != wanted) frame->resize(frame->width(), frame->height() + wanted - height());
+  const int decoW = frame->width() - width(), decoH = frame->height() - height();
+  int w = width();
+  if (!isWindow() && frame->parentWidget() != nullptr) {
+    const int room = frame->parentWidget()->height() - frame->y() - decoH;
+    if (room > 0 && std::lround(0.75 * w) > room) w = static_cast<int>(room / 0.75);
+  }
+  const int wanted = static_cast<int>(std::lround(0.75 * w));
+  if (w != width() || height() != wanted) frame->resize(w + decoW, wanted + decoH);
 }
 
 QString TfrmResult::StatusText() const {

@@ -74,6 +74,9 @@ class TfrmResult : public TfrmDocument {
   void Forward();
   void Copy() override;   ///< the picture as SVG and PNG on the clipboard
   void Print() override;  ///< the picture on a printer chosen in the print dialog
+  /// Height := round(0.75 × width) unless maximised; inside the document area no taller
+  /// than the area below the window's top (then narrower). Done on every show and resize.
+  void KeepAspect();
   /// Lets go of the database while a new run rewrites it; ShowResults reopens it.
   void ReleaseResults();
   bool ResultsOpen() const { return open_; }
@@ -104,7 +107,6 @@ class TfrmResult : public TfrmDocument {
   void HistoryUpdate();
   void PostError(int number);
   void Changed() { emit ControlsChanged(); }
-  void KeepAspect();  ///< height := round(0.75 × width) unless maximised
 
   TVemtoPost* post_;
   QStatusBar* status_;

@@ -1051,6 +1051,8 @@ void TfrmMain::OpenResultWindow(const std::string& resultFile) {
     // The Results toolbar gets a line of its own.
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, a_->barResults);
+    // The document area shrinks by the toolbar's line once laid out: fit to it then.
+    QTimer::singleShot(0, frm, [frm] { frm->KeepAspect(); });
   }
   documentOn_[static_cast<std::size_t>(TDocumentWindow::Result)] = true;
   windows_[std::size_t(TDocumentWindow::Result)]->show();

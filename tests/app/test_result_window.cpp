@@ -174,14 +174,19 @@ TEST_F(ResultWindow, ANewRunReopensTheDatabase) {
 TEST_F(ResultWindow, KeepsTheHeightAtThreeQuartersOfTheWidth) {
   frm_->resize(800, 300);
   EXPECT_EQ(frm_->height(), 600);
-  // Inside the document area the frame around it follows.
+  // Inside the document area the frame around it follows, narrower rather than taller
+  // than the area.
   QMdiArea area;
-  area.resize(1200, 1000);
+  area.resize(1200, 600);
   area.show();
   QMdiSubWindow* frame = area.addSubWindow(frm_.get());
   frame->show();
-  frame->resize(700, 900);
-  EXPECT_EQ(frm_->height(), static_cast<int>(std::lround(0.75 * frm_->width())));
+  for (const QSize size : {QSize(700, 900), QSize(1150, 500)}) {
+    frame->move(0, 0);
+    frame->resize(size);
+    EXPECT_EQ(frm_->height(), static_cast<int>(std::lround(0.75 * frm_->width()))) << size.width();
+    EXPECT_LE(frame->geometry().bottom(), area.viewport()->height()) << size.width();
+  }
   frame->setWidget(nullptr);  // the window stays owned by the test
   delete frame;
 }
