@@ -453,12 +453,13 @@ std::vector<double> DistributionValues(const ResultReader& r, const Distribution
   return peak;
 }
 
-void DrawDistribution(const ResultReader& r, const Surface& s, const Distribution& d) {
-  Background(s);
-  if (r.StoredCount() == 0) throw ResultError(r.FileName() + ": no stored times");
-  const std::size_t k = r.NearestTime(d.hours);
-  const std::vector<double> values = DistributionValues(r, d, k);
-  std::vector<char> active = r.ActiveElements(k);
+namespace {
+
+/// Fills the elements marked in `active` with `values` of a field (as stored or given
+/// per node), draws the contours and the outline; returns the colour range.
+std::pair<double, double> DrawValues(const ResultReader& r, const Surface& s, const Distribution& d,
+                                     const std::vector<double>& values,
+                                     const std::vector<char>& active) {
   const View v = SectionView(r, s);
   const SmoothField smooth(r, d.field, d.component, values, active);
   double lo = kInf, hi = -kInf;
@@ -532,6 +533,17 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
       }
   }
   DrawOutline(r, s, v, active);
+  return {lo, hi};
+}
+
+}  // namespace
+
+void DrawDistribution(const ResultReader& r, const Surface& s, const Distribution& d) {
+  Background(s);
+  if (r.StoredCount() == 0) throw ResultError(r.FileName() + ": no stored times");
+  const std::size_t k = r.NearestTime(d.hours);
+  const std::vector<double> values = DistributionValues(r, d, k);
+  const auto [lo, hi] = DrawValues(r, s, d, values, r.ActiveElements(k));
   std::string title = Info(d.field).name;
   if (d.field == Field::Stress) {
     static const char* kNames[] = {"Stress sig,x",           "Stress sig,y",
@@ -820,6 +832,20 @@ void DrawCrackRisk(const ResultReader& r, const Surface& s, double hours, double
   const double half = 0.5 * s.width;
   DrawChart(s, 0.0, top + 36.0, half, s.height, {ratio}, "Largest stress/strength ratio", "");
   DrawChart(s, half, top + 36.0, s.width, s.height, {dt}, "Core-to-surface difference", "C");
+}
+
+void DrawNodalMap(const ResultReader& r, const Surface& s, const NodalMap& m) {
+  Background(s);
+  if (m.values.size() != r.Mesh().x.size() || m.elements.size() != r.Mesh().elements.size())
+    throw ResultError(fmt::format("{}: the map has {} values for {} nodes", r.FileName(),
+                                  m.values.size(), r.Mesh().x.size()));
+  Distribution d;
+  d.field = Field::Temperature;  // any nodal field with one component: values as given
+  d.lower = m.lower;
+  d.upper = m.upper;
+  d.contours = m.contours;
+  const auto [lo, hi] = DrawValues(r, s, d, m.values, m.elements);
+  ColourBar(s, m.title, m.caption, lo, hi, 0);
 }
 
 }  // namespace vemto::post
