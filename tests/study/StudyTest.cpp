@@ -230,3 +230,14 @@ TEST(StudyDraws, WilsonIntervalMatchesTabulatedValues) {
   EXPECT_NEAR(all.low, 0.8389, 1e-4);
   EXPECT_NEAR(all.high, 1.0, 1e-12);
 }
+
+TEST_F(StudyTest, GnuParallelGivesTheTableOfLocalRuns) {
+  if (Shell("parallel --version").status != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  const fs::path file = Write("sweep.json", kSweep);
+  const fs::path hosts = Write("hosts", "2/:\n");  // ":" is this machine, two job slots
+  const CliOutcome parallel = Cli("study " + file.string() + " --parallel " + hosts.string() +
+                                  " --dir " + (folder_ / "parallel").string());
+  ASSERT_EQ(parallel.status, 0) << parallel.output;
+  ASSERT_EQ(Cli("study " + file.string() + " --local 2").status, 0);
+  EXPECT_EQ(Slurp(folder_ / "parallel" / "results.csv"), Slurp(folder_ / "sweep" / "results.csv"));
+}

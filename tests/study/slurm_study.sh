@@ -125,4 +125,18 @@ if ! diff "$work/local/results.csv" "$work/slurm/results.csv"; then
 fi
 [[ $(grep -c ',ok,0,' "$work/slurm/results.csv") -eq 4 ]] ||
   { echo "FAILED: not four complete runs"; exit 1; }
-echo "PASSED: four runs on Slurm, results.csv equal to --local 2"
+# Submitted without waiting, collected later.
+"$cli" study "$work/study.json" --slurm --no-wait --dir "$work/later" >"$work/later.out" 2>&1 ||
+  { cat "$work/later.out"; echo "FAILED: --slurm --no-wait"; exit 1; }
+later=$(grep -oE 'Slurm job [0-9]+' "$work/later.out" | grep -oE '[0-9]+')
+[[ -n $later ]] || { echo "FAILED: --no-wait printed no job id"; exit 1; }
+echo "$later" >"$work/jobid"
+for _ in $(seq 600); do
+  [[ -z $(squeue -h -j "$later" -o %i 2>/dev/null) ]] && break
+  sleep 0.5
+done
+"$cli" study "$work/study.json" --collect --dir "$work/later" >"$work/collect.out" 2>&1 ||
+  { cat "$work/collect.out"; echo "FAILED: --collect after --no-wait"; exit 1; }
+diff "$work/local/results.csv" "$work/later/results.csv" ||
+  { echo "FAILED: results.csv collected later differs from --local 2"; exit 1; }
+echo "PASSED: four runs on Slurm (followed, and collected later), results.csv equal to --local 2"
