@@ -38,6 +38,8 @@ struct View {
   double ToY(double py) const { return (y0 - py) / scale; }
 };
 View SectionView(const ResultReader& r, const Surface& s);
+/// The same over the marked elements only (per element: included).
+View SectionView(const ResultReader& r, const Surface& s, const std::vector<char>& elements);
 
 /// A distribution over the section at one stored time.
 struct Distribution {

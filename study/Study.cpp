@@ -205,12 +205,16 @@ void ForAirConditions(TVemtoFile& document, const Change& c, const std::string& 
     apply(*air);
     ++changed;
   }
-  if (changed == 0)
-    throw StudyError(fmt::format(
-        "{}: {}: {}", study, c.label,
-        c.condition.empty()
-            ? std::string("the project has no air temperature condition")
-            : fmt::format("no air temperature condition \"{}\" in the project", c.condition)));
+  if (changed > 0) return;
+  if (c.condition.empty())
+    throw StudyError(
+        fmt::format("{}: {}: the project has no air temperature condition", study, c.label));
+  std::string names;
+  for (const auto& condition : document.Conditions)
+    if (dynamic_cast<const TVemtoTempCondition*>(condition.get()) != nullptr)
+      names += (names.empty() ? "\"" : ", \"") + condition->Name + "\"";
+  throw StudyError(fmt::format("{}: {}: no air temperature condition \"{}\" in the project ({})",
+                               study, c.label, c.condition, names));
 }
 
 /// Sets (or, for a factor, scales) the changed quantity to `value`.
