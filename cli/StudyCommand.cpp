@@ -478,6 +478,7 @@ void WriteProbability(const Prepared& p, const std::vector<RunResult>& ok, const
 /// when every run is complete.
 int Collect(const Prepared& p) {
   const std::vector<std::string> columns = study::StudyColumns(p.study);
+  fs::create_directories(p.dir);
   const fs::path csv = p.dir / "results.csv";
   std::ostringstream table;
   table << "run";
