@@ -155,17 +155,35 @@ int Wait(pid_t pid) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
 }
 
-/// Runs a command through the shell and returns its stdout; nullopt when it fails.
-std::optional<std::string> Capture(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
+/// What a shell command printed and whether it ended with status 0.
+struct Captured {
+  bool ok = false;
   std::string out;
+  bool Empty() const { return out.find_first_not_of(" \n") == std::string::npos; }
+};
+
+/// Runs a command through the shell and returns its stdout.
+Captured Capture(const std::string& command) {
+  Captured c;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return c;
   char buffer[4096];
   std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) c.out.append(buffer, n);
   const int raw = ::pclose(pipe);
-  if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) return std::nullopt;
-  return out;
+  c.ok = WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
+  return c;
+}
+
+/// Whether Slurm still has job `id` pending or running; nullopt when squeue cannot tell.
+std::optional<bool> InQueue(const std::string& id) {
+  const Captured queue = Capture(fmt::format("squeue -h -j {} -o %i 2>&1", id));
+  // A job that ended long ago is no longer known to the controller.
+  if (!queue.ok) {
+    if (queue.out.find("Invalid job id") != std::string::npos) return false;
+    return std::nullopt;
+  }
+  return !queue.Empty();
 }
 
 std::string Quote(const std::string& text) {
@@ -325,10 +343,11 @@ std::string SubmitSlurm(const Prepared& p) {
     std::cerr << fmt::format("vemto-cli: {}: cannot be written\n", script.string());
     return {};
   }
-  const auto submitted = Capture(fmt::format("sbatch --parsable {} 2>&1", Quote(script.string())));
-  std::string id = submitted ? submitted->substr(0, submitted->find_first_of(";\n")) : "";
-  if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos) {
-    std::cerr << "vemto-cli: sbatch failed" << (submitted ? ": " + *submitted : "") << "\n";
+  const Captured submitted =
+      Capture(fmt::format("sbatch --parsable {} 2>&1", Quote(script.string())));
+  const std::string id = submitted.out.substr(0, submitted.out.find_first_of(";\n"));
+  if (!submitted.ok || id.empty() || id.find_first_not_of("0123456789") != std::string::npos) {
+    std::cerr << "vemto-cli: sbatch failed: " << submitted.out << "\n";
     return {};
   }
   std::ofstream(p.dir / kJobIdFile) << id << "\n";
@@ -340,7 +359,7 @@ void FollowSlurm(const Prepared& p, const std::string& id, double poll) {
   RunProgress progress(p.pending.size());
   std::vector<char> seen(p.pending.size(), 0);
   for (;;) {
-    const auto queue = Capture(fmt::format("squeue -h -j {} -o %i 2>/dev/null", id));
+    const std::optional<bool> queued = InQueue(id);
     for (std::size_t i = 0; i < p.pending.size(); ++i) {
       if (seen[i]) continue;
       std::ifstream parameters(p.pending[i] / kParameterFile);
@@ -351,14 +370,17 @@ void FollowSlurm(const Prepared& p, const std::string& id, double poll) {
         progress.Done(p.pending[i], r->Succeeded());
       }
     }
-    // Out of the queue (or unknown to it any more): the array has ended.
-    if (!queue || queue->find_first_not_of(" \n") == std::string::npos) break;
+    if (!queued) {
+      std::cerr << fmt::format(
+          "squeue cannot tell the state of job {}; collect later with --collect\n", id);
+      break;
+    }
+    if (!*queued) break;  // the array has ended
     std::this_thread::sleep_for(std::chrono::duration<double>(poll));
   }
-  if (const auto states =
-          Capture(fmt::format("sacct -n -X -P -j {} -o JobID,State 2>/dev/null", id)))
-    if (states->find_first_not_of(" \n") != std::string::npos)
-      std::cerr << "Slurm accounting (sacct):\n" << *states;
+  const Captured states =
+      Capture(fmt::format("sacct -n -X -P -j {} -o JobID,State 2>/dev/null", id));
+  if (states.ok && !states.Empty()) std::cerr << "Slurm accounting (sacct):\n" << states.out;
 }
 
 // ---- collection ------------------------------------------------------------------------
@@ -541,10 +563,8 @@ int Study(const StudyOptions& o) {
       // A job still in the queue: say so; the collection lists its runs as not run.
       std::ifstream idFile(p.dir / kJobIdFile);
       std::string id;
-      if (idFile >> id)
-        if (const auto queue = Capture(fmt::format("squeue -h -j {} -o %i 2>/dev/null", id));
-            queue && queue->find_first_not_of(" \n") != std::string::npos)
-          std::cerr << fmt::format("Slurm job {} is still in the queue\n", id);
+      if (idFile >> id && InQueue(id).value_or(false))
+        std::cerr << fmt::format("Slurm job {} is still in the queue\n", id);
       return Collect(p);
     }
     std::cerr << fmt::format("{} runs in {}, {} to run\n", p.runs.size(), p.dir.string(),
