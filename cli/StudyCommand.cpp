@@ -99,7 +99,12 @@ Prepared Prepare(const StudyOptions& o, bool write) {
   const auto load = [&p] {
     auto document = std::make_unique<TVemtoFile>();
     document->SetFileName(p.study.project.string());
-    document->Load();  // its errors name the project file
+    try {
+      document->Load();
+    } catch (const std::exception& e) {
+      throw study::StudyError(
+          fmt::format("{}: the base project cannot be read: {}", p.study.file.string(), e.what()));
+    }
     return document;
   };
   // The changes are tried on the base project before anything is written.
