@@ -24,5 +24,6 @@ void AddTempMatCommand(CLI::App& app, CommandStatus& status);
 void AddSimulateCommand(CLI::App& app, CommandStatus& status);
 void AddResultsCommand(CLI::App& app, CommandStatus& status);
 void AddHeatFitCommand(CLI::App& app, CommandStatus& status);
+void AddStudyCommand(CLI::App& app, CommandStatus& status);
 
 }  // namespace vemto::cli

@@ -1,11 +1,16 @@
 // Result export of `vemto-cli results`: ParaView files, time histories and a summary.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
+
+namespace vemto::post {
+struct Surface;
+}
 
 namespace vemto::cli {
 
@@ -40,6 +45,11 @@ void AddPngOptions(CLI::App& results, PngOptions& options);
 /// Draws the requested picture of result database `out` at `hours`; returns the exit
 /// status (0 success, 1 unreadable file or no such time, 2 bad options).
 int RenderPng(const std::string& out, const PngOptions& options, std::optional<double> hours);
+
+/// Draws with `draw` into a picture of width × height pixels and writes it as PNG to
+/// `output`; false with a message on stderr when it cannot (or the build has no pictures).
+bool WritePicture(const std::string& output, int width, int height,
+                  const std::function<void(const post::Surface&)>& draw);
 
 /// Adds --vtu, --history, --point and --summary to the results command.
 std::shared_ptr<ExportOptions> AddExportOptions(CLI::App& results);

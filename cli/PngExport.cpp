@@ -33,6 +33,35 @@ void AddPngOptions(CLI::App& results, PngOptions& o) {
                      "With --png R --max: the ratio drawn as a dashed line besides 1.0");
 }
 
+bool WritePicture(const std::string& output, int width, int height,
+                  const std::function<void(const post::Surface&)>& draw) {
+#ifdef VEMTO_CLI_PNG
+  // Fonts need a GUI application; without a display it runs on the offscreen platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "vemto-cli";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  (void)app;
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    post::PostPainter canvas(painter);
+    draw(post::Surface{canvas.Drawing(), image.width(), image.height(), 0});
+  }
+  if (!image.save(QString::fromStdString(output), "PNG")) {
+    std::cerr << fmt::format("vemto-cli: {}: cannot be written\n", output);
+    return false;
+  }
+  return true;
+#else
+  (void)output, (void)width, (void)height, (void)draw;
+  std::cerr << "vemto-cli: this build has no pictures (Qt Gui was not found)\n";
+  return false;
+#endif
+}
+
 int RenderPng(const std::string& out, const PngOptions& o, std::optional<double> hours) {
   double w = 1000, h = 700, lo = -1.0, hi = -1.0;
   if (!hours || o.output.empty()) {
@@ -90,31 +119,16 @@ int RenderPng(const std::string& out, const PngOptions& o, std::optional<double>
       std::cerr << "\n";
       return 1;
     }
-    // Fonts need a GUI application; without a display it runs on the offscreen platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "vemto-cli";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
-    QImage image(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-      QPainter painter(&image);
-      post::PostPainter canvas(painter);
-      const post::Surface surface{canvas.Drawing(), image.width(), image.height(), 0};
-      if (field == "U")
-        post::DrawDeformed(r, surface, *hours, -1.0);
-      else if (o.peak)
-        post::DrawCrackRisk(r, surface, *hours, o.threshold);
-      else
-        post::DrawDistribution(r, surface, d);
-    }
-    if (!image.save(QString::fromStdString(o.output), "PNG")) {
-      std::cerr << fmt::format("vemto-cli: {}: cannot be written\n", o.output);
-      return 1;
-    }
-    return 0;
+    const bool written = WritePicture(o.output, static_cast<int>(w), static_cast<int>(h),
+                                      [&](const post::Surface& surface) {
+                                        if (field == "U")
+                                          post::DrawDeformed(r, surface, *hours, -1.0);
+                                        else if (o.peak)
+                                          post::DrawCrackRisk(r, surface, *hours, o.threshold);
+                                        else
+                                          post::DrawDistribution(r, surface, d);
+                                      });
+    return written ? 0 : 1;
   } catch (const std::exception& e) {
     std::cerr << "vemto-cli: " << e.what() << "\n";
     return 1;

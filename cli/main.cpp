@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   vemto::cli::AddSimulateCommand(app, status);
   vemto::cli::AddResultsCommand(app, status);
   vemto::cli::AddHeatFitCommand(app, status);
+  vemto::cli::AddStudyCommand(app, status);
   // A word where the subcommand belongs is named (the parser would only say that an
   // argument was not expected).
   if (argc > 1 && argv[1][0] != '-') {

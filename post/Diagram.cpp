@@ -366,10 +366,15 @@ std::uint32_t PaletteColour(int palette, int index) {
 }
 
 View SectionView(const ResultReader& r, const Surface& s) {
+  return SectionView(r, s, std::vector<char>(r.Mesh().elements.size(), 1));
+}
+
+View SectionView(const ResultReader& r, const Surface& s, const std::vector<char>& elements) {
   const QuadMesh& mesh = r.Mesh();
   double x0 = kInf, x1 = -kInf, y0 = kInf, y1 = -kInf;
-  for (const auto& element : mesh.elements)
-    for (std::int32_t n : element) {
+  for (std::size_t e = 0; e < mesh.elements.size(); ++e)
+    for (std::int32_t n : mesh.elements[e]) {
+      if (!elements.at(e)) break;
       x0 = std::min(x0, mesh.x[n]);
       x1 = std::max(x1, mesh.x[n]);
       y0 = std::min(y0, mesh.y[n]);
@@ -433,13 +438,13 @@ std::vector<double> DistributionValues(const ResultReader& r, const Distribution
   return peak;
 }
 
-void DrawDistribution(const ResultReader& r, const Surface& s, const Distribution& d) {
-  Background(s);
-  if (r.StoredCount() == 0) throw ResultError(r.FileName() + ": no stored times");
-  const std::size_t k = r.NearestTime(d.hours);
-  const std::vector<double> values = DistributionValues(r, d, k);
-  std::vector<char> active = r.ActiveElements(k);
-  const View v = SectionView(r, s);
+namespace {
+
+/// Fills the elements marked in `active` with `values` of a field (as stored or given
+/// per node), draws the contours and the outline; returns the colour range.
+std::pair<double, double> DrawValues(const ResultReader& r, const Surface& s, const Distribution& d,
+                                     const std::vector<double>& values,
+                                     const std::vector<char>& active, const View& v) {
   const SmoothField smooth(r, d.field, d.component, values, active);
   double lo = kInf, hi = -kInf;
   StoredRange(r, d.field, d.component, values, active, lo, hi);
@@ -514,6 +519,17 @@ void DrawDistribution(const ResultReader& r, const Surface& s, const Distributio
       }
   }
   DrawOutline(r, s, v, active);
+  return {lo, hi};
+}
+
+}  // namespace
+
+void DrawDistribution(const ResultReader& r, const Surface& s, const Distribution& d) {
+  Background(s);
+  if (r.StoredCount() == 0) throw ResultError(r.FileName() + ": no stored times");
+  const std::size_t k = r.NearestTime(d.hours);
+  const std::vector<double> values = DistributionValues(r, d, k);
+  const auto [lo, hi] = DrawValues(r, s, d, values, r.ActiveElements(k), SectionView(r, s));
   std::string title = Info(d.field).name;
   if (d.field == Field::Stress) {
     static const char* kNames[] = {"Stress sig,x",           "Stress sig,y",
@@ -802,6 +818,20 @@ void DrawCrackRisk(const ResultReader& r, const Surface& s, double hours, double
   const double half = 0.5 * s.width;
   DrawChart(s, 0.0, top + 36.0, half, s.height, {ratio}, "Largest stress/strength ratio", "");
   DrawChart(s, half, top + 36.0, s.width, s.height, {dt}, "Core-to-surface difference", "C");
+}
+
+void DrawNodalMap(const ResultReader& r, const Surface& s, const NodalMap& m) {
+  Background(s);
+  if (m.values.size() != r.Mesh().x.size() || m.elements.size() != r.Mesh().elements.size())
+    throw ResultError(fmt::format("{}: the map has {} values for {} nodes", r.FileName(),
+                                  m.values.size(), r.Mesh().x.size()));
+  Distribution d;
+  d.field = Field::Temperature;  // any nodal field with one component: values as given
+  d.lower = m.lower;
+  d.upper = m.upper;
+  d.contours = m.contours;
+  const auto [lo, hi] = DrawValues(r, s, d, m.values, m.elements, SectionView(r, s, m.elements));
+  ColourBar(s, m.title, m.caption, lo, hi, 0);
 }
 
 }  // namespace vemto::post

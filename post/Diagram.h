@@ -38,6 +38,8 @@ struct View {
   double ToY(double py) const { return (y0 - py) / scale; }
 };
 View SectionView(const ResultReader& r, const Surface& s);
+/// The same over the marked elements only (per element: included).
+View SectionView(const ResultReader& r, const Surface& s, const std::vector<char>& elements);
 
 /// A distribution over the section at one stored time.
 struct Distribution {
@@ -94,6 +96,21 @@ CrackRiskSeries CrackRisk(const ResultReader& r);
 /// The crack-risk view: the largest ratio reached up to the time over the section
 /// with the lines at 1.0 and at `threshold`, and below it the two histories.
 void DrawCrackRisk(const ResultReader& r, const Surface& s, double hours, double threshold);
+
+/// Values per node given by the caller (shown units), for maps that are not stored in
+/// the database (a crack probability over many runs).
+struct NodalMap {
+  std::vector<double> values;  ///< one per node of the mesh
+  std::vector<char> elements;  ///< per element: drawn
+  std::string title;           ///< caption of the colour bar
+  std::string caption;         ///< second line of the colour bar
+  double lower = -1.0;         ///< colour range; −1: automatic
+  double upper = -1.0;
+  std::vector<double> contours;  ///< levels drawn as black lines over the fill
+};
+/// Draws a nodal map over the marked elements with its colour bar; throws ResultError
+/// when the sizes do not fit the mesh.
+void DrawNodalMap(const ResultReader& r, const Surface& s, const NodalMap& m);
 
 /// "N stored times h apart" for notes on peaks taken at stored times only.
 std::string StoredTimesNote(const ResultReader& r);

@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev qt6-svg-dev libxkbcommon-dev qt6-charts-dev
   libgsf-1-dev libfmt-dev libcli11-dev
+  # Study files (JSON) and studies spread over SSH logins (vemto-cli study --parallel).
+  nlohmann-json3-dev parallel
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev libsuitesparse-dev
   # Optimised single-threaded BLAS behind the sparse factorisation (the reference
