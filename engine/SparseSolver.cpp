@@ -71,7 +71,8 @@ struct SparseSolver::Impl {
   std::vector<double> rhs, reaction;
   // Conjugate gradients: iterate, residual, preconditioned residual, direction, A·p.
   std::vector<double> cgX, cgR, cgZ, cgP, cgQ;
-  bool refactorNext = false;  // the last iterative solution was slow
+  std::vector<double> cgLast;  // the last solution of these free rows (empty: none)
+  bool refactorNext = false;   // the last iterative solution was slow
   // The band copy the band solver works on when it takes over, and the sparse
   // copy of a band matrix given to Solve(BandMatrix).
   std::vector<double> bandCopy;
@@ -149,6 +150,7 @@ struct SparseSolver::Impl {
     }
     colPtr[n] = static_cast<Index>(rowInd.size());
     keptFreeRows = freeRows;
+    cgLast.clear();
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
   }
@@ -212,8 +214,21 @@ struct SparseSolver::Impl {
       for (std::size_t i = 0; i < n; ++i) d += a[i] * b[i];
       return d;
     };
+    // Start from the multiple of the last solution that is best in the energy norm:
+    // consecutive steps have increments of much the same shape.
     std::fill(cgX.begin(), cgX.end(), 0.0);
     cgR = rhs;
+    if (cgLast.size() == n) {
+      Multiply(cgLast, cgQ);
+      const double lq = dot(cgLast, cgQ);
+      if (lq > 0.0) {
+        const double a = dot(cgLast, rhs) / lq;
+        for (std::size_t i = 0; i < n; ++i) {
+          cgX[i] = a * cgLast[i];
+          cgR[i] -= a * cgQ[i];
+        }
+      }
+    }
     if (!Precondition(cgR, cgZ)) return -1;
     cgP = cgZ;
     double rz = dot(cgR, cgZ);
@@ -237,6 +252,19 @@ struct SparseSolver::Impl {
       for (std::size_t i = 0; i < n; ++i) cgP[i] = cgZ[i] + beta * cgP[i];
     }
     return -1;
+  }
+
+  // Iterations that cost about as much as a factorisation and one solution: the
+  // factorisation's operation count against that of an iteration (two triangular
+  // solutions and a product with the matrix), the factorisation's dense kernels
+  // running kFactorSpeed times faster per operation. Depends only on the pattern.
+  double BreakEvenIterations() const {
+    constexpr double kFactorSpeed = 3.0;
+    const double perIteration = 4.0 * common.lnz + 4.0 * static_cast<double>(values.size());
+    // Small systems: the fixed costs of a factorisation outweigh its operations.
+    constexpr double kLeast = 8.0;
+    return perIteration > 0.0 ? std::max(kLeast, common.fl / (kFactorSpeed * perIteration))
+                              : kLeast;
   }
 
   // Smallest ratio of a factor pivot to the matrix diagonal of its row (the test
@@ -279,9 +307,10 @@ std::size_t SparseSolver::Bytes() const {
   std::size_t b =
       sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
                        s.freeIndex.capacity()) +
-      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() +
-                        s.reaction.capacity() + s.bandCopy.capacity() + s.cgX.capacity() +
-                        s.cgR.capacity() + s.cgZ.capacity() + s.cgP.capacity() + s.cgQ.capacity()) +
+      sizeof(double) *
+          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
+           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
+           s.cgP.capacity() + s.cgQ.capacity() + s.cgLast.capacity()) +
       sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
@@ -431,7 +460,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     if (iterations >= 0) {
       ++counts_.iterative;
       counts_.iterations += iterations;
-      s.refactorNext = iterations > kRefactorIterations;
+      s.refactorNext = iterations > s.BreakEvenIterations();
       sol = s.cgX.data();
     } else {
       ++counts_.iterativeFailures;
@@ -458,6 +487,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     }
     sol = static_cast<const double*>(s.x->x);
   }
+  if (iterativeReuse_) s.cgLast.assign(sol, sol + n);
 
   // Pass 3: the solution of the free rows; their right-hand sides are used up.
   for (int i = neq; i >= 1; --i) {

@@ -45,11 +45,9 @@ class SparseSolver {
   /// Conjugate gradients with the kept factorisation stop when the preconditioned
   /// residual (the estimate of the error) is below this fraction of the solution
   /// (both in the Euclidean norm).
-  static constexpr double kIterativeTolerance = 1e-13;
+  static constexpr double kIterativeTolerance = 1e-12;
   /// Iterations after which conjugate gradients give up (the matrix is factorised).
   static constexpr int kMaxIterations = 40;
-  /// A solution that needed more iterations has the next matrix factorised anew.
-  static constexpr int kRefactorIterations = 12;
 
   SparseSolver();
   ~SparseSolver();
@@ -72,8 +70,9 @@ class SparseSolver {
   /// the kept factorisation; it is factorised when they do not converge within
   /// kMaxIterations or meet a direction of non-positive curvature (an indefinite
   /// matrix, which then goes to the band solver as before), and the next one when
-  /// they needed more than kRefactorIterations. Off by default: every changed
-  /// matrix is factorised.
+  /// they needed more iterations than cost as much as a factorisation (estimated
+  /// from the operation counts, so that the choice does not depend on timings).
+  /// Off by default: every changed matrix is factorised.
   void SetIterativeReuse(bool on) { iterativeReuse_ = on; }
 
   const SparseSolverCounts& Counts() const { return counts_; }
