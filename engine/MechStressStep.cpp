@@ -86,6 +86,9 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
                   ? BandMatrix{d.m.RK.Data(), 2 * d.header.nNodes, 2 * d.halfBandWidth}
                   : BandMatrix{}),
       analysis_(analysisTypeFromCode(d.header.analysisType)) {
+  // The stiffness changes slowly with maturity: the last factorisation preconditions
+  // conjugate gradients for the next steps.
+  solver_.SetIterativeReuse(true);
   const int nm = d.header.nMaterials;
   materials_.reserve(static_cast<std::size_t>(nm));
   for (int j = 1; j <= nm; ++j)

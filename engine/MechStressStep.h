@@ -42,6 +42,9 @@ class MechStressStep {
   const Times& TimesSpent() const { return times_; }
   // The equation solver (sparse path unless VEMTO_SOLVER=band).
   const EquationSolver& Solver() const { return solver_; }
+  // Whether a changed stiffness may be solved by conjugate gradients preconditioned with
+  // the last factorisation (on by default; off: every changed stiffness is factorised).
+  void SetIterativeSolution(bool on) { solver_.SetIterativeReuse(on); }
 
  private:
   struct PointInput {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -68,6 +69,10 @@ struct SparseSolver::Impl {
   std::vector<Index> colPtr, rowInd, source;
   std::vector<double> values, newValues;
   std::vector<double> rhs, reaction;
+  // Conjugate gradients: iterate, residual, preconditioned residual, direction, A·p.
+  std::vector<double> cgX, cgR, cgZ, cgP, cgQ;
+  std::vector<double> cgLast;  // the last solution of these free rows (empty: none)
+  bool refactorNext = false;   // the last iterative solution was slow
   // The band copy the band solver works on when it takes over, and the sparse
   // copy of a band matrix given to Solve(BandMatrix).
   std::vector<double> bandCopy;
@@ -145,6 +150,7 @@ struct SparseSolver::Impl {
     }
     colPtr[n] = static_cast<Index>(rowInd.size());
     keptFreeRows = freeRows;
+    cgLast.clear();
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
   }
@@ -155,6 +161,110 @@ struct SparseSolver::Impl {
     newValues.resize(source.size());
     for (std::size_t q = 0; q < source.size(); ++q)
       newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
+  }
+
+  // z = M⁻¹ r with the kept factorisation M; false when CHOLMOD fails.
+  bool Precondition(std::vector<double>& r, std::vector<double>& z) {
+    const std::size_t n = r.size();
+    cholmod_dense b{};
+    b.nrow = n;
+    b.ncol = 1;
+    b.nzmax = n;
+    b.d = n;
+    b.x = r.data();
+    b.xtype = CHOLMOD_REAL;
+    b.dtype = CHOLMOD_DOUBLE;
+    const int ok = cholmod_l_solve2(CHOLMOD_A, factor, &b, nullptr, &x, nullptr, &y, &e, &common);
+    if (!ok || x == nullptr) return false;
+    const auto* v = static_cast<const double*>(x->x);
+    std::copy(v, v + n, z.begin());
+    return true;
+  }
+
+  // q = A p for the free-row matrix of newValues (lower triangle by columns).
+  void Multiply(const std::vector<double>& p, std::vector<double>& q) const {
+    std::fill(q.begin(), q.end(), 0.0);
+    const std::size_t n = p.size();
+    for (std::size_t c = 0; c < n; ++c) {
+      double sum = 0.0;
+      const double pc = p[c];
+      for (Index k = colPtr[c]; k < colPtr[c + 1]; ++k) {
+        const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k)]);
+        const double v = newValues[static_cast<std::size_t>(k)];
+        if (r == c) {
+          sum += v * pc;
+        } else {
+          q[r] += v * pc;
+          sum += v * p[r];
+        }
+      }
+      q[c] += sum;
+    }
+  }
+
+  // Conjugate gradients on the matrix of newValues with right-hand side rhs,
+  // preconditioned by the kept factorisation; the solution in cgX. Returns the
+  // number of iterations, or −1 when they did not converge or the matrix showed a
+  // direction of non-positive curvature.
+  int ConjugateGradients() {
+    const std::size_t n = rhs.size();
+    for (auto* v : {&cgX, &cgR, &cgZ, &cgP, &cgQ}) v->resize(n);
+    auto dot = [n](const std::vector<double>& a, const std::vector<double>& b) {
+      double d = 0.0;
+      for (std::size_t i = 0; i < n; ++i) d += a[i] * b[i];
+      return d;
+    };
+    // Start from the multiple of the last solution that is best in the energy norm:
+    // consecutive steps have increments of much the same shape.
+    std::fill(cgX.begin(), cgX.end(), 0.0);
+    cgR = rhs;
+    if (cgLast.size() == n) {
+      Multiply(cgLast, cgQ);
+      const double lq = dot(cgLast, cgQ);
+      if (lq > 0.0) {
+        const double a = dot(cgLast, rhs) / lq;
+        for (std::size_t i = 0; i < n; ++i) {
+          cgX[i] = a * cgLast[i];
+          cgR[i] -= a * cgQ[i];
+        }
+      }
+    }
+    if (!Precondition(cgR, cgZ)) return -1;
+    cgP = cgZ;
+    double rz = dot(cgR, cgZ);
+    if (rz == 0.0) return 0;  // no load: x = 0
+    for (int it = 1; it <= SparseSolver::kMaxIterations; ++it) {
+      Multiply(cgP, cgQ);
+      const double pq = dot(cgP, cgQ);
+      if (!(pq > 0.0)) return -1;
+      const double alpha = rz / pq;
+      for (std::size_t i = 0; i < n; ++i) {
+        cgX[i] += alpha * cgP[i];
+        cgR[i] -= alpha * cgQ[i];
+      }
+      if (!Precondition(cgR, cgZ)) return -1;
+      const double rzNew = dot(cgR, cgZ);
+      if (!(rzNew >= 0.0)) return -1;
+      if (std::sqrt(dot(cgZ, cgZ)) <= SparseSolver::kIterativeTolerance * std::sqrt(dot(cgX, cgX)))
+        return it;
+      const double beta = rzNew / rz;
+      rz = rzNew;
+      for (std::size_t i = 0; i < n; ++i) cgP[i] = cgZ[i] + beta * cgP[i];
+    }
+    return -1;
+  }
+
+  // Iterations that cost about as much as a factorisation and one solution: the
+  // factorisation's operation count against that of an iteration (two triangular
+  // solutions and a product with the matrix), the factorisation's dense kernels
+  // running kFactorSpeed times faster per operation. Depends only on the pattern.
+  double BreakEvenIterations() const {
+    constexpr double kFactorSpeed = 3.0;
+    const double perIteration = 4.0 * common.lnz + 4.0 * static_cast<double>(values.size());
+    // Small systems: the fixed costs of a factorisation outweigh its operations.
+    constexpr double kLeast = 8.0;
+    return perIteration > 0.0 ? std::max(kLeast, common.fl / (kFactorSpeed * perIteration))
+                              : kLeast;
   }
 
   // Smallest ratio of a factor pivot to the matrix diagonal of its row (the test
@@ -197,8 +307,10 @@ std::size_t SparseSolver::Bytes() const {
   std::size_t b =
       sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
                        s.freeIndex.capacity()) +
-      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() +
-                        s.reaction.capacity() + s.bandCopy.capacity()) +
+      sizeof(double) *
+          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
+           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
+           s.cgP.capacity() + s.cgQ.capacity() + s.cgLast.capacity()) +
       sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
@@ -277,7 +389,10 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   if (newPattern) s.GatherPattern(k);
   s.GatherValues(k);
   const bool sameValues = !newPattern && SameBits(s.newValues, s.values);
-  if (!sameValues || s.state == Impl::FactorState::kNone) {
+  // A changed matrix of the same pattern: conjugate gradients with the kept factor.
+  const bool iterate = iterativeReuse_ && !sameValues && !newPattern &&
+                       s.state == Impl::FactorState::kGood && !s.refactorNext;
+  auto factorise = [&] {
     std::swap(s.newValues, s.values);
     auto factorStart = std::chrono::steady_clock::now();
     cholmod_sparse a = s.MatrixView();
@@ -298,11 +413,16 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
         s.state = Impl::FactorState::kGood;
     }
     counts_.factorSeconds += SecondsSince(factorStart);
-  } else {
-    ++counts_.reuses;
+    s.refactorNext = false;
+  };
+  if (!iterate) {
+    if (!sameValues || s.state == Impl::FactorState::kNone)
+      factorise();
+    else
+      ++counts_.reuses;
+    // Not positive definite or numerically singular: the band solver decides.
+    if (s.state != Impl::FactorState::kGood) return SolveByBand(k, band, ru, rr, lpv, lav, working);
   }
-  // Not positive definite or numerically singular: the band solver decides.
-  if (s.state != Impl::FactorState::kGood) return SolveByBand(k, band, ru, rr, lpv, lav, working);
 
   const int* cols = k.Columns();
   const double* kv = k.Values();
@@ -334,22 +454,40 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   // Pass 2: the factorisation above; one working call per row as the band path.
   for (int i = 1; i <= neq; ++i) Working(working);
 
-  cholmod_dense b{};
-  b.nrow = n;
-  b.ncol = 1;
-  b.nzmax = n;
-  b.d = n;
-  b.x = s.rhs.data();
-  b.xtype = CHOLMOD_REAL;
-  b.dtype = CHOLMOD_DOUBLE;
-  const int ok =
-      cholmod_l_solve2(CHOLMOD_A, s.factor, &b, nullptr, &s.x, nullptr, &s.y, &s.e, &s.common);
-  if (!ok || s.x == nullptr) {
-    // Out of memory in the solution: the band solver still answers.
-    s.state = Impl::FactorState::kNone;
-    return SolveByBand(k, band, ru, rr, lpv, lav, working);
+  const double* sol = nullptr;
+  if (iterate) {
+    const int iterations = s.ConjugateGradients();
+    if (iterations >= 0) {
+      ++counts_.iterative;
+      counts_.iterations += iterations;
+      s.refactorNext = iterations > s.BreakEvenIterations();
+      sol = s.cgX.data();
+    } else {
+      ++counts_.iterativeFailures;
+      factorise();
+      if (s.state != Impl::FactorState::kGood)
+        return SolveByBand(k, band, ru, rr, lpv, lav, working);
+    }
   }
-  const auto* sol = static_cast<const double*>(s.x->x);
+  if (sol == nullptr) {
+    cholmod_dense b{};
+    b.nrow = n;
+    b.ncol = 1;
+    b.nzmax = n;
+    b.d = n;
+    b.x = s.rhs.data();
+    b.xtype = CHOLMOD_REAL;
+    b.dtype = CHOLMOD_DOUBLE;
+    const int ok =
+        cholmod_l_solve2(CHOLMOD_A, s.factor, &b, nullptr, &s.x, nullptr, &s.y, &s.e, &s.common);
+    if (!ok || s.x == nullptr) {
+      // Out of memory in the solution: the band solver still answers.
+      s.state = Impl::FactorState::kNone;
+      return SolveByBand(k, band, ru, rr, lpv, lav, working);
+    }
+    sol = static_cast<const double*>(s.x->x);
+  }
+  if (iterativeReuse_) s.cgLast.assign(sol, sol + n);
 
   // Pass 3: the solution of the free rows; their right-hand sides are used up.
   for (int i = neq; i >= 1; --i) {

@@ -24,13 +24,16 @@ namespace vemto::engine {
 
 /// Counters of a SparseSolver (for tests and benchmarks).
 struct SparseSolverCounts {
-  long solutions = 0;            ///< calls of Solve
-  long analyses = 0;             ///< symbolic analyses (ordering), on a new pattern
-  long factorisations = 0;       ///< numeric factorisations
-  long reuses = 0;               ///< solutions with a kept factorisation
-  long fallbacks = 0;            ///< solutions handed to the band solver
-  double seconds = 0.0;          ///< wall-clock time in Solve (s)
-  double factorSeconds = 0.0;    ///< of which in numeric factorisations (s)
+  long solutions = 0;          ///< calls of Solve
+  long analyses = 0;           ///< symbolic analyses (ordering), on a new pattern
+  long factorisations = 0;     ///< numeric factorisations
+  long reuses = 0;             ///< solutions with a kept factorisation
+  long fallbacks = 0;          ///< solutions handed to the band solver
+  long iterative = 0;          ///< solutions by conjugate gradients (kept factor as preconditioner)
+  long iterations = 0;         ///< conjugate-gradient iterations of those
+  long iterativeFailures = 0;  ///< of the attempts that did not converge (then factorised)
+  double seconds = 0.0;        ///< wall-clock time in Solve (s)
+  double factorSeconds = 0.0;  ///< of which in numeric factorisations (s)
   double analysisSeconds = 0.0;  ///< of which in symbolic analyses (s)
 };
 
@@ -39,6 +42,12 @@ class SparseSolver {
   /// Relative pivot below which the matrix counts as numerically singular: the
   /// factor's pivot of a row divided by that row's diagonal entry of the matrix.
   static constexpr double kSingularPivotRatio = 1e-11;
+  /// Conjugate gradients with the kept factorisation stop when the preconditioned
+  /// residual (the estimate of the error) is below this fraction of the solution
+  /// (both in the Euclidean norm).
+  static constexpr double kIterativeTolerance = 1e-12;
+  /// Iterations after which conjugate gradients give up (the matrix is factorised).
+  static constexpr int kMaxIterations = 40;
 
   SparseSolver();
   ~SparseSolver();
@@ -56,6 +65,16 @@ class SparseSolver {
   SolverStatus Solve(const BandMatrix& k, double* ru, double* rr, const int* lpv, const int* lav,
                      WorkingCallback working);
 
+  /// With `on`, a system whose matrix differs from the factorised one (same free
+  /// rows and pattern) is first solved by conjugate gradients preconditioned with
+  /// the kept factorisation; it is factorised when they do not converge within
+  /// kMaxIterations or meet a direction of non-positive curvature (an indefinite
+  /// matrix, which then goes to the band solver as before), and the next one when
+  /// they needed more iterations than cost as much as a factorisation (estimated
+  /// from the operation counts, so that the choice does not depend on timings).
+  /// Off by default: every changed matrix is factorised.
+  void SetIterativeReuse(bool on) { iterativeReuse_ = on; }
+
   const SparseSolverCounts& Counts() const { return counts_; }
   /// Bytes held by the kept matrix, factor and workspaces.
   std::size_t Bytes() const;
@@ -68,6 +87,7 @@ class SparseSolver {
                            const int* lpv, const int* lav, WorkingCallback working);
   std::unique_ptr<Impl> impl_;
   SparseSolverCounts counts_;
+  bool iterativeReuse_ = false;
 };
 
 /// The equation solver of the temperature and the stress step, with the storage
@@ -94,6 +114,10 @@ class EquationSolver {
       assembly_.AddUpper(i, j, v);
     else
       band_.AddUpper(i, j, v);
+  }
+  /// SparseSolver::SetIterativeReuse on the sparse path; no effect on the band path.
+  void SetIterativeReuse(bool on) {
+    if (sparse_ != nullptr) sparse_->SetIterativeReuse(on);
   }
   /// Solves the assembled system; same contract as SolveBand.
   SolverStatus Solve(double* ru, double* rr, const int* lpv, const int* lav,

@@ -1,6 +1,7 @@
 #include "TemperatureStep.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -64,7 +65,45 @@ TemperatureStep::TemperatureStep(RunData& d, WorkingCallback working)
               d.solver == SolverKind::kBand
                   ? BandMatrix{d.m.RK.Data(), d.header.nNodes, d.halfBandWidth}
                   : BandMatrix{}),
-      axi_(d.header.ThermalAxiFlag() == 2 ? ThermalAxi::kAxisymmetric : ThermalAxi::kPlane) {}
+      axi_(d.header.ThermalAxiFlag() == 2 ? ThermalAxi::kAxisymmetric : ThermalAxi::kPlane) {
+  const AnalysisHeader& h = d.header;
+  const auto n8 = static_cast<std::size_t>(std::max(h.nEl8, 0));
+  capacityDt_.assign(64 * n8, 0.0);
+  loadWeights_.assign(4 * n8, 0.0);
+  cacheDt_.assign(n8, 0.0);
+  std::size_t items = n8;
+  for (int n : {h.nEl5, h.nEl3, h.nEdgeTempEdges, h.nSurfTempEls, h.nNodalTempPos})
+    items += static_cast<std::size_t>(std::max(n, 0));
+  signature_.assign(items, 0);
+  keptSignature_.assign(items, 0);
+}
+
+void TemperatureStep::MatrixSignature(double t) {
+  const RunMatrices& m = d_.m;
+  const AnalysisHeader& h = d_.header;
+  std::size_t k = 0;
+  for (int e = 1; e <= h.nEl8; ++e) {
+    const double* pel = &m.PEL(1, m.LEL(e));
+    const bool active = Active(pel[1], pel[2], t);
+    const bool pipe = active && m.LWT(1, e) != 0 && PipeActive(m.LWT(2, e), t);
+    signature_[k++] = static_cast<std::uint8_t>((active ? 1 : 0) | (pipe ? 2 : 0));
+  }
+  for (int e = 1; e <= h.nEl5; ++e) {
+    const double* pel = &m.PEL(1, m.LI1(e));
+    signature_[k++] = Active(pel[1], pel[2], t) ? 1 : 0;
+  }
+  for (int e = 1; e <= h.nEl3; ++e) {
+    const double* pel = &m.PEL(1, m.LI2(e));
+    signature_[k++] = Active(pel[1], pel[2], t) ? 1 : 0;
+  }
+  for (int i = 1; i <= h.nEdgeTempEdges; ++i)
+    signature_[k++] = ThermalActive(History2(m.PSE, m.LSE(i), 1), t) ? 1 : 0;
+  for (int i = 1; i <= h.nSurfTempEls; ++i)
+    signature_[k++] = ThermalActive(History2(m.PSA, m.LSA(i), 1), t) ? 1 : 0;
+  for (int i = 1; i <= h.nNodalTempPos; ++i)
+    signature_[k++] = ThermalActive(History2(m.PPV, m.LLPV(i), 1), t) ? 1 : 0;
+  assert(k == signature_.size());
+}
 
 Point2 TemperatureStep::Node(int n) const {
   return {d_.m.COOR(1, n), d_.m.COOR(2, n)};
@@ -165,7 +204,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
     const bool hydrating = std::lround(pel[0]) == 1;
     const HydrationParams hp{pel[8], pel[9], pel[10], pel[11], pel[12], pel[13], pel[14], pel[15]};
     for (int g = 0; g < 4; ++g) {
-      const Shape8 s = Serendipity(kGaussPoints[g][0], kGaussPoints[g][1]);
+      const Shape8& s = GaussShapes()[static_cast<std::size_t>(g)];
       double tg = 0.0;
       for (int k = 0; k < 8; ++k) tg += s.n[k] * told[k];
       if (isNew) m.RM(g + 1, e) = pel[7];
@@ -179,17 +218,30 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
     }
     const int corner = m.LWT(1, e);
     const int pipe = m.LWT(2, e);
-    const ElementStatus st = corner != 0
-                                 ? PipeCornerElement(axi_, props, m.PWT(3, pipe), corner, xy, em)
-                                 : ConductionElement(axi_, props, xy, em);
-    if (st != ElementStatus::kValid) return {ElementKind::kFinite, e};
+    const auto ce = static_cast<std::size_t>(e - 1);
+    double* cdt = &capacityDt_[64 * ce];
+    std::array<double, 4> weights;
+    if (corner != 0) {
+      if (PipeCornerElement(axi_, props, m.PWT(3, pipe), corner, xy, em) != ElementStatus::kValid)
+        return {ElementKind::kFinite, e};
+      for (int q = 0; q < 64; ++q) cdt[q] = em.c[static_cast<std::size_t>(q)] / dt;
+    } else if (assemble_ || cacheDt_[ce] != dt) {
+      // K and C are formed again only for a matrix that is assembled anew.
+      if (ConductionElement(axi_, props, xy, em, &weights) != ElementStatus::kValid)
+        return {ElementKind::kFinite, e};
+      for (int q = 0; q < 64; ++q) cdt[q] = em.c[static_cast<std::size_t>(q)] / dt;
+      std::copy(weights.begin(), weights.end(), loadWeights_.begin() + 4 * ce);
+      cacheDt_[ce] = dt;
+    } else {
+      std::copy_n(loadWeights_.begin() + 4 * ce, 4, weights.begin());
+      ConductionLoad(props.q, weights, em.f);
+    }
     for (int i = 0; i < 8; ++i) {
       double rhs = em.f[i];
-      for (int j = 0; j < 8; ++j) {
-        const double cdt = em.C(i, j) / dt;
-        rhs += cdt * told[j];
-        solver_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
-      }
+      for (int j = 0; j < 8; ++j) rhs += cdt[i * 8 + j] * told[j];
+      if (assemble_)
+        for (int j = 0; j < 8; ++j)
+          solver_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt[i * 8 + j]);
       m.RR(nodes[i]) += rhs;
     }
     if (corner != 0 && PipeActive(pipe, t)) {
@@ -197,7 +249,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
           PipeWall(axi_, m.PWT(2, pipe), PipeWaterTemperature(pipe, m.LWT(3, e)), m.PWT(3, pipe),
                    h.thickness, corner, xy);
       const int c = m.ITOP(corner, e);
-      solver_.AddUpper(c, c, w.kcc);
+      if (assemble_) solver_.AddUpper(c, c, w.kcc);
       m.RR(c) += w.fc;
     }
   }
@@ -238,7 +290,7 @@ ElementFailure TemperatureStep::AssembleInfinite(double t, double dt, bool flows
         rhs += cdt * told[j];
         if (flows)
           kt += (em.K(i, j) + cdt) * m.RU(nodes[j]);
-        else
+        else if (assemble_)
           solver_.AddUpper(nodes[i], nodes[j], em.K(i, j) + cdt);
       }
       m.RR(nodes[i]) += rhs - kt;
@@ -268,7 +320,7 @@ void TemperatureStep::AssembleBoundary(double t, bool flows) {
         if (k == nullptr) break;
         if (flows)
           kt += k[i * N + j] * m.RU(nodes[j]);
-        else
+        else if (assemble_)
           solver_.AddUpper(nodes[i], nodes[j], k[i * N + j]);
       }
       m.RR(nodes[i]) += f[i] - kt;
@@ -365,7 +417,16 @@ ElementFailure TemperatureStep::Step(double t, double dt) {
   RunMatrices& m = d_.m;
   const AnalysisHeader& h = d_.header;
   const int nn = h.nNodes;
-  solver_.Clear();
+  // The band solver factorises in place: its matrix is assembled in every step. On
+  // the sparse path the last matrix is kept while nothing it depends on changed.
+  MatrixSignature(t);
+  assemble_ = solver_.Kind() != SolverKind::kSparse || !matrixKept_ || dt != keptDt_ ||
+              signature_ != keptSignature_;
+  if (assemble_) {
+    solver_.Clear();
+    matrixKept_ = false;
+    ++assemblies_;
+  }
   std::memset(m.RR.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RR.Size()));
   std::memset(m.RU.Data(), 0, sizeof(double) * static_cast<std::size_t>(m.RU.Size()));
   std::memset(m.LAV.Data(), 0, sizeof(std::int32_t) * static_cast<std::size_t>(m.LAV.Size()));
@@ -375,6 +436,11 @@ ElementFailure TemperatureStep::Step(double t, double dt) {
   if (ElementFailure f = AssembleElements(t, dt)) return f;
   if (ElementFailure f = AssembleInfinite(t, dt, false)) return f;
   AssembleBoundary(t, false);
+  if (assemble_ && solver_.Kind() == SolverKind::kSparse) {
+    std::swap(signature_, keptSignature_);
+    keptDt_ = dt;
+    matrixKept_ = true;
+  }
 
   const auto solveStart = std::chrono::steady_clock::now();
   status_ = solver_.Solve(m.RU.Data(), m.RR.Data(), m.LPV.Data(), m.LAV.Data(), working_);

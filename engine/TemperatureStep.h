@@ -3,6 +3,7 @@
 // boundary heat flows. Works on the run's matrices; keeps only fixed scratch data.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ class TemperatureStep {
   bool IsNew(double castTime, double tPrev) const;
   bool PipeActive(int pipe, double t) const;
 
+  /// Fills signature_ with everything the system matrix depends on besides the fixed
+  /// element data: the activity of elements, pipes and heat-transfer conditions.
+  void MatrixSignature(double t);
+
   RunData& d_;
   WorkingCallback working_;
   EquationSolver solver_;
@@ -88,6 +93,25 @@ class TemperatureStep {
   double solverSeconds_ = 0.0;
   double seconds_ = 0.0;
   ElementFailure Step(double t, double dt);
+
+  // Per 8-node element (not pipe corners): C / dt and the Gauss-point weights of its
+  // load, formed with the step `cacheDt_[e - 1]` (0: not formed yet). The conduction
+  // matrix and these depend only on the element's nodes and material.
+  std::vector<double> capacityDt_;   // 64 per element, row-major
+  std::vector<double> loadWeights_;  // 4 per element
+  std::vector<double> cacheDt_;      // per element
+  // Activity of elements and conditions in this and in the last assembled step; on
+  // the sparse path the system matrix of the last step stays assembled and is
+  // reused while these and the step length are unchanged.
+  std::vector<std::uint8_t> signature_, keptSignature_;
+  double keptDt_ = 0.0;
+  bool matrixKept_ = false;
+  bool assemble_ = true;  // this step adds to the system matrix
+  long assemblies_ = 0;
+
+ public:
+  /// Steps whose system matrix was assembled (the others reuse the last one).
+  long MatrixAssemblies() const { return assemblies_; }
 };
 
 }  // namespace vemto::engine

@@ -43,15 +43,33 @@ Geometry8 MapElement8(const Shape8& s, const std::array<Point2, 8>& xy) {
   return g;
 }
 
+const std::array<Shape8, 4>& GaussShapes() {
+  static const std::array<Shape8, 4> shapes{Serendipity(kGaussPoints[0][0], kGaussPoints[0][1]),
+                                            Serendipity(kGaussPoints[1][0], kGaussPoints[1][1]),
+                                            Serendipity(kGaussPoints[2][0], kGaussPoints[2][1]),
+                                            Serendipity(kGaussPoints[3][0], kGaussPoints[3][1])};
+  return shapes;
+}
+
+void ConductionLoad(const std::array<double, 4>& q, const std::array<double, 4>& weights,
+                    std::array<double, 8>& f) {
+  const std::array<Shape8, 4>& shapes = GaussShapes();
+  f = {};
+  for (int g = 0; g < 4; ++g)
+    for (int i = 0; i < 8; ++i) f[i] += q[g] * shapes[g].n[i] * weights[g];
+}
+
 ElementStatus ConductionElement(ThermalAxi axi, const ConductionProps& p,
-                                const std::array<Point2, 8>& xy, ThermalMatrices<8>& out) {
+                                const std::array<Point2, 8>& xy, ThermalMatrices<8>& out,
+                                std::array<double, 4>* weights) {
   out = ThermalMatrices<8>{};
   const double rc = p.rho * p.c;
   for (int g = 0; g < 4; ++g) {
-    const Shape8 s = Serendipity(kGaussPoints[g][0], kGaussPoints[g][1]);
+    const Shape8& s = GaussShapes()[g];
     const Geometry8 geo = MapElement8(s, xy);
     if (!(geo.detJ >= kMinDetJ)) return ElementStatus::kNonPositiveJacobian;
     const double w = VolumeFactor(axi, geo.pos.x, p.thickness) * geo.detJ;
+    if (weights != nullptr) (*weights)[g] = w;
     for (int i = 0; i < 8; ++i) {
       out.f[i] += p.q[g] * s.n[i] * w;
       for (int j = 0; j < 8; ++j) {

@@ -44,6 +44,9 @@ inline Shape8 Serendipity(double xi, double eta) {
   return numlib::Quad8ShapeAt(xi, eta);
 }
 
+/// The serendipity functions at the four Gauss points (kGaussPoints order).
+const std::array<Shape8, 4>& GaussShapes();
+
 /// Values and derivative (d/dξ) of the three edge functions at ξ.
 struct Shape3 {
   std::array<double, 3> n{};
@@ -89,9 +92,17 @@ inline double VolumeFactor(ThermalAxi axi, double r, double thickness) {
   return axi == ThermalAxi::kAxisymmetric ? kTwoPi * r : thickness;
 }
 
-/// 8-node conduction element: K = Σ λ ∇N·∇N w, C = Σ ρc N N w, f = Σ q N w.
+/// 8-node conduction element: K = Σ λ ∇N·∇N w, C = Σ ρc N N w, f = Σ q N w. When
+/// `weights` is given it receives w (volume factor times det J) of the four Gauss
+/// points, with which ConductionLoad forms f for other heat rates.
 ElementStatus ConductionElement(ThermalAxi axi, const ConductionProps& p,
-                                const std::array<Point2, 8>& xy, ThermalMatrices<8>& out);
+                                const std::array<Point2, 8>& xy, ThermalMatrices<8>& out,
+                                std::array<double, 4>* weights = nullptr);
+
+/// The load f = Σ q N w of the conduction element from its Gauss-point weights,
+/// the same bits as ConductionElement's f.
+void ConductionLoad(const std::array<double, 4>& q, const std::array<double, 4>& weights,
+                    std::array<double, 8>& f);
 
 /// Edge heat transfer on a 3-node edge: K = Σ α N N ds·factor, f = Σ α Ta N ds·factor.
 /// `alpha` in W/(m²·K), `ambient` in °C, `thickness` in m.

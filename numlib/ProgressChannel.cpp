@@ -23,6 +23,7 @@ std::string ProgressChannel::InfoText() const {
 
 void ProgressChannel::Place(std::string_view text, bool zeroByte) {
   std::lock_guard lock(textMutex_);
+  workingPlaced_ = false;
   infoText_.fill(' ');
   const std::size_t n = std::min(text.size(), infoText_.size());
   std::memcpy(infoText_.data(), text.data(), n);
@@ -56,7 +57,10 @@ void ProgressChannel::SendTimeStep() {
 }
 
 void ProgressChannel::SendWorking() {
-  Place("TIMESTEP", false);
+  if (!workingPlaced_) {
+    Place("TIMESTEP", false);
+    workingPlaced_ = true;
+  }
   Send(VEMTO_MSG_WORKING, 0);
 }
 

@@ -71,6 +71,9 @@ class ProgressChannel {
   std::atomic<std::int32_t> errorFlag_{0};
   mutable std::mutex textMutex_;
   std::array<char, kInfoTextLength> infoText_{};
+  // The text holds "TIMESTEP" and blanks from the last SendWorking: the next one,
+  // sent once per solver row, need not place it again.
+  bool workingPlaced_ = false;
 };
 
 }  // namespace numlib

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -56,6 +57,7 @@ WorkStorage::WorkStorage(std::int32_t totalWords) : WorkStorage() {
 WorkStorage::WorkStorage(WorkStorage&& other) noexcept
     : words_(std::move(other.words_)),
       allocated_(std::exchange(other.allocated_, 0)),
+      untouched_(std::exchange(other.untouched_, 1)),
       control_(std::exchange(other.control_, StorageControl{})),
       sink_(other.sink_),
       warnAlways_(other.warnAlways_) {}
@@ -64,6 +66,7 @@ WorkStorage& WorkStorage::operator=(WorkStorage&& other) noexcept {
   if (this != &other) {
     words_ = std::move(other.words_);
     allocated_ = std::exchange(other.allocated_, 0);
+    untouched_ = std::exchange(other.untouched_, 1);
     control_ = std::exchange(other.control_, StorageControl{});
     sink_ = other.sink_;
     warnAlways_ = other.warnAlways_;
@@ -80,6 +83,7 @@ void WorkStorage::Allocate(std::int32_t totalWords) {
     words_.reset(static_cast<std::byte*>(p));
     allocated_ = totalWords;
   }
+  untouched_ = 1;
   control_.TotalWords = totalWords;
   control_.NextFree = 1;
   control_.HeaderWords = 4;
@@ -89,6 +93,7 @@ void WorkStorage::Allocate(std::int32_t totalWords) {
 void WorkStorage::Release() {
   words_.reset();
   allocated_ = 0;
+  untouched_ = 1;
   control_.TotalWords = 0;
   control_.NextFree = 1;
   control_.HeaderWords = 4;
@@ -185,8 +190,12 @@ std::int32_t WorkStorage::DefineMatrix(std::string_view name, std::int32_t rows,
   for (std::int32_t extra = 4; extra < control_.HeaderWords; ++extra)
     std::memset(WordAddress(k + extra), 0, 8);
   const auto index = static_cast<std::int32_t>(next + control_.HeaderWords);
-  std::memset(WordAddress(index), 0, static_cast<std::size_t>(words) * 8);
+  // Only words handed out before need zeroing; the rest are calloc's untouched zeros,
+  // so that a generous work array costs neither time nor resident memory.
+  const std::int64_t dirty = std::min<std::int64_t>(words, std::max(0, untouched_ - index));
+  if (dirty > 0) std::memset(WordAddress(index), 0, static_cast<std::size_t>(dirty) * 8);
   control_.NextFree = static_cast<std::int32_t>(next + need);
+  untouched_ = std::max(untouched_, control_.NextFree);
   return index;
 }
 

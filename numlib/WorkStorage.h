@@ -179,6 +179,9 @@ class WorkStorage {
 
   std::unique_ptr<std::byte[], FreeDeleter> words_;
   std::int32_t allocated_ = 0;  // words actually allocated
+  // Words from this one on have never been handed out since the allocation: they are
+  // still the zeros of calloc, and their pages need not be touched (nor committed).
+  std::int32_t untouched_ = 1;
   StorageControl control_;
   DiagnosticSink sink_;
   bool warnAlways_ = false;

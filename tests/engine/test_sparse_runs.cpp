@@ -17,10 +17,12 @@
 #include <fmt/format.h>
 
 #include "AnalysisData.h"
+#include "ConcreteState.h"
 #include "DatBuilder.h"
 #include "DataFileReader.h"
 #include "EngineHarness.h"
 #include "LoadedModel.h"
+#include "MechStressStep.h"
 #include "MechanicsBuilder.h"
 #include "TemperatureStep.h"
 
@@ -108,7 +110,7 @@ DatModel ChangingSection() {
 
 struct ThermalTrace {
   std::vector<std::vector<double>> temperatures, flows;
-  std::vector<long> factorisations, analyses;
+  std::vector<long> factorisations, analyses, assemblies;
 };
 
 ThermalTrace RunThermal(const std::string& path, const char* solver,
@@ -126,6 +128,7 @@ ThermalTrace RunThermal(const std::string& path, const char* solver,
     trace.flows.emplace_back(m.Q.Data(), m.Q.Data() + model.d.header.nNodes);
     trace.factorisations.push_back(step.Solver().Counts().factorisations);
     trace.analyses.push_back(step.Solver().Counts().analyses);
+    trace.assemblies.push_back(step.MatrixAssemblies());
   }
   return trace;
 }
@@ -144,6 +147,10 @@ TEST(SparseRuns, ThermalFactorisationIsKeptAndRenewedAtEveryChange) {
   EXPECT_EQ(sparse.factorisations, (std::vector<long>{1, 2, 2, 2, 3, 4, 4, 5, 6, 7, 7, 7}));
   EXPECT_EQ(sparse.analyses, (std::vector<long>{1, 1, 1, 1, 1, 2, 2, 3, 3, 3, 3, 3}));
   EXPECT_EQ(band.factorisations.back(), 0);  // the band path keeps nothing
+  // The system matrix is assembled only at those changes; in between the kept one
+  // is solved with the right-hand side from the kept element matrices.
+  EXPECT_EQ(sparse.assemblies, sparse.factorisations);
+  EXPECT_EQ(band.assemblies.back(), static_cast<long>(ends.size()));
 
   for (std::size_t k = 0; k < ends.size(); ++k) {
     EXPECT_LT(RelativeDifference(sparse.temperatures[k], band.temperatures[k]), kThermalTolerance)
@@ -255,6 +262,73 @@ TEST(SparseRuns, WholeRunsWithStressesEqualTheBandPath) {
   for (double v : r.ReadReals(numlib::DataFileReader::EventName('S', 22)).values)
     largest = std::max(largest, std::fabs(v));
   EXPECT_GT(largest, 1e4);
+}
+
+// Displacements after each of 48 one-hour steps of TwoPours with developing
+// stiffness and cracking; `cracked` receives the Gauss points cracked at the end.
+struct StressTrace {
+  std::vector<std::vector<double>> displacements;
+  SparseSolverCounts counts;
+  int cracked = 0;
+};
+
+StressTrace RunCracking(const std::string& path, bool iterative) {
+  LoadedModel model(path, SolverKind::kSparse);
+  RunData& d = model.d;
+  numlib::ProgressChannel channel;
+  TemperatureStep thermal(d, nullptr);
+  mech::MechStressStep stress(d, nullptr);
+  stress.SetIterativeSolution(iterative);
+  StressTrace trace;
+  for (int step = 1; step <= 48; ++step) {
+    EXPECT_FALSE(thermal.Run(step * 3600.0, 3600.0));
+    EXPECT_TRUE(stress.Run(step * 3600.0, 3600.0, channel));
+    trace.displacements.emplace_back(d.m.U.Data(), d.m.U.Data() + d.m.U.Size());
+  }
+  trace.counts = stress.Solver().Counts();
+  for (int e = 1; e <= d.header.nEl8; ++e)
+    for (int g = 1; g <= 4; ++g) {
+      mech::ConcreteState s;
+      std::copy_n(&d.m.STATE(mech::kStateWords * (g - 1) + 1, e), mech::kStateWords, s.w.begin());
+      if (!s.inPlaneUncracked()) ++trace.cracked;
+    }
+  return trace;
+}
+
+TEST(SparseRuns, ConjugateGradientsWithTheKeptFactorisationAgreeWithTheDirectSolution) {
+  ScratchDir dir;
+  DatModel m = TwoPours();
+  Mechanics mech;
+  mech.switches[0] = 1;  // developing stiffness: a new matrix in every step
+  mech.switches[1] = 1;  // cracking
+  mech.rows[9] = 28 * 24.0;
+  for (int law : {13, 22, 54}) {
+    mech.rows[static_cast<std::size_t>(law)] = 2.0;
+    mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
+    mech.rows[static_cast<std::size_t>(law) + 2] = 2.0;
+  }
+  mech.rows[21] = 2e6;  // tensile strength: a few Gauss points of the restrained pours crack
+  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  const std::string dat = dir.File("cracking.dat");
+  std::ofstream(dat, std::ios::binary) << WithMechanics(m, mech);
+
+  const StressTrace direct = RunCracking(dat, false);
+  const StressTrace iterative = RunCracking(dat, true);
+  EXPECT_EQ(direct.counts.iterative, 0);
+  EXPECT_GT(iterative.counts.iterative, 24);
+  EXPECT_LT(iterative.counts.factorisations, direct.counts.factorisations / 2);
+  EXPECT_GT(iterative.cracked, 0);
+  EXPECT_EQ(iterative.cracked, direct.cracked);
+  // Relative difference in the Euclidean norm of the displacements, step by step.
+  for (std::size_t k = 0; k < direct.displacements.size(); ++k) {
+    double diff = 0.0, norm = 0.0;
+    for (std::size_t i = 0; i < direct.displacements[k].size(); ++i) {
+      diff += std::pow(iterative.displacements[k][i] - direct.displacements[k][i], 2);
+      norm += std::pow(direct.displacements[k][i], 2);
+    }
+    EXPECT_LE(std::sqrt(diff), 1e-10 * std::sqrt(norm)) << "step " << k + 1;
+  }
 }
 
 TEST(SparseRuns, ModelWithoutSupportsKeepsTheBandSolversResult) {

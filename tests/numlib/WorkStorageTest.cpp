@@ -3,11 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FatalStop.h"
+
+#include <unistd.h>
 
 namespace numlib {
 namespace {
@@ -298,6 +301,39 @@ TEST(WorkStorage, IntegerFieldsOverflowToStars) {
   EXPECT_EQ(IntegerField(-1234, 5), "-1234");
   EXPECT_EQ(IntegerField(-12345, 5), "*****");
   EXPECT_EQ(IntegerField(1234567, 6), "******");
+}
+
+}  // namespace
+}  // namespace numlib
+
+namespace numlib {
+namespace {
+
+// Resident memory of this process (bytes), from /proc/self/statm.
+long ResidentBytes() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  long size = 0, resident = 0;
+  if (f != nullptr) {
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+TEST(WorkStorage, UntouchedWordsCostNoResidentMemory) {
+  const long before = ResidentBytes();
+  WorkStorage s(100000000);  // 800 MB of words
+  const std::int32_t a = s.DefineMatrix("A", 1000, 1, MatrixType::Real);
+  ASSERT_NE(a, 0);
+  s.Reals("A")(1000, 1) = 3.0;
+  // Only the defined words are committed (tolerance 64 MB for the test's own heap).
+  EXPECT_LT(ResidentBytes() - before, 64L << 20);
+
+  // Words handed out before are zeroed again when a matrix takes their place.
+  s.DeleteMatrix("A");
+  std::memset(s.WordAddress(5), 0x7f, 8);  // written past the used space
+  ASSERT_EQ(s.DefineMatrix("B", 1000, 1, MatrixType::Real), 5);
+  for (int i = 1; i <= 1000; ++i) ASSERT_EQ(s.Reals("B")(i, 1), 0.0) << i;
 }
 
 }  // namespace
