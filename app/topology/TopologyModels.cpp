@@ -77,8 +77,8 @@ TTopologyModel::TTopologyModel(ProjectDocument& document, ObjectKind kind, QStri
   connect(&document, &ProjectDocument::objectsRemoved, this, listChanged);
   connect(&document, &ProjectDocument::objectsChanged, this,
           [this](ObjectKind kind, const ObjectList& objects) {
-            if (DependsOn(kind)) {
-              RefreshAll();
+            if (DependsOn(kind) || (kind == kind_ && objects.size() > 32)) {
+              RefreshAll();  // (many objects: one signal instead of a search for each)
             } else if (kind == kind_) {
               for (void* object : objects)
                 if (const int row = RowOf(object); row >= 0)
@@ -143,8 +143,13 @@ QVariant TTopologyModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
   const int row = index.row(), column = index.column();
   if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return {};
+  if (row < static_cast<int>(rows_.size())) {
+    // The number is the object's place in the document's list, which is the row except
+    // while the rows catch up with a change.
+    if (column == 0) return QString::number(ModelObjects().indexOf(rows_[row]) + 1);
+    return Text(rows_[row], column);
+  }
   if (column == 0) return QString::number(row + 1);
-  if (row < static_cast<int>(rows_.size())) return Text(rows_[row], column);
   return drafts_[row - rows_.size()].value(column - 1);
 }
 

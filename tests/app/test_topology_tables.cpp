@@ -209,8 +209,9 @@ TEST_P(TopologyPaste, AllRowsOrNothingAsOneUndoStep) {
     return;
   }
   EXPECT_TRUE(problems.isEmpty());
-  if (c.table == TopologyTable::Nodes)
+  if (c.table == TopologyTable::Nodes) {
     EXPECT_EQ(Row(w, rows + c.added - 1), QString("%1 10 -2.5").arg(rows + c.added));
+  }
   doc.UndoStack().undo();
   EXPECT_EQ(w.Model().rowCount(), rows);
 }
