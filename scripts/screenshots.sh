@@ -76,8 +76,9 @@ if wait_visible Curves; then
   xdotool mousemove --window "$table" 60 42 click 1 keydown shift key Down Down keyup shift
   sleep 0.5
   shot topology
-  xdotool key --window "$table" alt+c  # Close
+  xdotool mousemove --window "$table" 308 397 click 1  # Close
   sleep 0.3
+  visible Curves && echo "The curve table did not close." >&2
 else
   echo "The curve table did not open." >&2
 fi
