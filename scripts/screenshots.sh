@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
 # calculation from the Calculation menu and keeps pictures of the screen: the open model
-# with its geometry window (geometry.png), the calculation settings and project
-# information dialogs, the run in progress, the state after the run and the input data,
-# plus the program's timing line. The geometry window and the input data printed to PDF
-# become print-geometry.png and print-input-data.png (pdftoppm).
+# with its geometry window (geometry.png) and its curve table (topology.png), the
+# calculation settings and project information dialogs, the run in progress, the state
+# after the run and the input data, plus the program's timing line. The geometry window
+# and the input data printed to PDF become print-geometry.png and print-input-data.png
+# (pdftoppm).
 #   scripts/screenshots.sh [BUILD_DIR] [EXAMPLE.v3] [OUTPUT_DIR]
 # Needs xvfb, xdotool, imagemagick and poppler-utils (scripts/setup.sh installs them).
 set -euo pipefail
@@ -62,6 +63,25 @@ shot geometry
 
 focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
 wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }
+
+# Topology > Curves: the curve table beside the geometry, two rows selected.
+focus_main
+xdotool key alt+t
+sleep 0.3
+xdotool key c
+if wait_visible Curves; then
+  table=$(xdotool search --onlyvisible --name '^Curves$' | head -1)
+  xdotool windowmove "$table" 880 330
+  sleep 0.3
+  xdotool mousemove --window "$table" 60 42 click 1 keydown shift key Down Down keyup shift
+  sleep 0.5
+  shot topology
+  xdotool mousemove --window "$table" 308 397 click 1  # Close
+  sleep 0.3
+  visible Curves && echo "The curve table did not close." >&2
+else
+  echo "The curve table did not open." >&2
+fi
 
 # Calculation > Settings, both pages, then Cancel.
 focus_main

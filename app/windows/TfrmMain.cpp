@@ -37,6 +37,7 @@
 #include "TfrmMesh.h"
 #include "TfrmResult.h"
 #include "TfrmShutdown.h"
+#include "TfrmTopology.h"
 #include "VemtoEngine.h"
 #include "VemtoFile.h"
 
@@ -65,6 +66,8 @@ QStringList ToList(const std::vector<std::string>& texts) {
 /// The menus, toolbars and their actions, each under the name of its control.
 struct TfrmMain::Actions {
   QMenu *mnuFile, *mnuEdit, *mnuInput, *mnuCalc, *mnuResults, *mnuWindow, *mnuHelp;
+  QMenu* mnuTopology;
+  QAction *mnuTopologyNodes, *mnuTopologyCurves, *mnuTopologySurfaces;
   QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileClose,
       *mnuFileCreateCementType, *mnuFilePrint, *mnuFilePrintPdf, *mnuFileExit;
   QAction *mnuEditUndo, *mnuEditRedo, *mnuEditCopy;
@@ -359,6 +362,15 @@ void TfrmMain::CreateMenus() {
   a.mnuInput = menu("mnuInput", QStringLiteral("&Input"), QString(),
                     {a.mnuInputGeneral, a.mnuInputGeometry, a.mnuInputMaterials, a.mnuInputBC,
                      a.mnuInputData, nullptr, a.mnuInputTempMat});
+  // The geometry's tables.
+  a.mnuTopologyNodes =
+      NewAction("mnuTopologyNodes", QStringLiteral("&Nodes"), QString(), &TfrmMain::ShowNodeTable);
+  a.mnuTopologyCurves = NewAction("mnuTopologyCurves", QStringLiteral("&Curves"), QString(),
+                                  &TfrmMain::ShowCurveTable);
+  a.mnuTopologySurfaces = NewAction("mnuTopologySurfaces", QStringLiteral("&Surfaces"), QString(),
+                                    &TfrmMain::ShowSurfaceTable);
+  a.mnuTopology = menu("mnuTopology", QStringLiteral("&Topology"), QString(),
+                       {a.mnuTopologyNodes, a.mnuTopologyCurves, a.mnuTopologySurfaces});
   a.mnuCalc = menu("mnuCalc", QStringLiteral("&Calculation"), QString(),
                    {a.mnuCalcSettings, a.mnuCalcExecute});
   a.mnuResults = menu("mnuResults", QStringLiteral("&Results"), QString(), {a.mnuResultsShow});
@@ -676,6 +688,18 @@ void TfrmMain::updateMenus() {
   }
 }
 
+void TfrmMain::ShowNodeTable() {
+  if (doc_ != nullptr) TfrmTopology::Open(*doc_, TopologyTable::Nodes, *dialogs_, this);
+}
+
+void TfrmMain::ShowCurveTable() {
+  if (doc_ != nullptr) TfrmTopology::Open(*doc_, TopologyTable::Curves, *dialogs_, this);
+}
+
+void TfrmMain::ShowSurfaceTable() {
+  if (doc_ != nullptr) TfrmTopology::Open(*doc_, TopologyTable::Surfaces, *dialogs_, this);
+}
+
 bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
   return documentOn_[static_cast<std::size_t>(kind)];
 }
@@ -815,7 +839,7 @@ void TfrmMain::DeleteInActiveWindow() {
 void TfrmMain::SetNoModelState() {
   Actions& a = *a_;
   for (QToolBar* bar : {a.barVemto, a.barConditions, a.barGeometry, a.barResults}) bar->hide();
-  for (QMenu* m : {a.mnuInput, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
+  for (QMenu* m : {a.mnuInput, a.mnuTopology, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
     m->menuAction()->setEnabled(false);
   a.mnuInputGeometry->setChecked(false);
   for (QAction* action :
@@ -831,7 +855,7 @@ void TfrmMain::SetNoModelState() {
 void TfrmMain::SetModelState() {
   Actions& a = *a_;
   a.barVemto->show();
-  for (QMenu* m : {a.mnuInput, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
+  for (QMenu* m : {a.mnuInput, a.mnuTopology, a.mnuCalc, a.mnuResults, a.mnuEdit, a.mnuWindow})
     m->menuAction()->setEnabled(true);
   for (QAction* action : {a.btnCopy, a.mnuEditCopy}) action->setEnabled(false);
   for (QAction* action :

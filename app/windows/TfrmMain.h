@@ -76,6 +76,9 @@ class TfrmMain : public QMainWindow {
   void mnuFileExitClick();     ///< Close the model, then the window
   void mnuCalcExecuteClick();  ///< Execute
   void mnuResultsShowClick();  ///< Show results
+  void ShowNodeTable();        ///< Topology > Nodes: the node table beside the geometry
+  void ShowCurveTable();       ///< Topology > Curves
+  void ShowSurfaceTable();     ///< Topology > Surfaces
 
   /// Opens a model by name ("New model" = an empty model), after closing the open one
   /// with the save question. False when cancelled or when the file cannot be read.
