@@ -31,6 +31,7 @@
 #include "PeripheralWindows.h"
 #include "ProjectDocument.h"
 #include "SetupCommands.h"
+#include "TfrmBoundaryConds.h"
 #include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
@@ -471,6 +472,7 @@ void TfrmMain::CreateToolBars() {
   option(a.btnDrawElementText, &TViewOptions::DrawElementText);
   connect(a.btnGeomGridProp, &QAction::triggered, this, [this] {
     if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
+    if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow())) b->ShowGridProperties();
   });
 
   addToolBarBreak(Qt::TopToolBarArea);
@@ -489,6 +491,9 @@ void TfrmMain::CreateToolBars() {
     const TEditMode m = mode;
     connect(button, &QAction::triggered, this, [this, m] {
       if (TfrmGeometry* g = GeometryWindowIfActive()) g->SetEditMode(m);
+      // The boundary-condition window takes Pan and Zoom window (and Select back).
+      if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow()))
+        if (m == emSelect || m == emSmoothPan || m == emZoomWindow) b->SetEditMode(m);
     });
   }
 
@@ -674,6 +679,13 @@ void TfrmMain::updateMenus() {
       button->setChecked(mode == geometry->EditMode());
     geometry->SetEditMode(geometry->EditMode());
   }
+  if (auto* conditions = qobject_cast<TfrmBoundaryConds*>(active)) {
+    a.barGeometry->hide();
+    a.barConditions->show();
+    a.btnViewPan->setChecked(false);
+    a.btnViewZoomWin->setChecked(conditions->EditMode() == emZoomWindow);
+    conditions->SetEditMode(conditions->EditMode());
+  }
 }
 
 bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
@@ -712,6 +724,28 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     // Placed where it is seen whole.
     window->move(std::clamp(window->x(), 0, std::max(0, area.width() - window->width())),
                  std::clamp(window->y(), 0, std::max(0, area.height() - window->height())));
+    mdiArea_->setActiveSubWindow(window);
+    updateMenus();
+    return;
+  }
+  if (window == nullptr && kind == TDocumentWindow::BoundaryConds) {
+    auto* frm = new TfrmBoundaryConds(*doc_, *dialogs_);
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    frm->BindToolbar(a_->barConditions);
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    window->showMaximized();
+    frm->layout()->activate();
+    if (!byMenu && viewStateSaved_[1]) {
+      TConditionsViewState state;
+      std::copy_n(viewState_[1].begin(), state.size(), state.begin());
+      frm->RestoreViewState(state);
+    } else {
+      frm->View()->ZoomExtents();
+    }
+    a_->barView->show();
+    a_->barConditions->show();
     mdiArea_->setActiveSubWindow(window);
     updateMenus();
     return;
@@ -755,6 +789,13 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
     if (!a_->btnBoundaryConds->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
     a_->btnGeomSelect->setChecked(true);
     a_->pnlCoords->clear();
+  }
+  if (auto* conditions = qobject_cast<TfrmBoundaryConds*>(window)) {
+    const TConditionsViewState state = conditions->SaveViewState();
+    std::copy(state.begin(), state.end(), viewState_[1].begin());
+    viewStateSaved_[1] = true;
+    a_->barConditions->hide();
+    if (!a_->btnGeometry->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
   }
   if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
