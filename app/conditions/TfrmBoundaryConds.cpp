@@ -14,6 +14,7 @@
 
 #include "ConditionCommands.h"
 #include "TfrmConditions.h"
+#include "TfrmGeometry.h"
 #include "UserDialogs.h"
 #include "VemtoLogic.h"
 
@@ -137,6 +138,17 @@ TfrmBoundaryConds::TfrmBoundaryConds(ProjectDocument& document, TUserDialogs& di
   fmvWorkSpace_->SetGridSize(0.2);
   fmvWorkSpace_->SetDocument(&document);
   fmvWorkSpace_->OnDrawAfter = [this](QPainter& painter, const QRect&) { DrawPositions(painter); };
+  // Infinite elements as the geometry window draws them: a band along their finite sides.
+  fmvWorkSpace_->OnDrawSurface = [this](QPainter& painter, const QPolygon&, TVemtoSurface* s) {
+    std::array<QPointF, 4> corners;
+    const double uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    TVector p;
+    for (int k = 0; k < 4; ++k) {
+      s->PointAt(p, uv[k][0], uv[k][1]);
+      corners[std::size_t(k)] = fmvWorkSpace_->WorldToScreen(p.X, p.Y);
+    }
+    DrawInfiniteSurfaceBand(painter, corners, s->ElementType);
+  };
   fmvWorkSpace_->OnMessage = [this](const QString& text) { dialogs_.ShowMessage(this, text); };
   connect(fmvWorkSpace_, &TFemView2D::selected, this, &TfrmBoundaryConds::Clicked);
 

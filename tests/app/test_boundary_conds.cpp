@@ -276,3 +276,53 @@ TEST_F(BoundaryConds, TheExampleRebuiltByClicksMeshesToTheSameAnalysisData) {
 
 }  // namespace
 }  // namespace vemto::test
+
+namespace vemto::test {
+namespace {
+
+// The main window's "Boundary conditions" button opens the window bound to the model;
+// the toolbar's type buttons set caption, kind and the kind buttons; the view state
+// is kept from one opening to the next.
+TEST(BoundaryCondsInMainWindow, ToolbarDrivesTheWindowAndTheViewIsKept) {
+  ScratchFolder folder;
+  Harness h{folder.Path()};
+  TfrmMain& frm = *h.frm;
+  frm.show();
+  ASSERT_TRUE(frm.OpenModel(QString::fromLatin1(kExample)));
+  auto act = [&frm](const char* name) {
+    return frm.findChild<QAction*>(QString::fromLatin1(name));
+  };
+  act("btnBoundaryConds")->trigger();
+  auto* window = qobject_cast<TfrmBoundaryConds*>(frm.ActiveDocumentWindow());
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->ConditionList()->isVisible());
+  EXPECT_EQ(window->ConditionList()->Shown().size(), 2);  // the two air conditions
+  act("btnPipe")->trigger();
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Boundary conditions - Pipeflow"));
+  EXPECT_TRUE(act("btnNodal")->isChecked());
+  EXPECT_FALSE(act("btnEdge")->isEnabled());
+  act("btnDisplacement")->trigger();
+  EXPECT_EQ(window->PositionKind(), pkEdge);
+  EXPECT_TRUE(act("btnEdge")->isEnabled());
+  EXPECT_FALSE(act("btnSurface")->isEnabled());
+  EXPECT_EQ(window->ConditionList()->windowTitle(), QStringLiteral("Conditions - Displacement"));
+  window->View()->SetScale(123.0);
+  act("btnBoundaryConds")->trigger();  // off
+  EXPECT_TRUE(WaitUntil([&frm] {
+    return frm.ActiveDocumentWindow() == nullptr ||
+           !qobject_cast<TfrmBoundaryConds*>(frm.ActiveDocumentWindow());
+  }));
+  act("btnBoundaryConds")->trigger();  // on again by the button: the saved view
+  window = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    window = qobject_cast<TfrmBoundaryConds*>(frm.ActiveDocumentWindow());
+    return window != nullptr;
+  }));
+  EXPECT_EQ(window->View()->Scale(), 123.0);
+  EXPECT_EQ(window->ConditionType(), ctDisplacement);  // the toolbar's type
+  h.dialogs->saveChanges.push_back(TAnswer::No);
+  EXPECT_TRUE(frm.CloseModel());
+}
+
+}  // namespace
+}  // namespace vemto::test
