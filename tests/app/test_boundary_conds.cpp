@@ -143,6 +143,13 @@ TEST_F(BoundaryConds, NamesStayUniqueAndUsedConditionsStay) {
   EXPECT_EQ(frm.ChosenCondition(), nullptr);
   doc->UndoStack().undo();
   EXPECT_EQ(Model().Conditions.IndexOf(t), 2);
+  // Undoing the condition's creation while it is chosen: the window forgets it.
+  Choose(t);
+  doc->UndoStack().setIndex(0);
+  EXPECT_EQ(frm.ChosenCondition(), nullptr);
+  EXPECT_TRUE(list.Shown().isEmpty());
+  Click(2.0, 3.5);
+  EXPECT_TRUE(Model().Positions.empty());
 }
 
 TEST_F(BoundaryConds, PipePointsAreNumberedAndReorderedByThePipeProperties) {
