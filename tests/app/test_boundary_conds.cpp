@@ -122,6 +122,43 @@ TEST_F(BoundaryConds, ClicksPlaceStackedLabelsAndSelectedLabelsAreDeletedOnce) {
   EXPECT_EQ(top->RefCount, edgeRefs);
 }
 
+TEST_F(BoundaryConds, SurfaceAndNodalPositionsSitOnTheSectionAndSnapToDivisionPoints) {
+  TVemtoCondition* sun = AddCondition(QStringLiteral("Sunlit"));
+  Choose(sun);
+  frm.SetPositionKind(pkSurface);
+  Click(2.0, 2.0);
+  frm.SetPositionKind(pkNodal);
+  Click(2.02, 1.98);
+  Click(0.0, 4.5);  // no surface there: nothing
+  ASSERT_EQ(Model().Positions.size(), 2u);
+  auto* surface = dynamic_cast<TVemtoSurfacePos*>(Model().Positions[0].get());
+  ASSERT_NE(surface, nullptr);
+  EXPECT_EQ(surface->Surface, view.SurfaceAt(2.0, 2.0));
+  EXPECT_EQ(surface->Surface->RefCount, 1);
+  auto* nodal = dynamic_cast<TVemtoNodalPos*>(Model().Positions[1].get());
+  ASSERT_NE(nodal, nullptr);
+  EXPECT_NEAR(nodal->X, 2.0, 1e-12);
+  EXPECT_NEAR(nodal->Y, 2.0, 1e-12);
+
+  // A nodal position off the division grid, picked by its label and snapped.
+  auto off = std::make_unique<TVemtoNodalPos>(1.55, 3.3);
+  off->Condition = sun;
+  doc->Push(new PlacePositionCommand(*doc, std::move(off)));
+  view.grab();
+  ASSERT_EQ(frm.LabelTexts(), QStringList({"Sunlit", "Sunlit", "Sunlit"}));
+  frm.SelectLabels();
+  QTest::mouseClick(&view, Qt::LeftButton, {}, frm.Labels()[1].Polygon.boundingRect().center());
+  ASSERT_EQ(frm.SelectedPositions().size(), 1);
+  frm.SnapSelectedPositions();
+  auto* snapped = static_cast<TVemtoNodalPos*>(Model().Positions[2].get());
+  EXPECT_NEAR(snapped->X, 1.5, 1e-12);
+  EXPECT_NEAR(snapped->Y, 3.2, 1e-12);
+  doc->UndoStack().undo();
+  EXPECT_EQ(snapped->X, 1.55);
+  // The printed and copied picture carries the labels.
+  EXPECT_TRUE(view.GeometrySvg().contains("Sunlit"));
+}
+
 TEST_F(BoundaryConds, NamesStayUniqueAndUsedConditionsStay) {
   TVemtoCondition* t = AddCondition(QStringLiteral("T"));
   AddCondition(QStringLiteral("F"));
