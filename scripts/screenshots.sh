@@ -60,6 +60,12 @@ shot 01-model-open
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 for _ in 1 2; do xdotool key alt+i; sleep 0.3; xdotool key g; sleep 0.5; done
 shot geometry
+# Input > Boundary conditions: the positions of the temperature conditions with the
+# condition list; then switched off again.
+xdotool key alt+i; sleep 0.3; xdotool key b; sleep 1.0
+shot conditions
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
+xdotool key alt+i; sleep 0.3; xdotool key b; sleep 0.5
 
 focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
 wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }

@@ -486,10 +486,21 @@ void CheckLoadWarnings(const TVemtoFile& doc, std::vector<std::string>& warnings
   for (const std::string& w : doc.LoadWarnings) warnings.push_back(w);
 }
 
+void CheckExposedFaces(const TVemtoFile& doc, std::vector<std::string>& warnings) {
+  for (const TExposedFaces& f : FindExposedFaces(doc))
+    warnings.push_back(fmt::format(
+        "Faces of surface {} are exposed without a temperature condition after surface {} "
+        "is removed at {:.15g} h.",
+        f.Surface + 1, f.Removed + 1, f.Time));
+}
+
+}  // namespace
+
 /// Faces that a removal lays open: an edge shared by a surface that is removed during
 /// the calculation and one that stays needs a temperature condition from the removal on,
 /// or the remaining surface is adiabatic there.
-void CheckExposedFaces(const TVemtoFile& doc, std::vector<std::string>& warnings) {
+std::vector<TExposedFaces> FindExposedFaces(const TVemtoFile& doc) {
+  std::vector<TExposedFaces> found;
   double end = doc.GeneralInfo.InitialTime;
   for (const auto& iv : doc.Intervals) end = std::max(end, iv->EndTime);
   // Removal time in hours, or infinity for a surface that stays.
@@ -516,21 +527,16 @@ void CheckExposedFaces(const TVemtoFile& doc, std::vector<std::string>& warnings
     for (std::size_t k = 0; k < doc.Surfaces.size(); ++k) {
       const TVemtoSurface& s = *doc.Surfaces[k];
       if (k == r || s.ElementType != 0 || !(removal(s) > t)) continue;
-      bool open = false;
-      for (int i = 0; i < 4 && !open; ++i)
-        for (int j = 0; j < 4 && !open; ++j)
-          open = s.GetEdge(i) && s.GetEdge(i) == doc.Surfaces[r]->GetEdge(j) &&
-                 !cooled(s.GetEdge(i), t);
-      if (open)
-        warnings.push_back(fmt::format(
-            "Faces of surface {} are exposed without a temperature condition after surface {} "
-            "is removed at {:.15g} h.",
-            k + 1, r + 1, t));
+      TExposedFaces f{k, r, t, {}};
+      for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+          if (TEdge* e = s.GetEdge(i); e && e == doc.Surfaces[r]->GetEdge(j) && !cooled(e, t))
+            f.Edges.push_back(e);
+      if (!f.Edges.empty()) found.push_back(std::move(f));
     }
   }
+  return found;
 }
-
-}  // namespace
 
 void TVemtoLogic::CheckModel(const TVemtoFile& document) {
   Warnings.clear();

@@ -7,7 +7,21 @@
 
 namespace vemto {
 
+class TEdge;
 class TVemtoFile;
+
+/// Faces of a surface that a removal lays open without a temperature condition.
+struct TExposedFaces {
+  std::size_t Surface = 0;    ///< zero-based index of the surface that stays
+  std::size_t Removed = 0;    ///< zero-based index of the surface removed
+  double Time = 0.0;          ///< removal time, h
+  std::vector<TEdge*> Edges;  ///< the shared edges without a temperature condition then
+};
+
+/// Every surface that stays longer than a removed neighbour and whose shared edges meet
+/// no temperature condition acting from the removal on, in surface order (removed
+/// surface first, then the one that stays). The model check warns about each.
+std::vector<TExposedFaces> FindExposedFaces(const TVemtoFile& document);
 
 /// Checks a model before meshing and simulation. Surfaces, intervals and positions are
 /// named by their 1-based place in their lists.

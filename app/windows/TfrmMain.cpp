@@ -31,6 +31,7 @@
 #include "PeripheralWindows.h"
 #include "ProjectDocument.h"
 #include "SetupCommands.h"
+#include "TfrmBoundaryConds.h"
 #include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
@@ -483,6 +484,7 @@ void TfrmMain::CreateToolBars() {
   option(a.btnDrawElementText, &TViewOptions::DrawElementText);
   connect(a.btnGeomGridProp, &QAction::triggered, this, [this] {
     if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
+    if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow())) b->ShowGridProperties();
   });
 
   addToolBarBreak(Qt::TopToolBarArea);
@@ -501,6 +503,9 @@ void TfrmMain::CreateToolBars() {
     const TEditMode m = mode;
     connect(button, &QAction::triggered, this, [this, m] {
       if (TfrmGeometry* g = GeometryWindowIfActive()) g->SetEditMode(m);
+      // The boundary-condition window takes Pan and Zoom window (and Select back).
+      if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow()))
+        if (m == emSelect || m == emSmoothPan || m == emZoomWindow) b->SetEditMode(m);
     });
   }
 
@@ -686,6 +691,13 @@ void TfrmMain::updateMenus() {
       button->setChecked(mode == geometry->EditMode());
     geometry->SetEditMode(geometry->EditMode());
   }
+  if (auto* conditions = qobject_cast<TfrmBoundaryConds*>(active)) {
+    a.barGeometry->hide();
+    a.barConditions->show();
+    a.btnViewPan->setChecked(false);
+    a.btnViewZoomWin->setChecked(conditions->EditMode() == emZoomWindow);
+    conditions->SetEditMode(conditions->EditMode());
+  }
 }
 
 void TfrmMain::ShowNodeTable() {
@@ -740,6 +752,28 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     updateMenus();
     return;
   }
+  if (window == nullptr && kind == TDocumentWindow::BoundaryConds) {
+    auto* frm = new TfrmBoundaryConds(*doc_, *dialogs_);
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    frm->BindToolbar(a_->barConditions);
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    window->showMaximized();
+    frm->layout()->activate();
+    if (!byMenu && viewStateSaved_[1]) {
+      TConditionsViewState state;
+      std::copy_n(viewState_[1].begin(), state.size(), state.begin());
+      frm->RestoreViewState(state);
+    } else {
+      frm->View()->ZoomExtents();
+    }
+    a_->barView->show();
+    a_->barConditions->show();
+    mdiArea_->setActiveSubWindow(window);
+    updateMenus();
+    return;
+  }
   if (window != nullptr || kind != TDocumentWindow::Geometry) return;
   // Switched on by its menu item a window is zoomed to its extents; by its button only
   // when it has no saved view.
@@ -779,6 +813,13 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
     if (!a_->btnBoundaryConds->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
     a_->btnGeomSelect->setChecked(true);
     a_->pnlCoords->clear();
+  }
+  if (auto* conditions = qobject_cast<TfrmBoundaryConds*>(window)) {
+    const TConditionsViewState state = conditions->SaveViewState();
+    std::copy(state.begin(), state.end(), viewState_[1].begin());
+    viewStateSaved_[1] = true;
+    a_->barConditions->hide();
+    if (!a_->btnGeometry->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
   }
   if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
