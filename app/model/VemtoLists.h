@@ -28,6 +28,12 @@ class TVemtoNamedList {
     items_.push_back(std::move(item));
     return items_.back().get();
   }
+  /// Inserts `item` at position `index` (at most Count()) and returns it.
+  T* Insert(std::size_t index, std::unique_ptr<T> item) {
+    assert(item != nullptr && index <= items_.size());
+    return items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), std::move(item))
+        ->get();
+  }
   /// Number of items.
   std::size_t Count() const { return items_.size(); }
   /// Item i (zero-based); i must be below Count().

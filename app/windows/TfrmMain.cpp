@@ -34,6 +34,8 @@
 #include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
+#include "TfrmMaterialView.h"
+#include "TfrmMaterials.h"
 #include "TfrmMesh.h"
 #include "TfrmResult.h"
 #include "TfrmShutdown.h"
@@ -471,6 +473,7 @@ void TfrmMain::CreateToolBars() {
   option(a.btnDrawElementText, &TViewOptions::DrawElementText);
   connect(a.btnGeomGridProp, &QAction::triggered, this, [this] {
     if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
+    if (auto* v = qobject_cast<TfrmMaterialView*>(ActiveDocumentWindow())) v->ShowGridProperties();
   });
 
   addToolBarBreak(Qt::TopToolBarArea);
@@ -489,6 +492,8 @@ void TfrmMain::CreateToolBars() {
     const TEditMode m = mode;
     connect(button, &QAction::triggered, this, [this, m] {
       if (TfrmGeometry* g = GeometryWindowIfActive()) g->SetEditMode(m);
+      if (auto* v = qobject_cast<TfrmMaterialView*>(ActiveDocumentWindow()))
+        v->SetEditMode(m == emSmoothPan || m == emZoomWindow ? m : emSelect);
     });
   }
 
@@ -674,6 +679,11 @@ void TfrmMain::updateMenus() {
       button->setChecked(mode == geometry->EditMode());
     geometry->SetEditMode(geometry->EditMode());
   }
+  if (auto* materials = qobject_cast<TfrmMaterialView*>(active)) {
+    // Pan and Zoom window are released: the view picks surfaces again.
+    a.btnGeomSelect->setChecked(true);
+    materials->SetEditMode(emSelect);
+  }
 }
 
 bool TfrmMain::DocumentWindowOn(TDocumentWindow kind) const {
@@ -712,6 +722,29 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     // Placed where it is seen whole.
     window->move(std::clamp(window->x(), 0, std::max(0, area.width() - window->width())),
                  std::clamp(window->y(), 0, std::max(0, area.height() - window->height())));
+    mdiArea_->setActiveSubWindow(window);
+    updateMenus();
+    return;
+  }
+  if (window == nullptr && kind == TDocumentWindow::MaterialView) {
+    auto* frm = new TfrmMaterialView(*doc_, *library_, *dialogs_, programFolder_);
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    connect(frm->MaterialList(), &TfrmMaterials::chosen, this,
+            [this] { a_->btnGeomSelect->setChecked(true); });
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    window->showMaximized();
+    frm->layout()->activate();
+    const std::size_t slot = 2;  // the material view's buffer
+    if (!byMenu && viewStateSaved_[slot]) {
+      TMaterialViewState state;
+      std::copy_n(viewState_[slot].begin(), state.size(), state.begin());
+      frm->RestoreViewState(state);
+    } else {
+      frm->View()->ZoomExtents();
+    }
+    a_->barView->show();
     mdiArea_->setActiveSubWindow(window);
     updateMenus();
     return;
@@ -755,6 +788,12 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
     if (!a_->btnBoundaryConds->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
     a_->btnGeomSelect->setChecked(true);
     a_->pnlCoords->clear();
+  }
+  if (auto* materials = qobject_cast<TfrmMaterialView*>(window)) {
+    const TMaterialViewState state = materials->SaveViewState();
+    std::copy(state.begin(), state.end(), viewState_[2].begin());
+    viewStateSaved_[2] = true;
+    if (!a_->btnBoundaryConds->isChecked() && !a_->btnGeometry->isChecked()) a_->barView->hide();
   }
   if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
