@@ -60,6 +60,33 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 for _ in 1 2; do xdotool key alt+i; sleep 0.3; xdotool key g; sleep 0.5; done
 shot geometry
 
+# Input > Materials: the material view with its list window; the first material is
+# chosen with the arrow key and opened in the editor with Return.
+focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key m
+list=$(xdotool search --sync --onlyvisible --name "^Materials\$" | head -1)
+sleep 0.5
+xdotool windowfocus --sync "$list" 2>/dev/null || true
+xdotool mousemove --window "$list" 60 60 click 1  # the first name
+sleep 0.3
+xdotool key Return
+if xdotool search --sync --onlyvisible --name "^Material\$" >/dev/null 2>&1; then
+  sleep 0.5
+  shot materials
+  xdotool key Escape
+  sleep 0.3
+else
+  echo "The material editor did not open." >&2
+fi
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key m  # the material view closes again
+sleep 0.3
+
 focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
 wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }
 

@@ -53,11 +53,13 @@ TfrmMaterials::TfrmMaterials(ProjectDocument& model, ProjectDocument& library,
   layout->addWidget(list_);
   resize(330, 240);
 
-  connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+  // A click on a name (or the arrow keys) chooses; a double-click or Return edits.
+  connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (item == nullptr) return;
     Choose(static_cast<TVemtoMaterial*>(item->data(Qt::UserRole).value<void*>()));
     emit chosen();
   });
-  connect(list_, &QListWidget::itemDoubleClicked, this, &TfrmMaterials::EditMaterial);
+  connect(list_, &QListWidget::itemActivated, this, &TfrmMaterials::EditMaterial);
   auto onChange = [this](ObjectKind kind) {
     if (kind == ObjectKind::Material) Rebuild();
   };
