@@ -72,9 +72,14 @@ sleep 0.5
 xdotool windowfocus --sync "$list" 2>/dev/null || true
 xdotool mousemove --window "$list" 60 60 click 1  # the first name
 sleep 0.3
+xdotool key Down Down Down  # the concrete of the wall
+sleep 0.3
 xdotool key Return
-if xdotool search --sync --onlyvisible --name "^Material\$" >/dev/null 2>&1; then
+editor=$(xdotool search --sync --onlyvisible --name "^Material\$" 2>/dev/null | head -1)
+if [[ -n "$editor" ]]; then
   sleep 0.5
+  xdotool mousemove --window "$editor" 192 24 click 1  # the Cement page
+  sleep 0.3
   shot materials
   xdotool key Escape
   sleep 0.3

@@ -49,7 +49,7 @@ TfrmMaterialView::TfrmMaterialView(ProjectDocument& document, ProjectDocument& l
   legend_->setObjectName(QStringLiteral("lstLegend"));
   legend_->setSelectionMode(QAbstractItemView::NoSelection);
   legend_->setFocusPolicy(Qt::NoFocus);
-  legend_->setFixedWidth(170);
+  legend_->setFixedWidth(230);
 
   auto* btnMaterials = new QToolButton;
   btnMaterials->setObjectName(QStringLiteral("btnMaterials"));
@@ -115,6 +115,8 @@ void TfrmMaterialView::RebuildLegend() {
     legend_->addItem(new QListWidgetItem(QIcon(Swatch(ColorOf(m.get()))),
                                          QString::fromStdString(m->Name)));
   legend_->addItem(new QListWidgetItem(QIcon(Swatch(kUnassigned)), QStringLiteral("Unassigned")));
+  for (int i = 0; i < legend_->count(); ++i)
+    legend_->item(i)->setToolTip(legend_->item(i)->text());
 }
 
 void TfrmMaterialView::Selected() {
