@@ -75,7 +75,12 @@ sleep 0.3
 xdotool key Down Down Down  # the concrete of the wall
 sleep 0.3
 xdotool key Return
-editor=$(xdotool search --sync --onlyvisible --name "^Material\$" 2>/dev/null | head -1)
+editor=""
+for _ in $(seq 50); do
+  editor=$(xdotool search --onlyvisible --name "^Material\$" 2>/dev/null | head -1 || true)
+  [[ -n "$editor" ]] && break
+  sleep 0.1
+done
 if [[ -n "$editor" ]]; then
   sleep 0.5
   xdotool mousemove --window "$editor" 192 24 click 1  # the Cement page

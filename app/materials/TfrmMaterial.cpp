@@ -117,8 +117,11 @@ const std::vector<PageDef>& PageDefs() {
   return pages;
 }
 
-const char* const kOptionTexts[6] = {"Heat development", "Property development", "Fracture",
-                                     "Creep", "Stress induced thermal strain",
+const char* const kOptionTexts[6] = {"Heat development",
+                                     "Property development",
+                                     "Fracture",
+                                     "Creep",
+                                     "Stress induced thermal strain",
                                      "Autogeneous shrinkage"};
 
 }  // namespace
@@ -243,8 +246,7 @@ QString TfrmMaterial::Store() {
     const QString text = f.edit->text();
     if (text == f.shown) continue;  // unchanged: the stored value stays as it is
     const std::optional<double> number = ParseReal(text.toStdString());
-    if (!number)
-      return QStringLiteral("%1: \"%2\" is not a number.").arg(f.label, text);
+    if (!number) return QStringLiteral("%1: \"%2\" is not a number.").arg(f.label, text);
     if (f.property == kWaterCementRatio) {
       if (!(*number > 0.0))
         return QStringLiteral("%1: the ratio must be greater than 0.").arg(f.label);

@@ -112,11 +112,10 @@ QColor TfrmMaterialView::ColorOf(const TVemtoMaterial* material) const {
 void TfrmMaterialView::RebuildLegend() {
   legend_->clear();
   for (const auto& m : Document().Model().Materials)
-    legend_->addItem(new QListWidgetItem(QIcon(Swatch(ColorOf(m.get()))),
-                                         QString::fromStdString(m->Name)));
+    legend_->addItem(
+        new QListWidgetItem(QIcon(Swatch(ColorOf(m.get()))), QString::fromStdString(m->Name)));
   legend_->addItem(new QListWidgetItem(QIcon(Swatch(kUnassigned)), QStringLiteral("Unassigned")));
-  for (int i = 0; i < legend_->count(); ++i)
-    legend_->item(i)->setToolTip(legend_->item(i)->text());
+  for (int i = 0; i < legend_->count(); ++i) legend_->item(i)->setToolTip(legend_->item(i)->text());
 }
 
 void TfrmMaterialView::Selected() {

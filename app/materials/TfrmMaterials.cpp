@@ -92,8 +92,8 @@ TVemtoMaterial* TfrmMaterials::Chosen() const {
 }
 
 void TfrmMaterials::Choose(TVemtoMaterial* material) {
-  doc_.SetSelection(ObjectKind::Material,
-                    material != nullptr ? ObjectList{material} : ObjectList{}, this);
+  doc_.SetSelection(ObjectKind::Material, material != nullptr ? ObjectList{material} : ObjectList{},
+                    this);
   Rebuild();
 }
 
@@ -108,8 +108,7 @@ void TfrmMaterials::AddMaterial() {
   try {
     TVemtoCement table;
     table.ReadFromFile(folder / kCementFileName);
-    for (int k = 1; k <= table.CementCount; ++k)
-      cements << QString::fromStdString(table.Name(k));
+    for (int k = 1; k <= table.CementCount; ++k) cements << QString::fromStdString(table.Name(k));
   } catch (const std::exception& e) {
     dialogs_.ShowError(this, QString::fromStdString(e.what()));
     return;
@@ -142,7 +141,7 @@ void TfrmMaterials::EditMaterial() {
   TVemtoMaterial* material = Chosen();
   if (material == nullptr) return;
   if (editor_ != nullptr) {
-    editor_->close();  // stores what it holds
+    editor_->close();                                        // stores what it holds
     if (editor_ != nullptr && editor_->isVisible()) return;  // refused: a field is wrong
   }
   editor_ = new TfrmMaterial(doc_, *material, dialogs_, this);
@@ -180,8 +179,8 @@ void TfrmMaterials::ToDatabase() {
   copy->PropertyFolder = material->PropertyFolder;
   copy->VersionMajor = 3;
   copy->VersionMinor = 1;
-  library_.Push(new AddMaterialCommand(library_, std::move(copy),
-                                       QStringLiteral("Add to database")));
+  library_.Push(
+      new AddMaterialCommand(library_, std::move(copy), QStringLiteral("Add to database")));
 }
 
 }  // namespace vemto

@@ -58,8 +58,9 @@ void TfrmNewMaterial::accept() {
     return;
   }
   if (!ratio || !(*ratio > 0.0)) {
-    dialogs_.ShowError(this, QStringLiteral("Water-cement ratio: \"%1\" is not a number > 0.")
-                                 .arg(edtRatio_->text()));
+    dialogs_.ShowError(
+        this,
+        QStringLiteral("Water-cement ratio: \"%1\" is not a number > 0.").arg(edtRatio_->text()));
     return;
   }
   choice_.Kind = chkHeat_->isChecked() ? 1 : 0;
@@ -79,8 +80,7 @@ TfrmDatabase::TfrmDatabase(ProjectDocument& model, ProjectDocument& library,
   setObjectName(QStringLiteral("frmDatabase"));
   setWindowTitle(QStringLiteral("Material database"));
   list_->setObjectName(QStringLiteral("lstDatabase"));
-  for (const auto& m : library_.Model().Materials)
-    list_->addItem(QString::fromStdString(m->Name));
+  for (const auto& m : library_.Model().Materials) list_->addItem(QString::fromStdString(m->Name));
   auto* add = new QPushButton(QStringLiteral("Add material"));
   add->setObjectName(QStringLiteral("btnAddMaterial"));
   connect(add, &QPushButton::clicked, this, &TfrmDatabase::AddChosen);
@@ -104,8 +104,8 @@ bool TfrmDatabase::AddChosen() {
   copy->VersionMajor = 3;
   copy->VersionMinor = 1;
   copy->Name = model_.Model().Materials.MakeUniqueName(copy->Name);
-  model_.Push(new AddMaterialCommand(model_, std::move(copy),
-                                     QStringLiteral("Material from database")));
+  model_.Push(
+      new AddMaterialCommand(model_, std::move(copy), QStringLiteral("Material from database")));
   return true;
 }
 

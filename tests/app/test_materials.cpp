@@ -187,7 +187,8 @@ TEST_F(Materials, TheEditorRefusesTextThatIsNoNumberAndClosesWhenItsMaterialGoes
   editor.close();
   EXPECT_TRUE(editor.isVisible());
   ASSERT_FALSE(script->messages.isEmpty());
-  EXPECT_TRUE(script->messages.last().startsWith("Lambda-1:")) << script->messages.last().toStdString();
+  EXPECT_TRUE(script->messages.last().startsWith("Lambda-1:"))
+      << script->messages.last().toStdString();
   editor.Field("Lambda-1")->setText("1.5");
   editor.Field("Water-cement ratio")->setText("0");
   editor.close();
