@@ -67,6 +67,43 @@ shot conditions
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 xdotool key alt+i; sleep 0.3; xdotool key b; sleep 0.5
 
+# Input > Materials: the material view with its list window; the first material is
+# chosen with the arrow key and opened in the editor with Return.
+focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key m
+list=$(xdotool search --sync --onlyvisible --name "^Materials\$" | head -1)
+sleep 0.5
+xdotool windowfocus --sync "$list" 2>/dev/null || true
+xdotool mousemove --window "$list" 60 60 click 1  # the first name
+sleep 0.3
+xdotool key Down Down Down  # the concrete of the wall
+sleep 0.3
+xdotool key Return
+editor=""
+for _ in $(seq 50); do
+  editor=$(xdotool search --onlyvisible --name "^Material\$" 2>/dev/null | head -1 || true)
+  [[ -n "$editor" ]] && break
+  sleep 0.1
+done
+if [[ -n "$editor" ]]; then
+  sleep 0.5
+  xdotool mousemove --window "$editor" 192 24 click 1  # the Cement page
+  sleep 0.3
+  shot materials
+  xdotool key Escape
+  sleep 0.3
+else
+  echo "The material editor did not open." >&2
+fi
+focus_main
+xdotool key alt+i
+sleep 0.3
+xdotool key m  # the material view closes again
+sleep 0.3
+
 focus_main() { xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"; }
 wait_visible() { for _ in $(seq 50); do visible "$1" && return 0; sleep 0.1; done; return 1; }
 

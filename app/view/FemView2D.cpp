@@ -515,7 +515,7 @@ void TFemView2D::DrawGeometry(QPainter& painter) {
       OnDrawSurface(painter, outline, &surface);
     } else {
       painter.setPen(Qt::NoPen);
-      painter.setBrush(options_.SurfaceColor);
+      painter.setBrush(SurfaceColorOf ? SurfaceColorOf(surface) : options_.SurfaceColor);
       painter.drawPolygon(outline);
     }
     if (options_.DrawOrientation) {

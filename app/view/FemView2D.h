@@ -195,6 +195,8 @@ class TFemView2D : public QWidget {
   /// Draws an owner-drawn (infinite-element) surface instead of filling its outline.
   std::function<void(QPainter& painter, const QPolygon& outline, TVemtoSurface* surface)>
       OnDrawSurface;
+  /// The fill of a surface (default: SurfaceColor).
+  std::function<QColor(const TVemtoSurface& surface)> SurfaceColorOf;
   /// Drawn after the background, and after everything else.
   std::function<void(QPainter&painter, const QRect&rect)> OnDrawBefore, OnDrawAfter;
   /// A message for the user ("Nodes not within snap distance!").

@@ -35,6 +35,8 @@
 #include "TfrmCementGuide.h"
 #include "TfrmEngine.h"
 #include "TfrmGeometry.h"
+#include "TfrmMaterialView.h"
+#include "TfrmMaterials.h"
 #include "TfrmMesh.h"
 #include "TfrmResult.h"
 #include "TfrmShutdown.h"
@@ -485,6 +487,7 @@ void TfrmMain::CreateToolBars() {
   connect(a.btnGeomGridProp, &QAction::triggered, this, [this] {
     if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowGridProperties();
     if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow())) b->ShowGridProperties();
+    if (auto* v = qobject_cast<TfrmMaterialView*>(ActiveDocumentWindow())) v->ShowGridProperties();
   });
 
   addToolBarBreak(Qt::TopToolBarArea);
@@ -506,6 +509,8 @@ void TfrmMain::CreateToolBars() {
       // The boundary-condition window takes Pan and Zoom window (and Select back).
       if (auto* b = qobject_cast<TfrmBoundaryConds*>(ActiveDocumentWindow()))
         if (m == emSelect || m == emSmoothPan || m == emZoomWindow) b->SetEditMode(m);
+      if (auto* v = qobject_cast<TfrmMaterialView*>(ActiveDocumentWindow()))
+        v->SetEditMode(m == emSmoothPan || m == emZoomWindow ? m : emSelect);
     });
   }
 
@@ -691,6 +696,11 @@ void TfrmMain::updateMenus() {
       button->setChecked(mode == geometry->EditMode());
     geometry->SetEditMode(geometry->EditMode());
   }
+  if (auto* materials = qobject_cast<TfrmMaterialView*>(active)) {
+    // Pan and Zoom window are released: the view picks surfaces again.
+    a.btnGeomSelect->setChecked(true);
+    materials->SetEditMode(emSelect);
+  }
   if (auto* conditions = qobject_cast<TfrmBoundaryConds*>(active)) {
     a.barGeometry->hide();
     a.barConditions->show();
@@ -774,6 +784,29 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     updateMenus();
     return;
   }
+  if (window == nullptr && kind == TDocumentWindow::MaterialView) {
+    auto* frm = new TfrmMaterialView(*doc_, *library_, *dialogs_, programFolder_);
+    connect(frm, &TfrmDocument::closing, this, &TfrmMain::DocumentWindowClosing);
+    connect(frm->MaterialList(), &TfrmMaterials::chosen, this,
+            [this] { a_->btnGeomSelect->setChecked(true); });
+    window = mdiArea_->addSubWindow(frm);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(QIcon(QPixmap(1, 1)));
+    window->showMaximized();
+    frm->layout()->activate();
+    const std::size_t slot = 2;  // the material view's buffer
+    if (!byMenu && viewStateSaved_[slot]) {
+      TMaterialViewState state;
+      std::copy_n(viewState_[slot].begin(), state.size(), state.begin());
+      frm->RestoreViewState(state);
+    } else {
+      frm->View()->ZoomExtents();
+    }
+    a_->barView->show();
+    mdiArea_->setActiveSubWindow(window);
+    updateMenus();
+    return;
+  }
   if (window != nullptr || kind != TDocumentWindow::Geometry) return;
   // Switched on by its menu item a window is zoomed to its extents; by its button only
   // when it has no saved view.
@@ -820,6 +853,12 @@ void TfrmMain::DocumentWindowClosing(TfrmDocument* window) {
     viewStateSaved_[1] = true;
     a_->barConditions->hide();
     if (!a_->btnGeometry->isChecked() && !a_->btnMaterials->isChecked()) a_->barView->hide();
+  }
+  if (auto* materials = qobject_cast<TfrmMaterialView*>(window)) {
+    const TMaterialViewState state = materials->SaveViewState();
+    std::copy(state.begin(), state.end(), viewState_[2].begin());
+    viewStateSaved_[2] = true;
+    if (!a_->btnBoundaryConds->isChecked() && !a_->btnGeometry->isChecked()) a_->barView->hide();
   }
   if (kind == TDocumentWindow::Result) a_->barResults->hide();
   documentOn_[static_cast<std::size_t>(kind)] = false;
