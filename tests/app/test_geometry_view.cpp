@@ -217,7 +217,7 @@ TEST_F(GeometryView, InfiniteSurfacesAreBandsAlongTheirFiniteSides) {
     QColor bottom, right, left, top;
   };
   for (const Case& c : {Case{1, silver, silver, silver, white},    // a U open at the top
-                        Case{2, silver, silver, white, white}}) {  // an L
+                        Case{2, silver, white, silver, white}}) {  // an L at A
     s->ElementType = static_cast<std::uint8_t>(c.type);
     view.Invalidate();
     const QImage picture = view.Picture();
