@@ -362,7 +362,9 @@ void TVemtoMesh::Convert(TVemtoFile& doc) {
       a.elementType.push_back(s.ElementType == 0   ? MESHGEN_TYPE_FINITE
                               : s.ElementType == 1 ? MESHGEN_TYPE_INFINITE_SURFACE
                                                    : MESHGEN_TYPE_INFINITE_CORNER);
-      a.superThickness.push_back(s.Thickness);
+      // A thickness <= 0 (or not finite) means the section's thickness: -1.0 for the mesher.
+      a.superThickness.push_back(std::isfinite(s.Thickness) && s.Thickness > 0.0 ? s.Thickness
+                                                                                : -1.0);
     }
 
     // 4. Positions other than pipe positions.

@@ -35,13 +35,6 @@ void CheckSurfaces(const TVemtoFile& doc, std::vector<std::string>& errors) {
 
   CheckSurfaceChains(doc, errors);
 
-  // Own thickness: -1.0 exactly means "the general thickness applies".
-  for (std::size_t k = 0; k < doc.Surfaces.size(); ++k) {
-    const double t = doc.Surfaces[k]->Thickness;
-    if (t != -1.0 && !(t > 0.0))
-      errors.push_back(fmt::format("Thickness = 0 or negative value in surface {}.", k + 1));
-  }
-
   // A surface is meshed with Edges[0].Divisions along edges 0 and 2 and
   // Edges[1].Divisions along edges 1 and 3; an edge shared by two surfaces needs the
   // same count from both, or the meshes do not join.

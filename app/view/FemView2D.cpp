@@ -295,9 +295,19 @@ TVemtoSurface* TFemView2D::SurfaceAt(double x, double y) const {
 }
 
 void TFemView2D::ClearSelection() {
+  const bool had = !selNodes_.isEmpty() || !selEdges_.isEmpty() || !selSurfaces_.isEmpty();
   selNodes_.clear();
   selEdges_.clear();
   selSurfaces_.clear();
+  if (had) emit selectionEdited();
+}
+
+void TFemView2D::SetSelectedObjects(const QList<TNode*>& nodes, const QList<TEdge*>& edges,
+                                    const QList<TVemtoSurface*>& surfaces) {
+  selNodes_ = nodes;
+  selEdges_ = edges;
+  selSurfaces_ = surfaces;
+  update();
 }
 
 void TFemView2D::SelectAt(double x, double y) {
@@ -320,6 +330,7 @@ void TFemView2D::SelectAt(double x, double y) {
     selSurfaces_.push_back(s);
   }
   update();
+  emit selectionEdited();
   emit selected(x, y);
 }
 
@@ -347,6 +358,7 @@ void TFemView2D::SelectInRect(double x1, double y1, double x2, double y2) {
     if (all) selSurfaces_.push_back(surface.get());
   }
   update();
+  emit selectionEdited();
   const QPointF c = r.center();
   emit selected(c.x(), c.y());
 }

@@ -164,8 +164,12 @@ class TFemView2D : public QWidget {
   const QList<TVemtoSurface*>& SelectedSurfaces() const { return selSurfaces_; }
   const QList<TNode*>& PickedNodes() const { return pickedNodes_; }
   const QList<TEdge*>& PickedEdges() const { return pickedEdges_; }
-  /// Empties the selection lists (no event).
+  /// Empties the selection lists (no event; selectionEdited follows).
   void ClearSelection();
+  /// Replaces the selection lists (for a selection made elsewhere); repaints, emits
+  /// nothing.
+  void SetSelectedObjects(const QList<TNode*>& nodes, const QList<TEdge*>& edges,
+                          const QList<TVemtoSurface*>& surfaces);
   /// Selection as after a click at model point (x, y) in select mode.
   void SelectAt(double x, double y);
   /// Appends the objects inside the model rectangle to the selection.
@@ -228,6 +232,8 @@ class TFemView2D : public QWidget {
   void selected(double x, double y);
   /// The selection was emptied by a click on empty space.
   void deselected();
+  /// The selection lists changed through the view (click, rectangle, drag, pan, clear).
+  void selectionEdited();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,7 +1,7 @@
 #include "TfrmGeometry.h"
 
 #include <QKeyEvent>
-#include <QLocale>
+#include <QMainWindow>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cmath>
@@ -9,6 +9,9 @@
 #include <numbers>
 
 #include "DocumentCommands.h"
+#include "GeometryCommands.h"
+#include "NumberText.h"
+#include "TfrmSurfProp.h"
 #include "UserDialogs.h"
 
 namespace vemto {
@@ -56,9 +59,9 @@ void DrawInfiniteSurfaceBand(QPainter& painter, const std::array<QPointF, 4>& co
                              int elementType) {
   const auto [a, b, c, d] = corners;
   QPolygonF band;
-  if (elementType == 2) {  // three-node kind: along edges 0 and 1
-    band << a << b << c << c + 5 * Normal(c, b)
-         << b + CornerOffset(b, c, a) * Unit(b, c) - 5 * Normal(b, c) << a - 5 * Normal(a, b) << a;
+  if (elementType == 2) {  // three-node kind: along edges 3 and 0, around the finite corner A
+    band << b << a << d << d + 5 * Normal(a, d)
+         << a + CornerOffset(a, b, d) * Unit(a, d) + 5 * Normal(a, d) << b + 5 * Normal(b, a) << b;
   } else {  // five-node kind: along edges 3, 0 and 1, open across edge 2
     band << a << b << c << d << c + 5 * Normal(c, b)
          << b + CornerOffset(b, c, a) * Unit(b, a) + 5 * Normal(b, a)
@@ -78,7 +81,10 @@ bool EdgesFormClosedChain(const QList<TEdge*>& edges) {
 }
 
 TfrmGeometry::TfrmGeometry(ProjectDocument& document, TUserDialogs& dialogs, QWidget* parent)
-    : TfrmDocument(document, parent), dialogs_(dialogs), fmvWorkSpace_(new TFemView2D(this)) {
+    : TfrmDocument(document, parent),
+      dialogs_(dialogs),
+      fmvWorkSpace_(new TFemView2D(this)),
+      frmSurfProp_(new TfrmSurfProp(document, dialogs, this)) {
   setObjectName(QStringLiteral("frmGeometry"));
   setWindowTitle(QStringLiteral("Geometry"));
   fmvWorkSpace_->setObjectName(QStringLiteral("fmvWorkSpace"));
@@ -123,6 +129,91 @@ TfrmGeometry::TfrmGeometry(ProjectDocument& document, TUserDialogs& dialogs, QWi
     DrawInfiniteSurfaceBand(painter, corners, s->ElementType);
   };
   connect(fmvWorkSpace_, &TFemView2D::coordinate, this, &TfrmGeometry::coordinate);
+
+  // One selection per document: the view's clicks set it, other windows' choices show.
+  connect(fmvWorkSpace_, &TFemView2D::selectionEdited, this, &TfrmGeometry::ViewSelectionEdited);
+  connect(&document, &ProjectDocument::selectionChanged, this,
+          &TfrmGeometry::DocumentSelectionChanged);
+  DocumentSelectionChanged(ObjectKind::Surface, nullptr);
+  fmvWorkSpace_->installEventFilter(this);
+}
+
+void TfrmGeometry::ViewSelectionEdited() {
+  if (followingDocument_) return;
+  const TFemView2D& v = *fmvWorkSpace_;
+  auto list = [](const auto& objects) {
+    ObjectList out;
+    for (auto* p : objects) out.push_back(p);
+    return out;
+  };
+  ProjectDocument& doc = Document();
+  doc.SetSelection(ObjectKind::Node, list(v.SelectedNodes()), this);
+  doc.SetSelection(ObjectKind::Edge, list(v.SelectedEdges()), this);
+  doc.SetSelection(ObjectKind::Surface, list(v.SelectedSurfaces()), this);
+  const auto& surfaces = v.SelectedSurfaces();
+  frmSurfProp_->SetSurface(surfaces.isEmpty() ? nullptr : surfaces.front());
+}
+
+void TfrmGeometry::DocumentSelectionChanged(ObjectKind kind, QObject* source) {
+  if (kind == ObjectKind::Surface) {
+    const ObjectList surfaces = Document().Selection(ObjectKind::Surface);
+    frmSurfProp_->SetSurface(surfaces.isEmpty() ? nullptr
+                                                : static_cast<TVemtoSurface*>(surfaces.front()));
+  }
+  if (source == this) return;
+  if (kind != ObjectKind::Node && kind != ObjectKind::Edge && kind != ObjectKind::Surface) return;
+  const ProjectDocument& doc = Document();
+  followingDocument_ = true;
+  fmvWorkSpace_->SetSelectedObjects(ObjectsAs<TNode>(doc.Selection(ObjectKind::Node)),
+                                    ObjectsAs<TEdge>(doc.Selection(ObjectKind::Edge)),
+                                    ObjectsAs<TVemtoSurface>(doc.Selection(ObjectKind::Surface)));
+  followingDocument_ = false;
+}
+
+void TfrmGeometry::ShowSurfaceProperties() {
+  const ObjectList surfaces = Document().Selection(ObjectKind::Surface);
+  frmSurfProp_->SetSurface(surfaces.isEmpty() ? nullptr
+                                              : static_cast<TVemtoSurface*>(surfaces.front()));
+  if (!frmSurfProp_->isVisible()) {
+    frmSurfProp_->adjustSize();
+    // At the top right of the main window's working area.
+    QWidget* top = window();
+    QWidget* area = top;
+    if (auto* main = qobject_cast<QMainWindow*>(top); main != nullptr && main->centralWidget())
+      area = main->centralWidget();
+    const QPoint corner = area->mapToGlobal(QPoint(area->width(), 0));
+    frmSurfProp_->move(corner.x() - frmSurfProp_->frameGeometry().width(), corner.y());
+  }
+  frmSurfProp_->show();
+  frmSurfProp_->raise();
+}
+
+void TfrmGeometry::ToggleSurfaceProperties() {
+  if (frmSurfProp_->isVisible())
+    frmSurfProp_->hide();
+  else
+    ShowSurfaceProperties();
+}
+
+void TfrmGeometry::ZoomExtentsOnOpen() {
+  fmvWorkSpace_->ZoomExtents();
+  autoFit_ = true;
+  fitX_ = fmvWorkSpace_->OrigoX();
+  fitY_ = fmvWorkSpace_->OrigoY();
+  fitScale_ = fmvWorkSpace_->Scale();
+}
+
+bool TfrmGeometry::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == fmvWorkSpace_ && autoFit_) {
+    const TFemView2D& v = *fmvWorkSpace_;
+    // Exact comparisons: the values are the ones stored by the last fit.
+    const bool untouched = v.OrigoX() == fitX_ && v.OrigoY() == fitY_ && v.Scale() == fitScale_;
+    if (!untouched || event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel)
+      autoFit_ = false;
+    else if (event->type() == QEvent::Resize)
+      ZoomExtentsOnOpen();
+  }
+  return TfrmDocument::eventFilter(watched, event);
 }
 
 void TfrmGeometry::SetEditMode(TEditMode mode) {
@@ -155,12 +246,24 @@ bool TfrmGeometry::CreateSurface(const QList<TEdge*>& edges) {
   }
   TNewSurfaceChoice choice;
   if (!dialogs_.AskNewSurface(this, choice)) return false;
+  // The new counts reach every surface that shares an edge with this one, and on
+  // through their opposite edges, so no surface is left with unequal opposite edges.
+  const std::array<TEdge*, 4> taken{edges[0], edges[1], edges[2], edges[3]};
+  const auto plan = PlanDivisions(Document().Model(),
+                                  SurfaceDivisions(taken, choice.Columns, choice.Rows), &taken);
+  if (!plan) {
+    dialogs_.ShowMessage(this, kDivisionConflictMessage);
+    return false;
+  }
   auto surface = std::make_unique<TVemtoSurface>(edges[0], edges[1], edges[2], edges[3]);
   surface->Thickness = -1.0;
   surface->ElementType = static_cast<std::uint8_t>(choice.ElementType);
   surface->InfiniteFlag = choice.ElementType != 0 ? 1 : 0;
-  Document().Push(
-      new CreateSurfaceCommand(Document(), std::move(surface), choice.Columns, choice.Rows));
+  QUndoStack& stack = Document().UndoStack();
+  stack.beginMacro(QStringLiteral("Create surface"));
+  Document().Push(new SetDivisionsCommand(Document(), *plan));
+  Document().Push(new CreateSurfaceCommand(Document(), std::move(surface)));
+  stack.endMacro();
   return true;
 }
 
@@ -190,13 +293,10 @@ void TfrmGeometry::Copy() {
 }
 
 void TfrmGeometry::ShowGridProperties() {
-  QString text = QLocale::c().toString(fmvWorkSpace_->GridSize(), 'g', 15);
-  if (!dialogs_.AskText(this, QStringLiteral("Set grid size"), QStringLiteral("Grid spacing (m):"),
-                        text))
-    return;
-  bool ok = false;
-  const double size = QLocale::c().toDouble(text.trimmed(), &ok);
-  if (ok) fmvWorkSpace_->SetGridSize(size);
+  QString text = QString::fromStdString(FormatG(fmvWorkSpace_->GridSize()));
+  if (!dialogs_.AskGridSize(this, text)) return;
+  // Text that is not a number leaves the grid as it is; <= 0 becomes 1 m.
+  if (const auto size = ParseReal(text.toStdString())) fmvWorkSpace_->SetGridSize(*size);
 }
 
 TGeometryViewState TfrmGeometry::SaveViewState() const {

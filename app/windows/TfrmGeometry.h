@@ -11,6 +11,11 @@
 namespace vemto {
 
 class TUserDialogs;
+class TfrmSurfProp;
+
+/// Refusal of divisions that shared curves cannot take (a curve would need two counts).
+inline const QString kDivisionConflictMessage =
+    QStringLiteral("The curves shared with other surfaces cannot take these divisions.");
 
 /// Size of a saved view state: grid size, origin x and y, scale (doubles), then one
 /// byte each for snap, grid, element numbers and node numbers.
@@ -27,6 +32,7 @@ class TfrmGeometry : public TfrmDocument {
   bool CanCopy() const override { return true; }
   /// The geometry as SVG and bitmap on the clipboard.
   void Copy() override;
+  bool CanPrint() const override { return true; }
   bool CanDelete() const override { return true; }
   /// Deletes the selected objects nothing uses (one command); names those kept.
   void DeleteSelection() override;
@@ -37,6 +43,15 @@ class TfrmGeometry : public TfrmDocument {
   void SetEditMode(TEditMode mode);
   /// The "Set grid size" dialog.
   void ShowGridProperties();
+  /// Shows the "Surface properties" window for the first selected surface.
+  void ShowSurfaceProperties();
+  /// Shows or hides it.
+  void ToggleSurfaceProperties();
+  /// The "Surface properties" window (hidden until shown; closes with this window).
+  TfrmSurfProp* SurfaceProperties() const { return frmSurfProp_; }
+  /// Zooms to the extents now and again whenever the view is resized, until the view
+  /// is changed otherwise (the window's size settles after it has been opened).
+  void ZoomExtentsOnOpen();
 
   /// The view's grid, origin, scale and switches as the 36 bytes of a saved state.
   TGeometryViewState SaveViewState() const;
@@ -48,8 +63,11 @@ class TfrmGeometry : public TfrmDocument {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ViewSelectionEdited();
+  void DocumentSelectionChanged(ObjectKind kind, QObject* source);
   bool CreateNode(double x, double y);
   bool CreateEdge(const QList<TNode*>& nodes);
   bool CreateSurface(const QList<TEdge*>& edges);
@@ -57,14 +75,18 @@ class TfrmGeometry : public TfrmDocument {
 
   TUserDialogs& dialogs_;
   TFemView2D* fmvWorkSpace_;
+  TfrmSurfProp* frmSurfProp_;
   TEditMode editMode_ = emSelect;
   int dragCount_ = 0;
+  bool followingDocument_ = false;  // the view takes the document's selection
+  bool autoFit_ = false;            // zoomed to the extents by ZoomExtentsOnOpen
+  double fitX_ = 0, fitY_ = 0, fitScale_ = 0;
 };
 
 /// Draws an infinite-element surface as a silver band 5 pixels wide inside its finite
-/// sides: along edges 0 and 1 for the three-node kind (2), along edges 3, 0 and 1 for
-/// the five-node kind (1). `corners` are the pixels of the surface points (0,0), (1,0),
-/// (1,1), (0,1).
+/// sides: along edges 3 and 0, around the finite corner, for the three-node kind (2);
+/// along edges 3, 0 and 1 for the five-node kind (1). `corners` are the pixels of the surface
+/// points (0,0), (1,0), (1,1), (0,1).
 void DrawInfiniteSurfaceBand(QPainter& painter, const std::array<QPointF, 4>& corners,
                              int elementType);
 

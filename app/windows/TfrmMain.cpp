@@ -500,6 +500,9 @@ void TfrmMain::CreateToolBars() {
   a.btnGeomCurve = NewToggle(geometry, "btnGeomCurve", QStringLiteral("Create curve"), false);
   a.btnGeomSurface = NewToggle(geometry, "btnGeomSurface", QStringLiteral("Create surface"), false);
   a.btnSurfProp = NewButton(geometry, "btnSurfProp", QStringLiteral("Surface properties"));
+  connect(a.btnSurfProp, &QAction::triggered, this, [this] {
+    if (TfrmGeometry* g = GeometryWindowIfActive()) g->ShowSurfaceProperties();
+  });
   // One exclusive group over the geometry modes, Pan and Zoom window.
   for (const auto& [button, mode] : a.GeometryModes()) {
     modes->addAction(button);
@@ -826,7 +829,7 @@ void TfrmMain::ToggleDocumentWindow(TDocumentWindow kind, bool on, bool byMenu) 
     std::copy_n(viewState_[slot].begin(), state.size(), state.begin());
     frm->RestoreViewState(state);
   } else {
-    frm->View()->ZoomExtents();
+    frm->ZoomExtentsOnOpen();
   }
   for (const auto& [button, mode] : a_->GeometryModes())
     if (button->isChecked()) frm->SetEditMode(mode);

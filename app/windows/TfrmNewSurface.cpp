@@ -7,6 +7,11 @@
 
 namespace vemto {
 
+QStringList ElementKindNames() {
+  return {QStringLiteral("Eight node element"), QStringLiteral("Five node infinite element"),
+          QStringLiteral("Three node infinite element")};
+}
+
 TfrmNewSurface::TfrmNewSurface(QWidget* parent)
     : QDialog(parent),
       edtRows_(new QSpinBox(this)),
@@ -21,9 +26,7 @@ TfrmNewSurface::TfrmNewSurface(QWidget* parent)
   edtRows_->setObjectName(QStringLiteral("edtRows"));
   edtColumns_->setObjectName(QStringLiteral("edtColumns"));
   cboElement_->setObjectName(QStringLiteral("cboElement"));
-  cboElement_->addItems({QStringLiteral("Eight node element"),
-                         QStringLiteral("Five node infinite element"),
-                         QStringLiteral("Three node infinite element")});
+  cboElement_->addItems(ElementKindNames());
   connect(cboElement_, &QComboBox::currentIndexChanged, this, &TfrmNewSurface::ElementChanged);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -10,6 +10,10 @@ class QSpinBox;
 
 namespace vemto {
 
+/// The element kinds in the order of their numbers: "Eight node element", "Five node
+/// infinite element", "Three node infinite element".
+QStringList ElementKindNames();
+
 /// Rows and Columns 1..200 (8 at first) and the element kind (eight-node every time the
 /// dialog opens). The five-node kind fixes Rows at 1, the three-node kind both.
 class TfrmNewSurface : public QDialog {

@@ -7,6 +7,7 @@
 #include <QPrinter>
 
 #include "TfrmMessages.h"
+#include "TfrmGridProp.h"
 #include "TfrmNewSurface.h"
 
 namespace vemto {
@@ -89,6 +90,14 @@ bool TQtUserDialogs::AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) {
   TfrmNewSurface dialog(parent);
   if (dialog.exec() != QDialog::Accepted) return false;
   choice = dialog.Choice();
+  return true;
+}
+
+bool TQtUserDialogs::AskGridSize(QWidget* parent, QString& text) {
+  TfrmGridProp dialog(parent);
+  dialog.SetText(text);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  text = dialog.Text();
   return true;
 }
 

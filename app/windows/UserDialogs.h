@@ -53,6 +53,12 @@ class TUserDialogs {
   /// cancelled.
   virtual bool AskText(QWidget* parent, const QString& caption, const QString& label,
                        QString& text) = 0;
+  /// The "Set grid size" dialog (`text`: the spacing shown and the answer); false when
+  /// cancelled. By default the text question "Grid spacing (m):".
+  virtual bool AskGridSize(QWidget* parent, QString& text) {
+    return AskText(parent, QStringLiteral("Set grid size"), QStringLiteral("Grid spacing (m):"),
+                   text);
+  }
 };
 
 /// The platform's message boxes and file dialogs.
@@ -72,6 +78,7 @@ class TQtUserDialogs : public TUserDialogs {
   bool AskNewSurface(QWidget* parent, TNewSurfaceChoice& choice) override;
   bool AskText(QWidget* parent, const QString& caption, const QString& label,
                QString& text) override;
+  bool AskGridSize(QWidget* parent, QString& text) override;
 };
 
 }  // namespace vemto

@@ -11,6 +11,10 @@
 #include "AppTestSupport.h"
 #include "DocumentCommands.h"
 #include "TfrmGeometry.h"
+#include "TfrmSurfProp.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
 
 namespace vemto::test {
 namespace {
@@ -217,7 +221,7 @@ TEST_F(GeometryView, InfiniteSurfacesAreBandsAlongTheirFiniteSides) {
     QColor bottom, right, left, top;
   };
   for (const Case& c : {Case{1, silver, silver, silver, white},    // a U open at the top
-                        Case{2, silver, silver, white, white}}) {  // an L
+                        Case{2, silver, white, silver, white}}) {  // an L at A
     s->ElementType = static_cast<std::uint8_t>(c.type);
     view.Invalidate();
     const QImage picture = view.Picture();
@@ -261,6 +265,60 @@ TEST_F(GeometryView, TheViewStateRoundTripsThroughItsThirtySixBytes) {
   EXPECT_FALSE(v.Options().SnapToGrid);
   EXPECT_TRUE(v.Options().DrawGrid);
   EXPECT_FALSE(v.Options().DrawNodeText);
+}
+
+}  // namespace
+}  // namespace vemto::test
+
+namespace vemto::test {
+namespace {
+
+TEST_F(GeometryView, TheSelectionIsTheDocumentsAndSurfacePropertiesFollowIt) {
+  Mode(emCreateNode);
+  for (auto [x, y] : {std::pair{0.0, 0.0}, {2.0, 0.0}, {2.0, 1.0}, {0.0, 1.0}}) Click(x, y);
+  Mode(emCreateLine);
+  const double corners[5][2] = {{0, 0}, {2, 0}, {2, 1}, {0, 1}, {0, 0}};
+  for (int k = 0; k < 4; ++k) {
+    Click(corners[k][0], corners[k][1]);
+    Click(corners[k + 1][0], corners[k + 1][1]);
+  }
+  Mode(emCreateSurface);
+  script->newSurfaces.push_back({3, 4, 0});
+  for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 1.0}, {0.0, 0.5}}) Click(x, y);
+  ASSERT_EQ(Model().Surfaces.size(), 1u);
+  TVemtoSurface* s = Model().Surfaces[0].get();
+
+  Mode(emSelect);
+  Click(0.7, 0.6);
+  ASSERT_EQ(doc.Selection(ObjectKind::Surface), ObjectList{s});
+  TfrmSurfProp& props = *frm.SurfaceProperties();
+  EXPECT_EQ(props.Surface(), s);
+  doc.ClearSelection();  // another window empties it
+  EXPECT_TRUE(view.SelectedSurfaces().isEmpty());
+  EXPECT_EQ(props.Surface(), nullptr);
+
+  props.SetSurface(s);
+  auto* curve2 = props.findChild<QComboBox*>(QStringLiteral("cboCurve2"));
+  auto* thickness = props.findChild<QLineEdit*>(QStringLiteral("edtThickness"));
+  auto* rows = props.findChild<QSpinBox*>(QStringLiteral("edtRows"));
+  ASSERT_TRUE(curve2 && thickness && rows);
+  for (int k = 0; k < 4; ++k) props.btnRotateClick();
+  EXPECT_EQ(curve2->currentIndex(), 1);
+  curve2->setCurrentIndex(0);
+  thickness->setText(QStringLiteral("0"));  // <= 0: the section's thickness
+  props.btnApplyClick();
+  EXPECT_EQ(script->messages.value(0), QStringLiteral("Duplicate curves in topology!"));
+  EXPECT_EQ(curve2->currentIndex(), 1);
+  EXPECT_EQ(s->Thickness, -1.0);
+  rows->setValue(5);
+  thickness->setText(QStringLiteral("0.4"));
+  props.btnApplyClick();
+  EXPECT_EQ(s->Thickness, 0.4);
+  EXPECT_EQ(Model().Edges[1]->Divisions, 5);
+  EXPECT_EQ(Model().Edges[3]->Divisions, 5);
+  doc.UndoStack().undo();
+  EXPECT_EQ(Model().Edges[3]->Divisions, 3);
+  EXPECT_EQ(s->Thickness, -1.0);
 }
 
 }  // namespace

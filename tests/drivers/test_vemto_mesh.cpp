@@ -123,8 +123,10 @@ TEST(VemtoMeshConvert, ControlDataNodesAndSurfaces) {
   EXPECT_EQ(a.superThickness, (std::vector<double>{1.0, -1.0}));
   EXPECT_EQ(a.nMaterials, 0);  // materials are added separately
   t.s2->ElementType = 2;       // a three-node infinite surface
+  t.s2->Thickness = -0.25;     // any thickness <= 0: the section's
   mesh.Convert(t.doc);
   EXPECT_EQ(mesh.Arrays().elementType, (std::vector<std::int32_t>{5, 1}));
+  EXPECT_EQ(mesh.Arrays().superThickness, (std::vector<double>{1.0, -1.0}));
   mesh.AddMaterial(*t.rock);
   EXPECT_EQ(mesh.Arrays().nMaterials, 1);
   EXPECT_EQ(mesh.Arrays().materialProperties.size(), 68u);
