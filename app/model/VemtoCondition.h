@@ -12,6 +12,9 @@
 
 namespace vemto {
 
+/// Most points of one condition history the mesher has room for.
+inline constexpr std::size_t kMaxHistoryPoints = 1000;
+
 /// One point of a time history. Record: Value1, Value2, Time (3 x real64).
 struct TVemtoEventPos {
   double Value0 = 0.0;  ///< present for completeness; neither used nor stored

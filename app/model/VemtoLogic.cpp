@@ -174,9 +174,6 @@ void CheckIntervals(const TVemtoFile& doc, std::vector<std::string>& errors) {
 
 // --- What the mesher and the engine would refuse ----------------------------------------
 
-/// Most points of one condition history the mesher has room for.
-constexpr std::size_t kMaxHistoryPoints = 1000;
-
 bool Finite(double v) {
   return std::isfinite(v);
 }
