@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6opengl6-dev qt6-svg-dev libxkbcommon-dev qt6-charts-dev
+  # The symbolic icons bundled into the program.
+  adwaita-icon-theme
   libgsf-1-dev libfmt-dev libcli11-dev
   # Study files (JSON) and studies spread over SSH logins (vemto-cli study --parallel).
   nlohmann-json3-dev parallel

@@ -1,6 +1,7 @@
 #include "PeripheralWindows.h"
 
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -8,6 +9,8 @@
 #include <QSplashScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include "VemtoIcons.h"
 
 namespace vemto {
 
@@ -54,7 +57,14 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   auto* picture = new QLabel(this);
   picture->setPixmap(VemtoPicture(420, 260));
   layout->addWidget(picture);
-  layout->addWidget(new QLabel(QStringLiteral("Vemto 3.1"), this), 0, Qt::AlignHCenter);
+  auto* title = new QHBoxLayout;
+  auto* icon = new QLabel(this);
+  icon->setPixmap(ApplicationIcon().pixmap(48, 48));
+  title->addStretch();
+  title->addWidget(icon);
+  title->addWidget(new QLabel(QStringLiteral("Vemto 3.1"), this));
+  title->addStretch();
+  layout->addLayout(title);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   layout->addWidget(buttons);

@@ -43,6 +43,7 @@
 #include "TfrmTopology.h"
 #include "VemtoEngine.h"
 #include "VemtoFile.h"
+#include "VemtoIcons.h"
 
 namespace vemto {
 
@@ -152,6 +153,8 @@ TfrmMain::TfrmMain(TMainOptions options)
   CreateToolBars();
   CreateStatusBar();
   CreateSetupCommands();
+  ApplyToolBarIcons(this);
+  setWindowIcon(ApplicationIcon());
   connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TfrmMain::updateMenus);
 
   QSettings settings(QStringLiteral("Orvanda"), QStringLiteral("Vemto 3"));
@@ -414,21 +417,16 @@ void TfrmMain::CreateToolBars() {
     return b;
   };
   Actions& a = *a_;
-  QStyle* s = style();
   QToolBar* standard = a.barStandard = bar("Standard", Qt::TopToolBarArea);
   a.btnFileSave =
       NewButton(standard, "btnFileSave", QStringLiteral("Save"), &TfrmMain::mnuFileSaveClick);
-  a.btnFileSave->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
   a.btnFileNew =
       NewButton(standard, "btnFileNew", QStringLiteral("New"), &TfrmMain::mnuFileNewClick);
-  a.btnFileNew->setIcon(s->standardIcon(QStyle::SP_FileIcon));
   a.btnFileOpen =
       NewButton(standard, "btnFileOpen", QStringLiteral("Open"), &TfrmMain::mnuFileOpenClick);
-  a.btnFileOpen->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
   a.btnCopy = NewButton(standard, "btnCopy", QStringLiteral("Copy"), &TfrmMain::CopyActiveWindow);
   a.btnGeomDelete = NewButton(standard, "btnGeomDelete", QStringLiteral("Delete"),
                               &TfrmMain::DeleteInActiveWindow);
-  a.btnGeomDelete->setIcon(s->standardIcon(QStyle::SP_TrashIcon));
   a.btnPrint =
       NewButton(standard, "btnPrint", QStringLiteral("Print"), &TfrmMain::PrintActiveWindow);
 
@@ -439,7 +437,6 @@ void TfrmMain::CreateToolBars() {
       NewToggle(vemto, "btnBoundaryConds", QStringLiteral("Boundary conditions"), false);
   a.btnCalcExecute = NewButton(vemto, "btnCalcExecute", QStringLiteral("Execute calculation"),
                                &TfrmMain::mnuCalcExecuteClick);
-  a.btnCalcExecute->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
   a.btnResults = NewButton(vemto, "btnResults", QStringLiteral("Show Results"),
                            &TfrmMain::mnuResultsShowClick);
   a.btnCalcSetup = NewButton(vemto, "btnCalcSetup", QStringLiteral("Calculation settings"));
@@ -911,7 +908,6 @@ void TfrmMain::CreateSetupCommands() {
   connect(a.mnuInputTempMat, &QAction::triggered, setup_,
           &TSetupCommands::TemperatureMaturityFromFile);
   connect(a.mnuFilePrintPdf, &QAction::triggered, setup_, &TSetupCommands::PrintToPdf);
-  a.btnPrint->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
 }
 
 void TfrmMain::DeleteInActiveWindow() {

@@ -6,6 +6,7 @@
 
 #include "NumberLocale.h"
 #include "TfrmMain.h"
+#include "VemtoIcons.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
   vemto::UseDotDecimalSeparator();
   QApplication::setApplicationName(QStringLiteral("Vemto 3"));
   QApplication::setOrganizationName(QStringLiteral("Orvanda"));
+  // The desktop entry "vemto.desktop" names the same icon for the window list.
+  QApplication::setDesktopFileName(QStringLiteral("vemto"));
+  QApplication::setWindowIcon(vemto::ApplicationIcon());
 
   vemto::TMainOptions options;
   options.Arguments = QApplication::arguments().mid(1);
