@@ -33,14 +33,15 @@ class SvgIconEngine : public QIconEngine {
     return scaledPixmap(size, mode, state, 1.0);
   }
 
+  // `size` is in device pixels already (QIcon multiplies by `scale`).
   QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
                        qreal scale) override {
-    QPixmap pixmap(size * scale);
+    QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     {
       QPainter painter(&pixmap);
       painter.setRenderHint(QPainter::Antialiasing);
-      paint(&painter, QRect(QPoint(0, 0), size * scale), mode, state);
+      paint(&painter, QRect(QPoint(0, 0), size), mode, state);
     }
     pixmap.setDevicePixelRatio(scale);
     return pixmap;
