@@ -8,23 +8,14 @@
 #include <gtest/gtest.h>
 
 #include "ConditionCommands.h"
+#include "DocumentTestSupport.h"
 #include "ProjectDocument.h"
 
 namespace vemto {
 namespace {
 
-std::vector<std::vector<std::uint8_t>> Image(ProjectDocument& doc) {
-  std::vector<std::vector<std::uint8_t>> out;
-  for (const TCompoundStorage& storage : doc.Model().BuildImage().Storages)
-    for (const TCompoundStream& stream : storage.Streams) out.push_back(stream.Bytes);
-  return out;
-}
-
-bool CountsConsistent(ProjectDocument& doc) {
-  const auto before = Image(doc);
-  doc.Model().RecomputeReferenceCounts();
-  return Image(doc) == before;
-}
+using test::CountsConsistent;
+using test::Image;
 
 TEST(ConditionCommands, EveryStepUndoesAndRedoesToTheSameImage) {
   auto doc =

@@ -9,25 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "DocumentCommands.h"
+#include "DocumentTestSupport.h"
 #include "ProjectDocument.h"
 
 namespace vemto {
 namespace {
 
-// The project file image as bytes per storage and stream.
-std::vector<std::vector<std::uint8_t>> Image(ProjectDocument& doc) {
-  std::vector<std::vector<std::uint8_t>> out;
-  for (const TCompoundStorage& storage : doc.Model().BuildImage().Storages)
-    for (const TCompoundStream& stream : storage.Streams) out.push_back(stream.Bytes);
-  return out;
-}
-
-// True when every reference count equals the count recomputed from the references.
-bool CountsConsistent(ProjectDocument& doc) {
-  const auto before = Image(doc);
-  doc.Model().RecomputeReferenceCounts();
-  return Image(doc) == before;
-}
+using test::CountsConsistent;
+using test::Image;
 
 // The wall-on-slab example with a free node, a line and a curve added: nodes that no
 // edge uses, edges used by surfaces and by edge positions.
