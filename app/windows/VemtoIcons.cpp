@@ -113,10 +113,10 @@ QString IconNameForAction(const QString& actionName) {
       {QStringLiteral("btnInputData"), QStringLiteral("input-data")},
       // View
       {QStringLiteral("btnViewPan"), QStringLiteral("pan")},
-      {QStringLiteral("btnViewZoomIn"), QStringLiteral("zoom-in")},
-      {QStringLiteral("btnViewZoomOut"), QStringLiteral("zoom-out")},
+      {QStringLiteral("btnViewZoomIn"), QStringLiteral("magnify-in")},
+      {QStringLiteral("btnViewZoomOut"), QStringLiteral("magnify-out")},
       {QStringLiteral("btnGeomGrid"), QStringLiteral("grid")},
-      {QStringLiteral("btnViewZoomExt"), QStringLiteral("zoom-fit-best")},
+      {QStringLiteral("btnViewZoomExt"), QStringLiteral("zoom-extent")},
       {QStringLiteral("btnViewZoomWin"), QStringLiteral("zoom-window")},
       {QStringLiteral("btnGeomGridProp"), QStringLiteral("grid-properties")},
       {QStringLiteral("btnGeomSnap"), QStringLiteral("snap")},

@@ -56,7 +56,7 @@ TEST(Icons, EveryToolBarButtonShowsABundledPictureAtBothScalesInThePaletteColour
     palette.setColor(QPalette::WindowText, text);
     QApplication::setPalette(palette);
     const auto [colour, alpha] =
-        StrongestPixel(VemtoIcon(QStringLiteral("zoom-in")).pixmap(32, 32).toImage());
+        StrongestPixel(VemtoIcon(QStringLiteral("magnify-in")).pixmap(32, 32).toImage());
     EXPECT_EQ(alpha, 255);
     EXPECT_EQ(colour.rgb(), text.rgb());
   }
