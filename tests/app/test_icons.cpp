@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMdiArea>
 #include <QPalette>
 #include <QToolBar>
@@ -110,6 +111,15 @@ TEST_P(IconsInEveryWindow, EveryToolBarButtonShowsABundledPictureAtBothScales) {
     }
   }
   EXPECT_TRUE(shown) << GetParam().toolbar;
+  // The condition list beside the boundary-condition window shows the picture of the
+  // current type's button.
+  int pictures = 0;
+  for (QWidget* widget : QApplication::allWidgets())
+    if (auto* label = qobject_cast<QLabel*>(widget);
+        label != nullptr && label->objectName() == QLatin1String("imgCondition") &&
+        label->isVisible())
+      pictures += label->pixmap().isNull() ? 0 : 1;
+  EXPECT_EQ(pictures, std::string(GetParam().command) == "btnBoundaryConds" ? 1 : 0);
   // Standard, Vemto, View, Geometry, Boundary Conditions, Results and Coordinates.
   EXPECT_GE(bars, 7);
   EXPECT_GE(buttons, 50);
