@@ -82,8 +82,12 @@ void TFemView2D::SetDocument(ProjectDocument* document) {
     connect(doc_, &ProjectDocument::objectsRemoved, this,
             [this](ObjectKind k, const ObjectList& o) { DocumentChanged(k, o, true); });
     connect(doc_, &QObject::destroyed, this, [this] {
+      // The document is inside its destructor: the selection is dropped without
+      // selectionEdited, whose receivers would write it back into the dying document.
       doc_ = nullptr;
-      ClearSelection();
+      selNodes_.clear();
+      selEdges_.clear();
+      selSurfaces_.clear();
       ClearPicks();
       Invalidate();
     });

@@ -3,10 +3,15 @@
 // toolbar layout.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLocale>
 #include <QMenu>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QStatusTipEvent>
+#include <QTableView>
 #include <QToolBar>
 #include <clocale>
 #include <cstring>
@@ -329,6 +334,34 @@ TEST_F(CommandFlow, ExitAsksTheSaveQuestionAndCancelKeepsTheWindowOpen) {
   EXPECT_TRUE(frm.close());  // closing the window asks as Exit does
   EXPECT_EQ(h.dialogs->saveChangesAsked, 2);
   EXPECT_EQ(frm.Model(), nullptr);
+}
+
+// Rows picked in the curve table are the geometry window's selection too; leaving the
+// program destroys the model while that window is still waiting for its deletion. The
+// window must drop the selection quietly rather than write it into the dying document
+// (heap corruption at File > Exit).
+TEST_F(CommandFlow, ExitWithCurvesSelectedInTheTableLeavesTheDyingModelAlone) {
+  const QString name = folder.File("wall_on_slab.v3");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(VEMTO_SOURCE_DIR "/examples/wall_on_slab.v3"), name));
+  ASSERT_TRUE(frm.OpenModel(name));
+  frm.show();
+  ASSERT_NE(frm.GeometryWindow(), nullptr);
+  QPointer<TFemView2D> view = frm.GeometryWindow()->View();
+  Act(frm, "mnuTopologyCurves")->trigger();
+  auto* table = frm.findChild<QTableView*>(QStringLiteral("grdTopology"));
+  ASSERT_NE(table, nullptr);
+  table->selectionModel()->select(table->model()->index(0, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  table->window()->close();
+  ASSERT_EQ(view->SelectedEdges().size(), 1);
+  QSignalSpy edited(view.data(), &TFemView2D::selectionEdited);
+  Act(frm, "mnuFileExit")->trigger();
+  EXPECT_EQ(frm.Model(), nullptr);
+  ASSERT_FALSE(view.isNull());  // deleted by the event loop, after the model
+  EXPECT_EQ(edited.count(), 0);
+  EXPECT_TRUE(view->SelectedEdges().isEmpty());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(view.isNull());
 }
 
 TEST(MaterialLibrary, IsWrittenBackAtExitButADamagedOneIsNeverOverwritten) {
