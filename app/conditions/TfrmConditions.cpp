@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ConditionCommands.h"
+#include "ConditionEditors.h"
 #include "TfrmBoundaryConds.h"
 #include "TfrmPipeProp.h"
 #include "UserDialogs.h"
@@ -81,8 +82,12 @@ TfrmConditions::TfrmConditions(ProjectDocument& document, TUserDialogs& dialogs,
       dialogs_(dialogs),
       window_(window),
       lbConditions_(new QListWidget(this)),
-      imgCondition_(new QLabel(this)) {
+      imgCondition_(new QLabel(this)),
+      editors_(new TConditionEditors(document, dialogs, *this)) {
   setObjectName(QStringLiteral("frmConditions"));
+  OnViewHistory = [this](TVemtoCondition* c) { editors_->ShowHistory(c); };
+  OnViewConstants = [this](TVemtoCondition* c) { editors_->ShowConstants(c); };
+  OnConditionChosen = [this](TVemtoCondition* c) { editors_->Follow(c); };
   lbConditions_->setObjectName(QStringLiteral("lbConditions"));
   imgCondition_->setObjectName(QStringLiteral("imgCondition"));
   imgCondition_->setToolTip(QStringLiteral("Current condition type"));

@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace vemto {
 
+class TConditionEditors;
 class TUserDialogs;
 class TfrmBoundaryConds;
 
@@ -50,6 +51,8 @@ class TfrmConditions : public QWidget {
   std::function<void(TVemtoCondition*condition)> OnViewHistory, OnViewConstants;
   /// A condition was chosen in the list (an open history editor follows it).
   std::function<void(TVemtoCondition* condition)> OnConditionChosen;
+  /// The history editor and constants dialogs the callbacks above open by default.
+  TConditionEditors& Editors() const { return *editors_; }
 
  private:
   void Refill();
@@ -63,6 +66,7 @@ class TfrmConditions : public QWidget {
   QListWidget* lbConditions_;
   QLabel* imgCondition_;
   QPushButton *btnAddCond_, *btnRemoveCond_, *btnUpdate_, *btnViewCond_, *btnConstants_;
+  TConditionEditors* editors_;
 };
 
 /// "Pipe arrangement": the pipes of the pipe condition listed.
