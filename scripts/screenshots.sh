@@ -64,6 +64,15 @@ shot geometry
 # condition list; then switched off again.
 xdotool key alt+i; sleep 0.3; xdotool key b; sleep 1.0
 shot conditions
+# The history editor of the first condition in the list (a double click on its name).
+conds=$(xdotool search --onlyvisible --name '^Conditions - Temperature$' 2>/dev/null | head -1 || true)
+if [[ -n "$conds" ]]; then
+  xdotool mousemove --window "$conds" 40 14 click --repeat 2 --delay 80 1
+  sleep 1.0
+  shot history
+else
+  echo "The condition list is not shown." >&2
+fi
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 xdotool key alt+i; sleep 0.3; xdotool key b; sleep 0.5
 

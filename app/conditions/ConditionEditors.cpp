@@ -1,8 +1,6 @@
 #include "ConditionEditors.h"
 
 #include <QEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 
 namespace vemto {
 
@@ -17,8 +15,9 @@ TConditionEditors::~TConditionEditors() {
 }
 
 bool TConditionEditors::eventFilter(QObject* watched, QEvent* event) {
-  // Hiding or closing the condition list closes the history editor.
-  if (watched == &list_ && event->type() == QEvent::Hide && frmHistory_ != nullptr)
+  // Closing the condition list closes the history editor. (The list is also hidden and
+  // shown again while its window changes state in the MDI area: that keeps the editor.)
+  if (watched == &list_ && event->type() == QEvent::Close && frmHistory_ != nullptr)
     frmHistory_->CloseEditor();
   return QObject::eventFilter(watched, event);
 }
@@ -27,20 +26,12 @@ void TConditionEditors::ShowHistory(TVemtoCondition* condition) {
   if (frmHistory_ == nullptr) {
     frmHistory_ = new TfrmHistory(doc_, dialogs_);
     frmHistory_->setAttribute(Qt::WA_DeleteOnClose);
-    // A document window beside the one the list serves, when that one is an MDI child.
-    QMdiArea* area = nullptr;
-    for (QWidget* w = list_.parentWidget(); w != nullptr && area == nullptr; w = w->parentWidget())
-      if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) area = frame->mdiArea();
-    if (area != nullptr) {
-      QMdiSubWindow* frame = area->addSubWindow(frmHistory_);
-      frame->setAttribute(Qt::WA_DeleteOnClose);
-      frame->resize(std::min(900, area->width()), std::min(520, area->height()));
-      frame->showNormal();
-      area->setActiveSubWindow(frame);
-    } else {
-      frmHistory_->setParent(&list_, Qt::Window);
-      frmHistory_->show();
-    }
+    // Its own window beside the section: an MDI child would give the keyboard back to
+    // the section's window, which the condition list belongs to, and go behind it.
+    frmHistory_->setParent(&list_, Qt::Window);
+    if (const QWidget* section = list_.parentWidget())  // over the section's left part
+      frmHistory_->move(section->mapToGlobal(QPoint(40, 40)));
+    frmHistory_->show();
   }
   frmHistory_->ShowCondition(condition);
   frmHistory_->raise();

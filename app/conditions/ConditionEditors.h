@@ -1,5 +1,5 @@
 // The editors the condition list opens: the one history editor and the constants
-// dialogs. Both go when the list goes; the history editor also when the list is hidden.
+// dialogs. Both go when the list goes; the history editor also when the list is closed.
 #pragma once
 
 #include <QObject>
@@ -18,8 +18,7 @@ class TConditionEditors : public QObject {
   TConditionEditors(ProjectDocument& document, TUserDialogs& dialogs, QWidget& list);
   ~TConditionEditors() override;
 
-  /// Shows `condition` in the history editor, creating it when none is open (in the
-  /// list's MDI area when the list serves a document window there).
+  /// Shows `condition` in the history editor, creating it when none is open.
   void ShowHistory(TVemtoCondition* condition);
   /// A condition was chosen in the list: an open history editor switches to it.
   void Follow(TVemtoCondition* condition);

@@ -22,6 +22,7 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "HistoryCommands.h"
 #include "NumberText.h"
@@ -64,6 +65,16 @@ std::pair<double, double> Padded(double lo, double hi) {
   const double span = hi - lo;
   if (!(span > 0.0)) return {lo - 1.0, hi + 1.0};
   return {lo - 0.05 * span, hi + 0.05 * span};
+}
+
+/// A round tick interval (1, 2 or 5 times a power of ten) giving about five ticks over
+/// `span` (> 0).
+double RoundStep(double span) {
+  const double raw = span / 5.0;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (m * power >= raw) return m * power;
+  return 10.0 * power;
 }
 
 }  // namespace
@@ -156,6 +167,11 @@ TfrmHistory::TfrmHistory(ProjectDocument& document, TUserDialogs& dialogs, QWidg
   chrtHistory_->addAxis(axisX_, Qt::AlignBottom);
   chrtHistory_->addAxis(axisY_, Qt::AlignLeft);
   axisX_->setTitleText(QStringLiteral("Time (h)"));
+  for (QValueAxis* axis : {axisX_, axisY_}) {
+    axis->setLabelFormat(QStringLiteral("%g"));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+  }
   serValue2_->setColor(QColor(0, 128, 0));
   for (QScatterSeries* mark : {serMark_, serMark2_}) {
     mark->setMarkerSize(10.0);
@@ -334,10 +350,13 @@ void TfrmHistory::RefreshChart() {
       vLo = std::min(vLo, ShownValue(e, layout, k));
       vHi = std::max(vHi, ShownValue(e, layout, k));
     }
-  const auto [x0, x1] = Padded(tLo, tHi);
-  const auto [y0, y1] = Padded(vLo, vHi);
-  axisX_->setRange(x0, x1);
-  axisY_->setRange(y0, y1);
+  // A margin keeps the marks of the first and last event inside the plot; the ticks
+  // stay on round numbers.
+  for (auto [axis, lo, hi] : {std::tuple{axisX_, tLo, tHi}, std::tuple{axisY_, vLo, vHi}}) {
+    const auto [a, b] = Padded(lo, hi);
+    axis->setRange(a, b);
+    axis->setTickInterval(RoundStep(b - a));
+  }
 }
 
 bool TfrmHistory::Replace(std::vector<TVemtoEventPos> history, const QString& text) {
