@@ -60,6 +60,32 @@ const TInsulationChoice kInsulationChoices[] = {
     {InsulationKind::SpecifiedTransferCoefficient, "Specified transfer coefficient", std::nullopt},
 };
 
+/// OK and Cancel of `dialog` below `content`.
+void Finish(QDialog* dialog, QLayout* content) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addLayout(content);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+}
+
+/// The layout of both coefficient dialogs: the insulation types on the left, the
+/// properties with the result field below them on the right.
+QLayout* CoefficientLayout(QGroupBox* types, QGroupBox* properties, const QString& resultLabel,
+                           QLineEdit* result) {
+  auto* resultRow = new QFormLayout;
+  resultRow->addRow(resultLabel, result);
+  auto* right = new QVBoxLayout;
+  right->addWidget(properties);
+  right->addLayout(resultRow);
+  right->addStretch();
+  auto* content = new QHBoxLayout;
+  content->addWidget(types);
+  content->addLayout(right);
+  return content;
+}
+
 constexpr double kSteelConductivity = 45.0;    // W/mK
 constexpr double kPlasticConductivity = 0.38;  // W/mK
 
@@ -110,15 +136,6 @@ void TConstantsDialog::Store(const QString& text,
   QDialog::accept();
 }
 
-void TConstantsDialog::Finish(QLayout* content) {
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(content);
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-}
-
 // --- "Transfer coefficient" --------------------------------------------------------------
 
 TfrmTCEdit::TfrmTCEdit(ProjectDocument& document, TUserDialogs& dialogs,
@@ -148,16 +165,9 @@ TfrmTCEdit::TfrmTCEdit(ProjectDocument& document, TUserDialogs& dialogs,
   form->addRow(QStringLiteral("Thermal conductivity (W/mK)"), edtThermalCond_);
   form->addRow(QStringLiteral("Thickness (m)"), edtThickness_);
   form->addRow(QStringLiteral("Wind velocity (m/s)"), edtWindVel_);
-  auto* result = new QFormLayout;
-  result->addRow(QStringLiteral("Transfer coefficient (W/m^2K,W/mK)"), edtTransferCoeff_);
-  auto* right = new QVBoxLayout;
-  right->addWidget(propBox);
-  right->addLayout(result);
-  right->addStretch();
-  auto* content = new QHBoxLayout;
-  content->addWidget(typeBox);
-  content->addLayout(right);
-  Finish(content);
+  Finish(this,
+         CoefficientLayout(typeBox, propBox, QStringLiteral("Transfer coefficient (W/m^2K,W/mK)"),
+                           edtTransferCoeff_));
 
   connect(group, &QButtonGroup::idClicked, this, &TfrmTCEdit::ChooseType);
   // Only what the user types recomputes (not the dialog filling its own fields).
@@ -251,7 +261,7 @@ TfrmPrEdit::TfrmPrEdit(ProjectDocument& document, TUserDialogs& dialogs,
   }
   if (condition->Direction >= 1 && condition->Direction <= 3)
     directions_[std::size_t(condition->Direction - 1)]->setChecked(true);
-  Finish(content);
+  Finish(this, content);
 }
 
 void TfrmPrEdit::accept() {
@@ -290,20 +300,8 @@ TfrmPipeTransferCoeff::TfrmPipeTransferCoeff(TUserDialogs& dialogs, TPipeWall& w
   auto* form = new QFormLayout(propBox);
   form->addRow(QStringLiteral("Thermal conductivity (W/mK)"), edtThermalCond_);
   form->addRow(QStringLiteral("Wall thickness (m)"), edtThickness_);
-  auto* result = new QFormLayout;
-  result->addRow(QStringLiteral("Transfer coefficient (W/mK)"), edtTransferCoeff_);
-  auto* right = new QVBoxLayout;
-  right->addWidget(propBox);
-  right->addLayout(result);
-  auto* content = new QHBoxLayout;
-  content->addWidget(typeBox);
-  content->addLayout(right);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(content);
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  Finish(this, CoefficientLayout(typeBox, propBox, QStringLiteral("Transfer coefficient (W/mK)"),
+                                 edtTransferCoeff_));
   connect(group, &QButtonGroup::idClicked, this, [this](int id) {
     Compute();
     values_.Conductivity = id == 1 ? kSteelConductivity : kPlasticConductivity;
@@ -381,7 +379,7 @@ TfrmPipeEdit::TfrmPipeEdit(ProjectDocument& document, TUserDialogs& dialogs,
   auto* content = new QVBoxLayout;
   content->addWidget(pipeBox);
   content->addWidget(liquidBox);
-  Finish(content);
+  Finish(this, content);
   connect(edit, &QPushButton::clicked, this, &TfrmPipeEdit::EditCoefficient);
   Fill();
 }
@@ -439,7 +437,7 @@ TfrmSpringEdit::TfrmSpringEdit(ProjectDocument& document, TUserDialogs& dialogs,
   edtStiffnessY_->setText(Text(condition->StiffnessY));
   auto* content = new QVBoxLayout;
   content->addWidget(box);
-  Finish(content);
+  Finish(this, content);
 }
 
 void TfrmSpringEdit::accept() {

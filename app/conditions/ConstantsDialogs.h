@@ -38,8 +38,6 @@ class TConstantsDialog : public QDialog {
   /// Pushes one command named `text` that applies `edit` to the condition (nothing when
   /// the edit changes nothing), then closes with OK.
   void Store(const QString& text, const std::function<void(TVemtoCondition&)>& edit);
-  /// OK and Cancel below `content`.
-  void Finish(QLayout* content);
 
   QPointer<ProjectDocument> doc_;
   TUserDialogs& dialogs_;
