@@ -230,7 +230,9 @@ TfrmHistory::TfrmHistory(ProjectDocument& document, TUserDialogs& dialogs, QWidg
   }
   connect(grdHistory_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
-            if (current.isValid() && current.row() != index_) SetIndex(current.row());
+            if (!current.isValid() || current.row() == index_) return;
+            if (entered_) ApplyTyped();  // as when stepping with the buttons
+            SetIndex(current.row());
           });
 
   // The mappers were connected first, so the series are up to date when these run.
