@@ -115,6 +115,21 @@ class EquationSolver {
     else
       band_.AddUpper(i, j, v);
   }
+  /// Entries of the sparse path that were outside its pattern (empty on the band path).
+  using Spill = std::vector<SparseAssembly::Pending>;
+  /// As AddUpper, with the entries outside the sparse pattern collected in `spill`
+  /// (threads that add to disjoint rows); hand them over with TakeSpill in the
+  /// order of addition.
+  void AddUpper(int i, int j, double v, Spill& spill) {
+    if (sparse_ != nullptr)
+      assembly_.AddUpper(i, j, v, spill);
+    else
+      band_.AddUpper(i, j, v);
+  }
+  /// Takes the entries of `spill` into the assembly as added now; empties it.
+  void TakeSpill(Spill& spill) {
+    if (!spill.empty()) assembly_.TakePending(spill);
+  }
   /// SparseSolver::SetIterativeReuse on the sparse path; no effect on the band path.
   void SetIterativeReuse(bool on) {
     if (sparse_ != nullptr) sparse_->SetIterativeReuse(on);
