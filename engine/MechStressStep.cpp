@@ -255,9 +255,23 @@ void MechStressStep::ComputeElement(int pass, int e, double t, double dt, Elemen
 void MechStressStep::AddElement(int pass, const ElementWork& w, int firstRow, int lastRow,
                                 EquationSolver::Spill& spill) {
   RunMatrices& m = d_.m;
+  // The element's degrees of freedom in ascending order, with their local numbers.
+  std::array<int, 16> dof, local;
   for (std::size_t a = 0; a < 16; ++a) {
     const int ia = 2 * w.nodes[a / 2] - 1 + static_cast<int>(a % 2);
+    std::size_t k = a;
+    for (; k > 0 && dof[k - 1] > ia; --k) {
+      dof[k] = dof[k - 1];
+      local[k] = local[k - 1];
+    }
+    dof[k] = ia;
+    local[k] = static_cast<int>(a);
+  }
+  std::array<double, 16> row;
+  for (std::size_t k = 0; k < 16; ++k) {
+    const int ia = dof[k];
     if (ia < firstRow || ia > lastRow) continue;
+    const auto a = static_cast<std::size_t>(local[k]);
     if (pass == 2) {
       m.RI(ia) += w.f[a];
       continue;
@@ -265,10 +279,12 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, int firstRow, in
     m.LAV(ia) = 1;
     m.RR(ia) += w.f[a] + w.fb[a];
     m.P(ia) += w.fb[a];
-    for (std::size_t b = 0; b < 16; ++b) {
-      const int ib = 2 * w.nodes[b / 2] - 1 + static_cast<int>(b % 2);
-      if (ib >= ia) solver_.AddUpper(ia, ib, w.K[a * 16 + b], spill);
-    }
+    // Columns from the first occurrence of ia (a node twice in a degenerate element).
+    std::size_t first = k;
+    while (first > 0 && dof[first - 1] == ia) --first;
+    for (std::size_t q = first; q < 16; ++q)
+      row[q - first] = w.K[a * 16 + static_cast<std::size_t>(local[q])];
+    solver_.AddUpperRow(ia, &dof[first], row.data(), static_cast<int>(16 - first), spill);
   }
 }
 

@@ -53,6 +53,23 @@ class SparseAssembly {
     else
       spill.push_back({i, j, v});
   }
+  /// Adds v[k] to the entries (i, cols[k]) of row i, k = 0 … count − 1, with the
+  /// columns not decreasing and ≥ i; entries outside the pattern go to `spill`. One walk
+  /// along the row instead of a search per entry.
+  void AddUpperRow(int i, const int* cols, const double* v, int count,
+                   std::vector<Pending>& spill) {
+    assert(i >= 1 && i <= neq_);
+    const int* p = cols_.data() + rowStart_[static_cast<std::size_t>(i - 1)];
+    const int* end = cols_.data() + rowStart_[static_cast<std::size_t>(i)];
+    for (int k = 0; k < count; ++k) {
+      assert(cols[k] >= i && cols[k] <= neq_ && (k == 0 || cols[k] >= cols[k - 1]));
+      while (p != end && *p < cols[k]) ++p;
+      if (p != end && *p == cols[k])
+        values_[static_cast<std::size_t>(p - cols_.data())] += v[k];
+      else
+        spill.push_back({i, cols[k], v[k]});
+    }
+  }
   /// Appends the entries of `spill` as if they had been added now, and empties it.
   void TakePending(std::vector<Pending>& spill) {
     pending_.insert(pending_.end(), spill.begin(), spill.end());

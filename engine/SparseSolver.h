@@ -126,6 +126,14 @@ class EquationSolver {
     else
       band_.AddUpper(i, j, v);
   }
+  /// SparseAssembly::AddUpperRow on the sparse path, entry by entry on the band path.
+  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill) {
+    if (sparse_ != nullptr) {
+      assembly_.AddUpperRow(i, cols, v, count, spill);
+      return;
+    }
+    for (int k = 0; k < count; ++k) band_.AddUpper(i, cols[k], v[k]);
+  }
   /// Takes the entries of `spill` into the assembly as added now; empties it.
   void TakeSpill(Spill& spill) {
     if (!spill.empty()) assembly_.TakePending(spill);
