@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -135,6 +136,10 @@ void TfrmConditions::SetConditionType(int type) {
   lbConditions_->setCurrentRow(-1);
   Refill();
   UpdateButtons();
+}
+
+void TfrmConditions::SetTypePicture(const QIcon& icon) {
+  if (!icon.isNull()) imgCondition_->setPixmap(icon.pixmap(32, 32));
 }
 
 void TfrmConditions::Refill() {
