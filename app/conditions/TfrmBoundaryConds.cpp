@@ -225,9 +225,6 @@ void TfrmBoundaryConds::SetConditionType(int type) {
   condition_ = nullptr;
   pipe_ = nullptr;
   frmConditions_->SetConditionType(type);
-  if (const auto it = buttons_.find(QString::fromLatin1(kTypeButtons[type - 1]));
-      it != buttons_.end() && it->second != nullptr)
-    frmConditions_->SetTypePicture(it->second->icon());
   frmPipes_->SetCondition(nullptr);
   if (type == ctPipe && frmConditions_->isVisible()) {
     frmPipes_->move(frmConditions_->frameGeometry().bottomLeft() + QPoint(0, 2));

@@ -10,7 +10,6 @@
 #include "ProjectDocument.h"
 #include "TfrmPipeProp.h"
 
-class QIcon;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -30,9 +29,6 @@ class TfrmConditions : public QWidget {
   void SetConditionType(int type);
   /// The conditions shown, one row each.
   const QList<TVemtoCondition*>& Shown() const { return shown_; }
-  /// Shows `icon` (the current type's toolbar picture) as the current condition type;
-  /// a null icon leaves the type's name.
-  void SetTypePicture(const QIcon& icon);
 
   // The buttons' actions (also reachable through the buttons).
   /// "Add condition": asks for a name; a condition of the current type with the editor
