@@ -45,6 +45,9 @@ class TfrmConditions : public QWidget {
   void ViewHistory(int row);
   /// "View constants" of the chosen condition.
   void ViewConstants();
+  /// "Import weather series" into the chosen temperature condition: asks for the file;
+  /// one undo step, or a message naming the file and line and nothing changed.
+  void ImportWeather();
 
   /// Editors of a condition's history and constants, provided by the main window;
   /// without them the buttons are disabled.
@@ -65,7 +68,8 @@ class TfrmConditions : public QWidget {
   QList<TVemtoCondition*> shown_;
   QListWidget* lbConditions_;
   QLabel* imgCondition_;
-  QPushButton *btnAddCond_, *btnRemoveCond_, *btnUpdate_, *btnViewCond_, *btnConstants_;
+  QPushButton *btnAddCond_, *btnRemoveCond_, *btnUpdate_, *btnViewCond_, *btnConstants_,
+      *btnImportWeather_;
   TConditionEditors* editors_;
 };
 

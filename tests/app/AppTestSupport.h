@@ -37,6 +37,7 @@ struct DialogScript {
   int printDialogs = 0;                       ///< number of print dialogs (all cancelled)
   std::deque<TNewSurfaceChoice> newSurfaces;  ///< answers of "New surface" (cancel when empty)
   std::deque<QString> texts;                  ///< answers to text questions (cancel when empty)
+  std::deque<QString> weatherFiles;           ///< answers of the weather file dialog
 };
 
 /// Dialogs answering from a script shared with the test.
@@ -58,6 +59,7 @@ class ScriptedDialogs : public TUserDialogs {
   }
   bool AskNewSurface(QWidget*, TNewSurfaceChoice& choice) override;
   bool AskText(QWidget*, const QString&, const QString&, QString& text) override;
+  QString AskWeatherFileName(QWidget*) override { return Next(s_->weatherFiles); }
 
  private:
   static QString Next(std::deque<QString>& answers) {
