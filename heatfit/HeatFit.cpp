@@ -149,6 +149,7 @@ class Problem : public Eigen::DenseFunctor<double> {
     errorA_ = a;
     errorB_ = b;
   }
+  std::pair<double, double> ErrorModel() const { return {errorA_, errorB_}; }
 
   /// Estimates a and b of the error model from the residuals (fitted − measured, in the
   /// readings' unit) of a fit by maximum likelihood: r² regressed on a² + b²·s², each
@@ -555,8 +556,13 @@ FitOutcome Fit(const FitRequest& request) {
   }
   int evaluations = 0;
   Eigen::VectorXd u = Minimise(problem, xs, evaluations);
+  const auto [a, b] = problem.ErrorModel();
   problem.EstimateErrorModel(problem.Model(problem.At(u)));
-  u = Minimise(problem, {u}, evaluations);
+  try {
+    u = Minimise(problem, {u}, evaluations);
+  } catch (const FitError&) {
+    problem.SetErrorModel(a, b);  // the weighted fit went astray: the first one stands
+  }
 
   FitOutcome out;
   out.values = problem.At(u);
