@@ -226,8 +226,8 @@ xdotool key Return || true
 sleep 0.3
 xdotool windowfocus --sync "$main" 2>/dev/null || true
 # Without a window manager the keyboard focus is not given back after the run: click
-# the Results menu (the fifth title of the menu bar) instead.
-xdotool mousemove --window "$main" 231 8 click 1
+# the Results menu (the sixth title of the menu bar) instead.
+xdotool mousemove --window "$main" 299 8 click 1
 sleep 0.3
 xdotool key s
 sleep 1.0
