@@ -90,8 +90,11 @@ TEST_F(GeometryView, ARectangleDrawnByClicksIsOneSurfaceAndUndoRemovesEveryStep)
   // Two opposite edges in succession do not close: the message and no surface.
   Mode(emCreateSurface);
   for (auto [x, y] : {std::pair{1.0, 0.0}, {1.0, 1.0}, {2.0, 0.5}, {0.0, 0.5}}) Click(x, y);
-  EXPECT_EQ(script->messages.value(0), QStringLiteral("Curves must be entered in order."));
+  // Bottom, right, bottom, right: each shares a node with the next, yet no quadrilateral.
+  for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 0.0}, {2.0, 0.5}}) Click(x, y);
+  EXPECT_EQ(script->messages, QStringList(2, QStringLiteral("Curves must be entered in order.")));
   EXPECT_TRUE(view.PickedEdges().isEmpty());
+  EXPECT_TRUE(Model().Surfaces.empty());
   script->newSurfaces.push_back({3, 4, 0});
   for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 1.0}, {0.0, 0.5}}) Click(x, y);
   ASSERT_EQ(Model().Surfaces.size(), 1u);
