@@ -48,6 +48,45 @@ for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; slee
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
 visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 
+# The main window with every toolbar shown, at 100 % (toolbars.png) and 200 % scaling
+# (toolbars-2x.png): a program start of its own on a screen of its own for each scale,
+# with a fresh toolbar layout. The toolbars' context menu lists Standard, Vemto, View,
+# Geometry, Boundary Conditions, Results and Coordinates; the fifth and sixth are hidden
+# while the geometry window is active.
+toolbar_picture() {  # $1 scale, $2 picture name
+  local s=$1 d="" w
+  for d in $(seq 141 190); do
+    [[ ! -e /tmp/.X11-unix/X$d && ! -e /tmp/.X$d-lock ]] && break
+  done
+  Xvfb ":$d" -screen 0 "$((1280 * s))x$((800 * s))x24" -nolisten tcp >/dev/null 2>&1 &
+  tb_xvfb=$!
+  for _ in $(seq 50); do DISPLAY=":$d" xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=":$d" QT_SCALE_FACTOR=$s XDG_CONFIG_HOME="$work/config-toolbars-$s" \
+    "$program" "$model" 2>>"$out/vemto-stderr.txt" &
+  app_pid=$!
+  w=$(DISPLAY=":$d" xdotool search --sync --onlyvisible --name "^Vemto 3.1" | head -1)
+  DISPLAY=":$d" xdotool windowmove "$w" 0 0 windowsize "$w" "$((1280 * s))" "$((800 * s))"
+  sleep 3.5
+  for downs in "Down Down Down Down Down" "Down Down Down Down Down Down"; do
+    DISPLAY=":$d" xdotool mousemove "$((1270 * s))" "$((30 * s))" click 3
+    sleep 0.5
+    # shellcheck disable=SC2086
+    DISPLAY=":$d" xdotool key $downs Return
+    sleep 0.5
+  done
+  DISPLAY=":$d" import -window root "$out/$2.png"
+  echo "  $out/$2.png"
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true
+  app_pid=""
+  kill "$tb_xvfb" 2>/dev/null || true
+  tb_xvfb=""
+}
+tb_xvfb=""
+trap 'cleanup; [[ -n "$tb_xvfb" ]] && kill "$tb_xvfb" 2>/dev/null || true' EXIT
+toolbar_picture 1 toolbars
+toolbar_picture 2 toolbars-2x
+
 "$program" "$model" 2>"$out/vemto-stderr.txt" &
 app_pid=$!
 main=$(xdotool search --sync --onlyvisible --name "^Vemto 3.1" | head -1)
@@ -241,8 +280,8 @@ xdotool key Return || true
 sleep 0.3
 xdotool windowfocus --sync "$main" 2>/dev/null || true
 # Without a window manager the keyboard focus is not given back after the run: click
-# the Results menu (the fifth title of the menu bar) instead.
-xdotool mousemove --window "$main" 231 8 click 1
+# the Results menu (the sixth title of the menu bar) instead.
+xdotool mousemove --window "$main" 300 8 click 1
 sleep 0.3
 xdotool key s
 sleep 1.0

@@ -11,6 +11,7 @@
 #include "TfrmBoundaryConds.h"
 #include "TfrmPipeProp.h"
 #include "UserDialogs.h"
+#include "VemtoIcons.h"
 
 namespace vemto {
 
@@ -21,6 +22,9 @@ const char* const kListCaptions[] = {"Conditions - Temperature", "Conditions - H
                                      "Conditions - Loading",     "Conditions - Springs"};
 const char* const kTypeNames[] = {"Temperature",  "Heatflow", "Pipeflow",
                                   "Displacement", "Loading",  "Spring"};
+// The toolbar buttons of the types, whose pictures the list shows.
+const char* const kTypeButtons[] = {"btnTemperature",  "btnHeatflow", "btnPipe",
+                                    "btnDisplacement", "btnLoad",     "btnSpring"};
 
 // A new condition of `type` with the defaults the editor gives.
 std::unique_ptr<TVemtoCondition> NewCondition(int type) {
@@ -126,7 +130,13 @@ TfrmConditions::TfrmConditions(ProjectDocument& document, TUserDialogs& dialogs,
 void TfrmConditions::SetConditionType(int type) {
   type_ = type;
   setWindowTitle(QString::fromLatin1(kListCaptions[std::clamp(type, 1, 6) - 1]));
-  imgCondition_->setText(QString::fromLatin1(kTypeNames[std::clamp(type, 1, 6) - 1]));
+  const int t = std::clamp(type, 1, 6) - 1;
+  imgCondition_->setAccessibleName(QString::fromLatin1(kTypeNames[t]));
+  const QIcon picture = VemtoIcon(IconNameForAction(QString::fromLatin1(kTypeButtons[t])));
+  if (picture.isNull())
+    imgCondition_->setText(QString::fromLatin1(kTypeNames[t]));
+  else
+    imgCondition_->setPixmap(picture.pixmap(QSize(32, 32), imgCondition_->devicePixelRatioF()));
   lbConditions_->setCurrentRow(-1);
   Refill();
   UpdateButtons();

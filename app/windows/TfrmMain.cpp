@@ -636,6 +636,9 @@ bool TfrmMain::event(QEvent* event) {
     panels_[1]->setText(static_cast<QStatusTipEvent*>(event)->tip());
     return true;
   }
+  // The document area keeps the desktop's shade when a light or dark palette is chosen.
+  if (event->type() == QEvent::PaletteChange)
+    mdiArea_->setBackground(palette().brush(QPalette::Dark));
   return QMainWindow::event(event);
 }
 

@@ -10,6 +10,7 @@
 #include <QSvgRenderer>
 #include <QToolBar>
 #include <QWidget>
+#include <cmath>
 
 namespace vemto {
 namespace {
@@ -62,13 +63,21 @@ class SvgIconEngine : public QIconEngine {
     if (!symbolic_) return svg_;
     const QPalette palette = QApplication::palette();
     QColor colour = palette.color(QPalette::Active, QPalette::WindowText);
-    if (mode == QIcon::Disabled) colour = palette.color(QPalette::Disabled, QPalette::WindowText);
+    if (mode == QIcon::Disabled) {
+      // Halfway to the window colour: faint, but seen on light and dark palettes and on
+      // pressed buttons (the palette's disabled text colour all but vanishes in pictures).
+      const QColor window = palette.color(QPalette::Active, QPalette::Window);
+      constexpr double kTowardsWindow = 0.55;
+      auto mix = [](int text, int back) {
+        return int(std::lround((1.0 - kTowardsWindow) * text + kTowardsWindow * back));
+      };
+      colour = QColor(mix(colour.red(), window.red()), mix(colour.green(), window.green()),
+                      mix(colour.blue(), window.blue()));
+    }
     if (mode == QIcon::Selected)
       colour = palette.color(QPalette::Active, QPalette::HighlightedText);
     QByteArray svg = svg_;
     svg.replace(kSymbolicColour, colour.name().toLatin1());
-    if (mode == QIcon::Disabled && colour.alpha() == 255)
-      svg.replace("<svg ", "<svg opacity=\"0.45\" ");
     return svg;
   }
 
@@ -113,10 +122,10 @@ QString IconNameForAction(const QString& actionName) {
       {QStringLiteral("btnInputData"), QStringLiteral("input-data")},
       // View
       {QStringLiteral("btnViewPan"), QStringLiteral("pan")},
-      {QStringLiteral("btnViewZoomIn"), QStringLiteral("zoom-in")},
-      {QStringLiteral("btnViewZoomOut"), QStringLiteral("zoom-out")},
+      {QStringLiteral("btnViewZoomIn"), QStringLiteral("magnify-in")},
+      {QStringLiteral("btnViewZoomOut"), QStringLiteral("magnify-out")},
       {QStringLiteral("btnGeomGrid"), QStringLiteral("grid")},
-      {QStringLiteral("btnViewZoomExt"), QStringLiteral("zoom-fit-best")},
+      {QStringLiteral("btnViewZoomExt"), QStringLiteral("zoom-extent")},
       {QStringLiteral("btnViewZoomWin"), QStringLiteral("zoom-window")},
       {QStringLiteral("btnGeomGridProp"), QStringLiteral("grid-properties")},
       {QStringLiteral("btnGeomSnap"), QStringLiteral("snap")},
