@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
 # calculation from the Calculation menu and keeps pictures of the screen: the open model
-# with its geometry window (geometry.png) and its curve table (topology.png), the
+# with its geometry window (geometry.png, and geometry-edit.png with a surface chosen and
+# its properties shown) and its curve table (topology.png), the
 # calculation settings and project information dialogs, the run in progress, the state
 # after the run and the input data, plus the program's timing line. The geometry window
 # and the input data printed to PDF become print-geometry.png and print-input-data.png
@@ -172,6 +173,20 @@ if wait_visible Curves; then
   visible Curves && echo "The curve table did not close." >&2
 else
   echo "The curve table did not open." >&2
+fi
+
+# The wall chosen by a click in the geometry view and shown in "Surface properties"
+# (the last button of the Geometry toolbar); the window is taken off the screen after.
+focus_main
+xdotool mousemove 292 395 click 1
+sleep 0.3
+xdotool mousemove 194 116 click 1
+if wait_visible "Surface properties"; then
+  sleep 0.5
+  shot geometry-edit
+  xdotool search --onlyvisible --name '^Surface properties$' windowunmap 2>/dev/null || true
+else
+  echo "The surface-properties window did not open." >&2
 fi
 
 # Calculation > Settings, both pages, then Cancel.

@@ -118,4 +118,11 @@ struct Harness {
 /// Writes an empty model to `name`.
 void WriteEmptyModel(const QString& name);
 
+/// The bytes of `file` (empty when it cannot be read).
+std::string ReadBytes(const std::filesystem::path& file);
+
+/// The project `fileName` with its geometry and materials only: conditions, pipes and
+/// positions taken away (the references they held released).
+std::unique_ptr<ProjectDocument> GeometryOnly(const char* fileName);
+
 }  // namespace vemto::test

@@ -34,24 +34,6 @@ namespace fs = std::filesystem;
 
 const char* const kExample = VEMTO_SOURCE_DIR "/examples/wall_on_slab.v3";
 
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// The example's geometry and materials without conditions, pipes or positions.
-std::unique_ptr<ProjectDocument> GeometryOnly() {
-  auto doc = ProjectDocument::Open(QString::fromLatin1(kExample));
-  TVemtoFile& m = doc->Model();
-  for (auto& p : m.Positions) p->ReleaseReferences();
-  m.Positions.clear();
-  m.Pipes.Clear();
-  m.Conditions.Clear();
-  return doc;
-}
-
 class BoundaryConds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,7 +61,7 @@ class BoundaryConds : public ::testing::Test {
 
   std::shared_ptr<DialogScript> script = std::make_shared<DialogScript>();
   ScriptedDialogs dialogs{script};
-  std::unique_ptr<ProjectDocument> doc = GeometryOnly();
+  std::unique_ptr<ProjectDocument> doc = GeometryOnly(kExample);
   TfrmBoundaryConds frm{*doc, dialogs};
   TFemView2D& view = *frm.View();
   TfrmConditions& list = *frm.ConditionList();
