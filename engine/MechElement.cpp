@@ -95,32 +95,33 @@ int mechElementGeometry(AnalysisType a, const ElementCoords& xy, double thicknes
 }
 
 void mechAddStiffness(AnalysisType a, const MechGaussPoint& g, const Matrix4& D, ElementMatrix& K) {
+  // B of node i has the columns u_i = (dN/dx, 0, dN/dy, N/r) and v_i = (0, dN/dy, dN/dx, 0)
+  // (the last row in axisymmetric analysis only); only their non-zero terms are summed, in
+  // the order of the strain components.
+  const bool axi = a == AnalysisType::Axisymmetric;
   const int n = componentCount(a);
+  std::array<double, 8> hoop{};
+  if (axi)
+    for (std::size_t i = 0; i < 8; ++i) hoop[i] = g.N[i] / g.x;
   // DB (n x 16), then K += B^T (DB) w.
   double DB[4][16];
   for (int r = 0; r < n; ++r)
     for (std::size_t i = 0; i < 8; ++i) {
-      double su = 0.0, sv = 0.0;
-      for (int k = 0; k < n; ++k) {
-        double bu, bv;
-        bRow(a, g, k, i, bu, bv);
-        su += D(r, k) * bu;
-        sv += D(r, k) * bv;
-      }
+      double su = D(r, 0) * g.dNdx[i] + D(r, 2) * g.dNdy[i];
+      if (axi) su += D(r, 3) * hoop[i];
       DB[r][2 * i] = su;
-      DB[r][2 * i + 1] = sv;
+      DB[r][2 * i + 1] = D(r, 1) * g.dNdy[i] + D(r, 2) * g.dNdx[i];
     }
   for (std::size_t i = 0; i < 8; ++i) {
-    double bu[4], bv[4];
-    for (int k = 0; k < n; ++k) bRow(a, g, k, i, bu[k], bv[k]);
+    const double dx = g.dNdx[i], dy = g.dNdy[i], nr = hoop[i];
+    double* ku = &K[(2 * i) * 16];
+    double* kv = &K[(2 * i + 1) * 16];
     for (std::size_t j = 0; j < 16; ++j) {
-      double su = 0.0, sv = 0.0;
-      for (int k = 0; k < n; ++k) {
-        su += bu[k] * DB[k][j];
-        sv += bv[k] * DB[k][j];
-      }
-      K[(2 * i) * 16 + j] += su * g.w;
-      K[(2 * i + 1) * 16 + j] += sv * g.w;
+      double su = dx * DB[0][j] + dy * DB[2][j];
+      if (axi) su += nr * DB[3][j];
+      const double sv = dy * DB[1][j] + dx * DB[2][j];
+      ku[j] += su * g.w;
+      kv[j] += sv * g.w;
     }
   }
 }

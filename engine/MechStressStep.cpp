@@ -1,6 +1,7 @@
 #include "MechStressStep.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -85,7 +86,9 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
               d.solver == SolverKind::kBand
                   ? BandMatrix{d.m.RK.Data(), 2 * d.header.nNodes, 2 * d.halfBandWidth}
                   : BandMatrix{}),
-      analysis_(analysisTypeFromCode(d.header.analysisType)) {
+      analysis_(analysisTypeFromCode(d.header.analysisType)),
+      pool_(ThreadsFromEnvironment()),
+      work_(static_cast<std::size_t>(std::clamp(d.header.nEl8, 1, kElementBlock))) {
   // The stiffness changes slowly with maturity: the last factorisation preconditions
   // conjugate gradients for the next steps.
   solver_.SetIterativeReuse(true);
@@ -125,142 +128,212 @@ double MechStressStep::ElementTemperatureAndMaturity(int e, double t, double& ma
   return at1;
 }
 
-bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel) {
+void MechStressStep::ComputeElement(int pass, int e, double t, double dt, ElementWork& w) {
   RunMatrices& m = d_.m;
   const AnalysisHeader& h = d_.header;
   const double tPrev = t - dt;
   const int sim = h.SimulationType();
-  for (int e = 1; e <= h.nEl8; ++e) {
-    const int mat = m.LELS(e);
-    const double* pels = &m.PELS(1, mat);
-    if (!(pels[0] + kTol <= t && t <= pels[1] + kTol)) continue;
-    // New when cast after the previous step's end, or present when the run starts.
-    const bool isNew = tPrev < pels[0] + kTol || tPrev <= h.initialTime + kTol;
-    const ConcreteMaterial& cm = materials_[static_cast<std::size_t>(mat - 1)];
-    std::array<int, 8> nodes;
-    ElementCoords xy;
-    for (int k = 0; k < 8; ++k) {
-      nodes[static_cast<std::size_t>(k)] = m.ITPS(k + 1, e);
-      xy[static_cast<std::size_t>(2 * k)] = m.COOR(1, nodes[static_cast<std::size_t>(k)]);
-      xy[static_cast<std::size_t>(2 * k + 1)] = m.COOR(2, nodes[static_cast<std::size_t>(k)]);
-    }
-    const double thickness = m.THCKN(e) > -0.5 ? m.THCKN(e) : h.thickness;
-    MechElementGeometry geo;
-    if (mechElementGeometry(analysis_, xy, thickness, geo) != 0) {
-      Fail(channel, fmt::format(" {}{:5d}", "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.", e));
-      return false;
-    }
-    if (pass == 1)
-      for (int n : nodes) {
-        m.LAV(2 * n - 1) = 1;
-        m.LAV(2 * n) = 1;
-      }
-    // Temperature and maturity of the step.
-    std::array<double, 8> nodalRate{};
-    double elementRate = 0.0, elementMaturity = pels[3], elementTemperature = 0.0;
-    if (sim == 0) {
-      for (std::size_t k = 0; k < 8; ++k)
-        nodalRate[k] = isNew ? (m.T(nodes[k]) - pels[2]) / dt : m.DT(nodes[k]);
-    } else if (sim == 2) {
-      elementTemperature = ElementTemperatureAndMaturity(e, t, elementMaturity);
-      elementRate = (elementTemperature - (isNew ? pels[2] : m.BT(e))) / dt;
-    }
-    // The volume load acts from the step that contains its activation time on; an element
-    // present when the run starts (cast at or before the initial time) also receives, in the
-    // first step, the load whose activation time lies before the initial time.
-    const bool atStart = tPrev <= h.initialTime + kTol && pels[0] <= h.initialTime + kTol;
-    const bool body = pels[4] + kTol <= t && (tPrev < pels[4] + kTol || atStart);
+  w.status = ElementWork::Status::kInactive;
+  w.softening = false;
+  const int mat = m.LELS(e);
+  const double* pels = &m.PELS(1, mat);
+  if (!(pels[0] + kTol <= t && t <= pels[1] + kTol)) return;
+  // New when cast after the previous step's end, or present when the run starts.
+  const bool isNew = tPrev < pels[0] + kTol || tPrev <= h.initialTime + kTol;
+  const ConcreteMaterial& cm = materials_[static_cast<std::size_t>(mat - 1)];
+  std::array<int, 8>& nodes = w.nodes;
+  ElementCoords xy;
+  for (int k = 0; k < 8; ++k) {
+    nodes[static_cast<std::size_t>(k)] = m.ITPS(k + 1, e);
+    xy[static_cast<std::size_t>(2 * k)] = m.COOR(1, nodes[static_cast<std::size_t>(k)]);
+    xy[static_cast<std::size_t>(2 * k + 1)] = m.COOR(2, nodes[static_cast<std::size_t>(k)]);
+  }
+  const double thickness = m.THCKN(e) > -0.5 ? m.THCKN(e) : h.thickness;
+  MechElementGeometry geo;
+  if (mechElementGeometry(analysis_, xy, thickness, geo) != 0) {
+    w.status = ElementWork::Status::kJacobian;
+    return;
+  }
+  // Temperature and maturity of the step.
+  std::array<double, 8> nodalRate{};
+  double elementRate = 0.0, elementMaturity = pels[3], elementTemperature = 0.0;
+  if (sim == 0) {
+    for (std::size_t k = 0; k < 8; ++k)
+      nodalRate[k] = isNew ? (m.T(nodes[k]) - pels[2]) / dt : m.DT(nodes[k]);
+  } else if (sim == 2) {
+    elementTemperature = ElementTemperatureAndMaturity(e, t, elementMaturity);
+    elementRate = (elementTemperature - (isNew ? pels[2] : m.BT(e))) / dt;
+  }
+  // The volume load acts from the step that contains its activation time on; an element
+  // present when the run starts (cast at or before the initial time) also receives, in the
+  // first step, the load whose activation time lies before the initial time.
+  const bool atStart = tPrev <= h.initialTime + kTol && pels[0] <= h.initialTime + kTol;
+  const bool body = pels[4] + kTol <= t && (tPrev < pels[4] + kTol || atStart);
 
-    ElementMatrix K{};
-    ElementVector f{}, fb{};
-    ElementVector du{};
-    if (pass == 2)
-      for (std::size_t k = 0; k < 8; ++k) {
-        du[2 * k] = m.RU(2 * nodes[k] - 1);
-        du[2 * k + 1] = m.RU(2 * nodes[k]);
-      }
-    for (int g = 1; g <= 4; ++g) {
-      const MechGaussPoint& gp = geo[static_cast<std::size_t>(g - 1)];
-      ConcreteState s;
-      std::memcpy(s.w.data(), &m.STATE(kStateWords * (g - 1) + 1, e), sizeof(double) * kStateWords);
-      Vector4 sigma, eps;
-      for (int c = 0; c < 4; ++c) {
-        sigma[static_cast<std::size_t>(c)] = m.SIG(4 * (g - 1) + c + 1, e);
-        eps[static_cast<std::size_t>(c)] = m.EPS(4 * (g - 1) + c + 1, e);
-      }
-      if (isNew) {
-        s.w[0] = tPrev;
-        s.w[1] = pels[3];
-        s.w[2] = pels[2];
-        s.w[3] = pels[2];
-      }
-      double rate = elementRate, maturity = elementMaturity;
-      if (sim == 0) {
-        rate = 0.0;
-        for (std::size_t k = 0; k < 8; ++k) rate += gp.N[k] * nodalRate[k];
-        maturity = m.RM(g, e);
-      }
-      ConcreteStepInput in;
-      in.analysis = analysis_;
-      in.dt = dt;
-      in.dMaturity = maturity - s.w[1];
-      in.dTemperature = rate * dt;
-      if (pass == 1) {
-        if (cm.sw.fracture)
-          for (int k = 0; k < kCrackSlots; ++k)
-            softening_ = softening_ || s.slotState(k) == CrackState::Softening;
-        const ConcreteStiffness k = concreteStiffness(cm, in, s, sigma);
-        mechAddStiffness(analysis_, gp, k.D, K);
-        mechAddStressForce(analysis_, gp, k.dSigma0, f);
-        if (body) mechAddBodyForce(gp, pels[5], pels[6], fb);
-        continue;
-      }
-      const Vector4 de = mechStrain(analysis_, gp, du);
-      const CrackCheckResult chk = concreteCrackCheck(cm, in, s, sigma, de);
-      if (chk.flag != 0) s.crackAngle() = chk.angle;
-      if (chk.flag == 1) {
-        const CrackBand b = crackBandExtents(xy, g - 1, chk.angle);
-        s.bandWidth(0) = b.normal;
-        s.bandWidth(1) = b.tangential;
-        s.bandWidth(2) = std::min(b.normal, b.tangential);
-      }
-      if (cm.sw.fracture) {
-        const CrackBand b = crackBandExtents(xy, g - 1, s.crackAngle());
-        in.fallbackBandWidth = std::min(b.normal, b.tangential);
-      }
-      concreteStressUpdate(cm, in, s, sigma, eps, de);
-      bool ok = finite4(sigma) && finite4(eps);
-      for (double v : s.w) ok = ok && std::isfinite(v);
-      if (!ok) {
+  ElementMatrix& K = w.K;
+  ElementVector& f = w.f;
+  ElementVector& fb = w.fb;
+  if (pass == 1) K.fill(0.0);
+  f.fill(0.0);
+  fb.fill(0.0);
+  ElementVector du{};
+  if (pass == 2)
+    for (std::size_t k = 0; k < 8; ++k) {
+      du[2 * k] = m.RU(2 * nodes[k] - 1);
+      du[2 * k + 1] = m.RU(2 * nodes[k]);
+    }
+  for (int g = 1; g <= 4; ++g) {
+    const MechGaussPoint& gp = geo[static_cast<std::size_t>(g - 1)];
+    ConcreteState s;
+    std::memcpy(s.w.data(), &m.STATE(kStateWords * (g - 1) + 1, e), sizeof(double) * kStateWords);
+    Vector4 sigma, eps;
+    for (int c = 0; c < 4; ++c) {
+      sigma[static_cast<std::size_t>(c)] = m.SIG(4 * (g - 1) + c + 1, e);
+      eps[static_cast<std::size_t>(c)] = m.EPS(4 * (g - 1) + c + 1, e);
+    }
+    if (isNew) {
+      s.w[0] = tPrev;
+      s.w[1] = pels[3];
+      s.w[2] = pels[2];
+      s.w[3] = pels[2];
+    }
+    double rate = elementRate, maturity = elementMaturity;
+    if (sim == 0) {
+      rate = 0.0;
+      for (std::size_t k = 0; k < 8; ++k) rate += gp.N[k] * nodalRate[k];
+      maturity = m.RM(g, e);
+    }
+    ConcreteStepInput in;
+    in.analysis = analysis_;
+    in.dt = dt;
+    in.dMaturity = maturity - s.w[1];
+    in.dTemperature = rate * dt;
+    if (pass == 1) {
+      if (cm.sw.fracture)
+        for (int k = 0; k < kCrackSlots; ++k)
+          w.softening = w.softening || s.slotState(k) == CrackState::Softening;
+      const ConcreteStiffness k = concreteStiffness(cm, in, s, sigma);
+      mechAddStiffness(analysis_, gp, k.D, K);
+      mechAddStressForce(analysis_, gp, k.dSigma0, f);
+      if (body) mechAddBodyForce(gp, pels[5], pels[6], fb);
+      continue;
+    }
+    const Vector4 de = mechStrain(analysis_, gp, du);
+    const CrackCheckResult chk = concreteCrackCheck(cm, in, s, sigma, de);
+    if (chk.flag != 0) s.crackAngle() = chk.angle;
+    if (chk.flag == 1) {
+      const CrackBand b = crackBandExtents(xy, g - 1, chk.angle);
+      s.bandWidth(0) = b.normal;
+      s.bandWidth(1) = b.tangential;
+      s.bandWidth(2) = std::min(b.normal, b.tangential);
+    }
+    if (cm.sw.fracture) {
+      const CrackBand b = crackBandExtents(xy, g - 1, s.crackAngle());
+      in.fallbackBandWidth = std::min(b.normal, b.tangential);
+    }
+    concreteStressUpdate(cm, in, s, sigma, eps, de);
+    bool ok = finite4(sigma) && finite4(eps);
+    for (double v : s.w) ok = ok && std::isfinite(v);
+    if (!ok) {
+      w.status = ElementWork::Status::kNotANumber;
+      return;
+    }
+    mechAddStressForce(analysis_, gp, sigma, f);
+    std::memcpy(&m.STATE(kStateWords * (g - 1) + 1, e), s.w.data(), sizeof(double) * kStateWords);
+    for (int c = 0; c < 4; ++c) {
+      m.SIG(4 * (g - 1) + c + 1, e) = sigma[static_cast<std::size_t>(c)];
+      m.EPS(4 * (g - 1) + c + 1, e) = eps[static_cast<std::size_t>(c)];
+    }
+    m.SSRAT(g, e) = s.strengthRatio();
+    m.STRNTHT(g, e) = s.tensileStrength();
+    m.STRNTHC(g, e) = s.compressiveStrength();
+  }
+  if (pass == 2 && sim == 2) m.BT(e) = elementTemperature;
+  w.status = ElementWork::Status::kDone;
+}
+
+void MechStressStep::AddElement(int pass, const ElementWork& w, int firstRow, int lastRow,
+                                EquationSolver::Spill& spill) {
+  RunMatrices& m = d_.m;
+  // The element's degrees of freedom in ascending order, with their local numbers.
+  std::array<int, 16> dof, local;
+  for (std::size_t a = 0; a < 16; ++a) {
+    const int ia = 2 * w.nodes[a / 2] - 1 + static_cast<int>(a % 2);
+    std::size_t k = a;
+    for (; k > 0 && dof[k - 1] > ia; --k) {
+      dof[k] = dof[k - 1];
+      local[k] = local[k - 1];
+    }
+    dof[k] = ia;
+    local[k] = static_cast<int>(a);
+  }
+  std::array<double, 16> row;
+  for (std::size_t k = 0; k < 16; ++k) {
+    const int ia = dof[k];
+    if (ia < firstRow || ia > lastRow) continue;
+    const auto a = static_cast<std::size_t>(local[k]);
+    if (pass == 2) {
+      m.RI(ia) += w.f[a];
+      continue;
+    }
+    m.LAV(ia) = 1;
+    m.RR(ia) += w.f[a] + w.fb[a];
+    m.P(ia) += w.fb[a];
+    // Columns from the first occurrence of ia (a node twice in a degenerate element).
+    std::size_t first = k;
+    while (first > 0 && dof[first - 1] == ia) --first;
+    for (std::size_t q = first; q < 16; ++q)
+      row[q - first] = w.K[a * 16 + static_cast<std::size_t>(local[q])];
+    solver_.AddUpperRow(ia, &dof[first], row.data(), static_cast<int>(16 - first), spill);
+  }
+}
+
+bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel) {
+  const int nEl = d_.header.nEl8;
+  const int neq = 2 * d_.header.nNodes;
+  const int threads = pool_.Threads();
+  const int blockSize = static_cast<int>(work_.size());
+  for (int first = 1; first <= nEl; first += blockSize) {
+    const int count = std::min(blockSize, nEl - first + 1);
+    // Element matrices and state updates of the block: each element on whichever
+    // thread takes it, into its own slot.
+    std::atomic<int> next{0};
+    auto compute = [&](int) {
+      constexpr int kChunk = 16;
+      for (int k0 = next.fetch_add(kChunk); k0 < count; k0 = next.fetch_add(kChunk))
+        for (int k = k0; k < std::min(count, k0 + kChunk); ++k)
+          ComputeElement(pass, first + k, t, dt, work_[static_cast<std::size_t>(k)]);
+    };
+    pool_.Run(compute);
+    for (int k = 0; k < count; ++k) {
+      const ElementWork& w = work_[static_cast<std::size_t>(k)];
+      if (w.status == ElementWork::Status::kJacobian) {
         Fail(channel,
-             fmt::format(" NUMERICAL FAILURE: STRESS NOT A NUMBER IN FINITE ELEMENT NO.{:5d}", e));
+             fmt::format(" {}{:5d}", "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.", first + k));
         return false;
       }
-      mechAddStressForce(analysis_, gp, sigma, f);
-      std::memcpy(&m.STATE(kStateWords * (g - 1) + 1, e), s.w.data(), sizeof(double) * kStateWords);
-      for (int c = 0; c < 4; ++c) {
-        m.SIG(4 * (g - 1) + c + 1, e) = sigma[static_cast<std::size_t>(c)];
-        m.EPS(4 * (g - 1) + c + 1, e) = eps[static_cast<std::size_t>(c)];
+      if (w.status == ElementWork::Status::kNotANumber) {
+        Fail(channel,
+             fmt::format(" NUMERICAL FAILURE: STRESS NOT A NUMBER IN FINITE ELEMENT NO.{:5d}",
+                         first + k));
+        return false;
       }
-      m.SSRAT(g, e) = s.strengthRatio();
-      m.STRNTHT(g, e) = s.tensileStrength();
-      m.STRNTHC(g, e) = s.compressiveStrength();
+      softening_ = softening_ || w.softening;
     }
-    if (pass == 1) {
-      for (std::size_t a = 0; a < 16; ++a) {
-        const int ia = 2 * nodes[a / 2] - 1 + static_cast<int>(a % 2);
-        m.RR(ia) += f[a] + fb[a];
-        m.P(ia) += fb[a];
-        for (std::size_t b = 0; b < 16; ++b) {
-          const int ib = 2 * nodes[b / 2] - 1 + static_cast<int>(b % 2);
-          if (ib >= ia) solver_.AddUpper(ia, ib, K[a * 16 + b]);
-        }
+    // Assembly in element order: each thread adds to its own range of rows, so every
+    // entry receives its contributions in the same order whatever the number of threads.
+    auto assemble = [&](int thread) {
+      const int firstRow = static_cast<int>(static_cast<long>(neq) * thread / threads) + 1;
+      const int lastRow = static_cast<int>(static_cast<long>(neq) * (thread + 1) / threads);
+      EquationSolver::Spill& spill = spills_[static_cast<std::size_t>(thread)];
+      for (int k = 0; k < count; ++k) {
+        const ElementWork& w = work_[static_cast<std::size_t>(k)];
+        if (w.status == ElementWork::Status::kDone) AddElement(pass, w, firstRow, lastRow, spill);
       }
-    } else {
-      for (std::size_t a = 0; a < 16; ++a)
-        m.RI(2 * nodes[a / 2] - 1 + static_cast<int>(a % 2)) += f[a];
-      if (sim == 2) m.BT(e) = elementTemperature;
-    }
+    };
+    pool_.Run(assemble);
+    for (int thread = 0; thread < threads; ++thread)
+      solver_.TakeSpill(spills_[static_cast<std::size_t>(thread)]);
   }
   return true;
 }

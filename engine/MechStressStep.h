@@ -3,15 +3,18 @@
 // the release of former supports and the residual carried into the next step.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "BandSolver.h"
 #include "ConcreteMaterial.h"
+#include "MechElement.h"
 #include "MechTypes.h"
 #include "ProgressChannel.h"
 #include "RunData.h"
 #include "SparseSolver.h"
+#include "WorkerPool.h"
 
 namespace vemto::engine::mech {
 
@@ -53,7 +56,24 @@ class MechStressStep {
   };
   bool Step(double t, double dt, numlib::ProgressChannel& channel);
   void ReportMaterialProblems(numlib::ProgressChannel& channel) const;
+  // One element's share of a pass, computed on any thread and added in element order.
+  struct ElementWork {
+    enum class Status : int { kInactive, kDone, kJacobian, kNotANumber };
+    ElementMatrix K;      // stiffness (pass 1)
+    ElementVector f, fb;  // free-strain load (pass 1) or internal force (pass 2); body force
+    std::array<int, 8> nodes;
+    Status status = Status::kInactive;
+    bool softening = false;  // a Gauss point entered the step with a softening crack
+  };
+  // Elements whose share is held at once (the block the threads divide).
+  static constexpr int kElementBlock = 512;
   bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
+  // Pass 1: stiffness and loads of element e; pass 2: its stress update (stored at once)
+  // and internal force. Touches only the element's own data.
+  void ComputeElement(int pass, int e, double t, double dt, ElementWork& w);
+  // Adds the element's share to the rows firstRow … lastRow (1-based).
+  void AddElement(int pass, const ElementWork& w, int firstRow, int lastRow,
+                  EquationSolver::Spill& spill);
   void Boundary(double t, double tPrev, bool forcesOnly);
   void Prescribed(double t);
   double ElementTemperatureAndMaturity(int e, double t, double& maturity) const;
@@ -69,6 +89,9 @@ class MechStressStep {
   bool materialsReported_ = false;
   bool softening_ = false;  // some Gauss point entered the step with a softening crack
   Times times_;
+  WorkerPool pool_;
+  std::vector<ElementWork> work_;  // one block of elements
+  std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
 };
 
 }  // namespace vemto::engine::mech

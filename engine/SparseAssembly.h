@@ -32,7 +32,17 @@ class SparseAssembly {
 
   /// Adds v to the symmetric entry (i, j), 1-based. Entries below the diagonal
   /// (j < i) are ignored: their mirror carries them.
-  void AddUpper(int i, int j, double v) {
+  void AddUpper(int i, int j, double v) { AddUpper(i, j, v, pending_); }
+
+  /// An entry outside the pattern, waiting for Settle.
+  struct Pending {
+    int i, j;
+    double v;
+  };
+  /// As AddUpper, but an entry outside the pattern goes to `spill` instead of the
+  /// assembly's own list: threads that add to disjoint rows use one spill each and
+  /// hand them over with TakePending.
+  void AddUpper(int i, int j, double v, std::vector<Pending>& spill) {
     if (j < i) return;
     assert(i >= 1 && j <= neq_);
     const int* begin = cols_.data() + rowStart_[static_cast<std::size_t>(i - 1)];
@@ -41,7 +51,29 @@ class SparseAssembly {
     if (p != end && *p == j)
       values_[static_cast<std::size_t>(p - cols_.data())] += v;
     else
-      pending_.push_back({i, j, v});
+      spill.push_back({i, j, v});
+  }
+  /// Adds v[k] to the entries (i, cols[k]) of row i, k = 0 … count − 1, with the
+  /// columns not decreasing and ≥ i; entries outside the pattern go to `spill`. One walk
+  /// along the row instead of a search per entry.
+  void AddUpperRow(int i, const int* cols, const double* v, int count,
+                   std::vector<Pending>& spill) {
+    assert(i >= 1 && i <= neq_);
+    const int* p = cols_.data() + rowStart_[static_cast<std::size_t>(i - 1)];
+    const int* end = cols_.data() + rowStart_[static_cast<std::size_t>(i)];
+    for (int k = 0; k < count; ++k) {
+      assert(cols[k] >= i && cols[k] <= neq_ && (k == 0 || cols[k] >= cols[k - 1]));
+      while (p != end && *p < cols[k]) ++p;
+      if (p != end && *p == cols[k])
+        values_[static_cast<std::size_t>(p - cols_.data())] += v[k];
+      else
+        spill.push_back({i, cols[k], v[k]});
+    }
+  }
+  /// Appends the entries of `spill` as if they had been added now, and empties it.
+  void TakePending(std::vector<Pending>& spill) {
+    pending_.insert(pending_.end(), spill.begin(), spill.end());
+    spill.clear();
   }
 
   /// Takes the entries added outside the pattern into it (their sums in the order
@@ -67,10 +99,6 @@ class SparseAssembly {
   std::size_t Bytes() const;
 
  private:
-  struct Pending {
-    int i, j;
-    double v;
-  };
   int neq_ = 0;
   std::vector<std::int64_t> rowStart_;  // neq + 1
   std::vector<int> cols_;

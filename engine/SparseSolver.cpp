@@ -71,8 +71,9 @@ struct SparseSolver::Impl {
   std::vector<double> rhs, reaction;
   // Conjugate gradients: iterate, residual, preconditioned residual, direction, A·p.
   std::vector<double> cgX, cgR, cgZ, cgP, cgQ;
-  std::vector<double> cgLast;  // the last solution of these free rows (empty: none)
-  bool refactorNext = false;   // the last iterative solution was slow
+  std::vector<double> solveW, solveT;  // workspaces of SupernodalSolve
+  std::vector<double> cgLast;          // the last solution of these free rows (empty: none)
+  bool refactorNext = false;           // the last iterative solution was slow
   // The band copy the band solver works on when it takes over, and the sparse
   // copy of a band matrix given to Solve(BandMatrix).
   std::vector<double> bandCopy;
@@ -163,8 +164,78 @@ struct SparseSolver::Impl {
       newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
   }
 
+  // z = M⁻¹ r with the kept factorisation M = P L Lᵀ Pᵀ by supernodes: one pass over
+  // the factor forwards and one backwards, without the per-supernode calls of the
+  // general solver (which cost more than the arithmetic for the small supernodes of
+  // two-dimensional meshes). False when the factor is not supernodal.
+  bool SupernodalSolve(const std::vector<double>& r, std::vector<double>& z) {
+    const cholmod_factor* l = factor;
+    if (l == nullptr || !l->is_super || l->x == nullptr) return false;
+    const auto n = static_cast<std::size_t>(l->n);
+    const auto* super = static_cast<const Index*>(l->super);
+    const auto* pi = static_cast<const Index*>(l->pi);
+    const auto* px = static_cast<const Index*>(l->px);
+    const auto* ls = static_cast<const Index*>(l->s);
+    const auto* perm = static_cast<const Index*>(l->Perm);
+    const auto* lx = static_cast<const double*>(l->x);
+    const auto nsuper = static_cast<Index>(l->nsuper);
+    solveW.resize(n);
+    solveT.resize(n);  // at least the rows below the diagonal block of any supernode
+    double* w = solveW.data();
+    double* t = solveT.data();
+    for (std::size_t k = 0; k < n; ++k)
+      w[k] = r[perm != nullptr ? static_cast<std::size_t>(perm[k]) : k];
+    // L y = P r: the diagonal block of each supernode, then its rows below (gathered
+    // column by column into t, then subtracted from their rows).
+    for (Index s = 0; s < nsuper; ++s) {
+      const Index k1 = super[s], nscol = super[s + 1] - k1, nsrow = pi[s + 1] - pi[s];
+      const Index* rows = ls + pi[s];
+      const double* v = lx + px[s];
+      const Index below = nsrow - nscol;
+      std::fill(t, t + below, 0.0);
+      for (Index j = 0; j < nscol; ++j) {
+        const double* col = v + j * nsrow;
+        const double xj = w[k1 + j] / col[j];
+        w[k1 + j] = xj;
+        for (Index i = j + 1; i < nscol; ++i) w[k1 + i] -= col[i] * xj;
+        const double* off = col + nscol;
+        for (Index i = 0; i < below; ++i) t[i] += off[i] * xj;
+      }
+      for (Index i = 0; i < below; ++i) w[rows[nscol + i]] -= t[i];
+    }
+    // Lᵀ x = y, supernodes backwards.
+    for (Index s = nsuper - 1; s >= 0; --s) {
+      const Index k1 = super[s], nscol = super[s + 1] - k1, nsrow = pi[s + 1] - pi[s];
+      const Index* rows = ls + pi[s];
+      const double* v = lx + px[s];
+      const Index below = nsrow - nscol;
+      for (Index i = 0; i < below; ++i) t[i] = w[rows[nscol + i]];
+      for (Index j = nscol - 1; j >= 0; --j) {
+        const double* col = v + j * nsrow;
+        const double* off = col + nscol;
+        // Four partial sums in a fixed order.
+        double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
+        Index i = 0;
+        for (; i + 4 <= below; i += 4) {
+          a0 += off[i] * t[i];
+          a1 += off[i + 1] * t[i + 1];
+          a2 += off[i + 2] * t[i + 2];
+          a3 += off[i + 3] * t[i + 3];
+        }
+        for (; i < below; ++i) a0 += off[i] * t[i];
+        double x = w[k1 + j] - ((a0 + a1) + (a2 + a3));
+        for (Index q = j + 1; q < nscol; ++q) x -= col[q] * w[k1 + q];
+        w[k1 + j] = x / col[j];
+      }
+    }
+    for (std::size_t k = 0; k < n; ++k)
+      z[perm != nullptr ? static_cast<std::size_t>(perm[k]) : k] = w[k];
+    return true;
+  }
+
   // z = M⁻¹ r with the kept factorisation M; false when CHOLMOD fails.
   bool Precondition(std::vector<double>& r, std::vector<double>& z) {
+    if (SupernodalSolve(r, z)) return true;
     const std::size_t n = r.size();
     cholmod_dense b{};
     b.nrow = n;
@@ -307,10 +378,10 @@ std::size_t SparseSolver::Bytes() const {
   std::size_t b =
       sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
                        s.freeIndex.capacity()) +
-      sizeof(double) *
-          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
-           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
-           s.cgP.capacity() + s.cgQ.capacity() + s.cgLast.capacity()) +
+      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() +
+                        s.reaction.capacity() + s.bandCopy.capacity() + s.cgX.capacity() +
+                        s.cgR.capacity() + s.cgZ.capacity() + s.cgP.capacity() + s.cgQ.capacity() +
+                        s.cgLast.capacity() + s.solveW.capacity() + s.solveT.capacity()) +
       sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;

@@ -115,6 +115,29 @@ class EquationSolver {
     else
       band_.AddUpper(i, j, v);
   }
+  /// Entries of the sparse path that were outside its pattern (empty on the band path).
+  using Spill = std::vector<SparseAssembly::Pending>;
+  /// As AddUpper, with the entries outside the sparse pattern collected in `spill`
+  /// (threads that add to disjoint rows); hand them over with TakeSpill in the
+  /// order of addition.
+  void AddUpper(int i, int j, double v, Spill& spill) {
+    if (sparse_ != nullptr)
+      assembly_.AddUpper(i, j, v, spill);
+    else
+      band_.AddUpper(i, j, v);
+  }
+  /// SparseAssembly::AddUpperRow on the sparse path, entry by entry on the band path.
+  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill) {
+    if (sparse_ != nullptr) {
+      assembly_.AddUpperRow(i, cols, v, count, spill);
+      return;
+    }
+    for (int k = 0; k < count; ++k) band_.AddUpper(i, cols[k], v[k]);
+  }
+  /// Takes the entries of `spill` into the assembly as added now; empties it.
+  void TakeSpill(Spill& spill) {
+    if (!spill.empty()) assembly_.TakePending(spill);
+  }
   /// SparseSolver::SetIterativeReuse on the sparse path; no effect on the band path.
   void SetIterativeReuse(bool on) {
     if (sparse_ != nullptr) sparse_->SetIterativeReuse(on);

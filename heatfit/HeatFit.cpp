@@ -21,12 +21,15 @@ constexpr double kHour = 3600.0;           // s
 constexpr double kMaxSubstep = 600.0;      // s, longest integration step of the box
 constexpr double kPlateauAlpha = 0.5;      // least degree of hydration that fixes Wc0
 constexpr double kMaxRelativeError = 0.2;  // largest standard error of ln Wc0 accepted
-// Heat records are fitted in relative terms: the deviation of each point is taken relative
-// to its heat (above a small floor), for the early, small heats are what fix t1 and λ1
-// and would otherwise be drowned by the large late ones (a calorimeter's error grows with
-// the heat). Temperatures are fitted in °C, as a sensor's error does not grow with them.
-constexpr double kHeatFloor = 1e-4;  // fraction of the largest measured heat
-constexpr int kStarts = 3;           // starting points tried by the optimiser
+// The error of a reading is modelled as sd² = a² + (b·s)², s the reading's signal: the heat
+// of a heat record, the temperature change since the record's first reading for a box.
+// A first fit weights heat readings relatively (a calorimeter's error grows with the heat,
+// and the early, small heats are what fix t1 and λ1) and temperatures equally; a and b
+// are then estimated from its residuals and the fit repeated with these weights, so
+// that a sensor with a constant error and one whose error grows with the signal are both
+// weighted as their readings deserve.
+constexpr double kErrorFloor = 1e-4;  // least a/b, fraction of the largest signal
+constexpr int kStarts = 3;            // starting points tried by the optimiser
 
 /// The fitted quantities, each searched as its logarithm within a range.
 enum class Unknown { Lambda1, Kappa1, T1, Wc0, HeatLoss };
@@ -135,10 +138,61 @@ class Problem : public Eigen::DenseFunctor<double> {
         request_(request),
         records_(records),
         unknowns_(std::move(unknowns)) {
-    double largest = 0.0;
-    for (const Series& r : records_)
-      for (double y : r.y) largest = std::max(largest, std::abs(y));
-    scale_ = request.type == FitType::MaturityHeat ? std::max(largest, 1.0) : 1.0;
+    for (std::size_t f = 0; f < records_.size(); ++f)
+      for (std::size_t i = First(); i < records_[f].size(); ++i)
+        largest_ = std::max(largest_, Signal(f, i));
+    if (request.type == FitType::MaturityHeat) SetErrorModel(kErrorFloor * largest_, 1.0);
+  }
+
+  /// Weights the readings by the error model sd² = a² + (b·s)² (a in the readings' unit).
+  void SetErrorModel(double a, double b) {
+    errorA_ = a;
+    errorB_ = b;
+  }
+  std::pair<double, double> ErrorModel() const { return {errorA_, errorB_}; }
+
+  /// Estimates a and b of the error model from the residuals (fitted − measured, in the
+  /// readings' unit) of a fit by maximum likelihood: r² regressed on a² + b²·s², each
+  /// point weighted by its variance's inverse square and the weights iterated, with
+  /// b ≥ 0 and a at least kErrorFloor·b·(largest signal). Keeps the model when the
+  /// residuals say nothing.
+  void EstimateErrorModel(const std::vector<std::vector<double>>& model) {
+    std::vector<double> s2, r2;
+    for (std::size_t f = 0; f < records_.size(); ++f)
+      for (std::size_t i = First(); i < records_[f].size(); ++i) {
+        const double r = model[f][i] - records_[f].y[i];
+        s2.push_back(Signal(f, i) * Signal(f, i));
+        r2.push_back(r * r);
+      }
+    double mean = 0.0;
+    for (double r : r2) mean += r / static_cast<double>(r2.size());
+    if (r2.size() < 3 || !(mean > 0.0) || !std::isfinite(mean)) return;
+    const double floor2 = kErrorFloor * kErrorFloor * largest_ * largest_;
+    double a2 = mean, b2 = 0.0;
+    for (int iteration = 0; iteration < 50; ++iteration) {
+      double w0 = 0, w1 = 0, w2 = 0, y0 = 0, y1 = 0, g2 = 0, gy = 0;
+      for (std::size_t k = 0; k < r2.size(); ++k) {
+        const double v = a2 + b2 * s2[k];
+        const double w = 1.0 / (v * v);
+        const double g = floor2 + s2[k];  // a² = floor²·b² on the lower bound
+        w0 += w, w1 += w * s2[k], w2 += w * s2[k] * s2[k];
+        y0 += w * r2[k], y1 += w * s2[k] * r2[k];
+        g2 += w * g * g, gy += w * g * r2[k];
+      }
+      const double det = w0 * w2 - w1 * w1;
+      double na2 = det > 0.0 ? (w2 * y0 - w1 * y1) / det : y0 / w0;
+      double nb2 = det > 0.0 ? (w0 * y1 - w1 * y0) / det : 0.0;
+      if (!(nb2 > 0.0)) {
+        nb2 = 0.0, na2 = y0 / w0;
+      } else if (!(na2 >= floor2 * nb2)) {
+        nb2 = gy / g2, na2 = floor2 * nb2;
+      }
+      if (!(na2 > 0.0) || !std::isfinite(na2) || !std::isfinite(nb2)) return;
+      const bool settled = std::abs(na2 - a2) <= 1e-6 * a2 && std::abs(nb2 - b2) <= 1e-6 * nb2;
+      a2 = na2, b2 = nb2;
+      if (settled) break;
+    }
+    SetErrorModel(std::sqrt(a2), std::sqrt(b2));
   }
 
   /// Parameters for the unknowns u (logarithms; clamped into their ranges).
@@ -174,7 +228,7 @@ class Problem : public Eigen::DenseFunctor<double> {
     Eigen::Index k = 0;
     for (std::size_t f = 0; f < records_.size(); ++f)
       for (std::size_t i = First(); i < records_[f].size(); ++i) {
-        const double d = (model[f][i] - records_[f].y[i]) / Weight(records_[f], i);
+        const double d = (model[f][i] - records_[f].y[i]) / Weight(f, i);
         residual[k++] = std::isfinite(d) ? d : 1e10;
       }
     return 0;
@@ -183,18 +237,21 @@ class Problem : public Eigen::DenseFunctor<double> {
   Concrete ConcreteOf(std::size_t f) const {
     return f < request_.concrete.size() ? request_.concrete[f] : Concrete{};
   }
-  double Scale() const { return scale_; }
-  /// Scale of the error of point i of record r: its heat above a floor for heat records,
-  /// 1 (°C) for temperatures.
-  double Weight(const Series& r, std::size_t i) const {
-    return request_.type == FitType::MaturityHeat ? std::max(std::abs(r.y[i]), kHeatFloor * scale_)
-                                                  : 1.0;
+  /// Standard deviation of point i of record r under the error model.
+  double Weight(std::size_t f, std::size_t i) const {
+    return std::hypot(errorA_, errorB_ * Signal(f, i));
   }
   const std::vector<Unknown>& Unknowns() const { return unknowns_; }
 
  private:
   // The first temperature of a box record is where its integration starts.
   std::size_t First() const { return request_.type == FitType::MaturityHeat ? 0 : 1; }
+  /// The signal of point i of record f: its heat, or its temperature change since the
+  /// record's first reading.
+  double Signal(std::size_t f, std::size_t i) const {
+    const Series& r = records_[f];
+    return request_.type == FitType::MaturityHeat ? std::abs(r.y[i]) : std::abs(r.y[i] - r.y[0]);
+  }
   static int CountValues(FitType type, const std::vector<Series>& records) {
     int n = 0;
     for (const Series& r : records)
@@ -205,7 +262,9 @@ class Problem : public Eigen::DenseFunctor<double> {
   const FitRequest& request_;
   const std::vector<Series>& records_;
   std::vector<Unknown> unknowns_;
-  double scale_ = 1.0;
+  double largest_ = 0.0;  // largest signal of all records
+  double errorA_ = 1.0;   // error model: sd² = a² + (b·signal)²
+  double errorB_ = 0.0;
 };
 
 struct HeatPoint {
@@ -403,6 +462,34 @@ const char* StatusText(Eigen::LevenbergMarquardtSpace::Status s) {
   }
 }
 
+/// Levenberg-Marquardt from each of `starts`; the solution with the smallest sum of
+/// squares. Throws FitError when no start converges.
+Eigen::VectorXd Minimise(const Problem& problem, const std::vector<Eigen::VectorXd>& starts,
+                         int& evaluations) {
+  using namespace Eigen::LevenbergMarquardtSpace;
+  Eigen::VectorXd best;
+  double least = std::numeric_limits<double>::infinity();
+  Status failure = NotStarted;
+  for (Eigen::VectorXd x : starts) {
+    Eigen::NumericalDiff<Problem, Eigen::Central> diff(problem);
+    Eigen::LevenbergMarquardt<Eigen::NumericalDiff<Problem, Eigen::Central>> lm(diff);
+    lm.setMaxfev(2000);
+    lm.setXtol(1e-12);
+    lm.setFtol(1e-14);
+    const Status status = lm.minimize(x);
+    evaluations += static_cast<int>(lm.nfev());
+    if (status == ImproperInputParameters || status == TooManyFunctionEvaluation ||
+        status == UserAsked || !x.allFinite() || !std::isfinite(lm.fnorm())) {
+      failure = status;
+      continue;
+    }
+    if (lm.fnorm() < least) least = lm.fnorm(), best = x;
+  }
+  if (best.size() == 0)
+    throw FitError(fmt::format("the fit did not converge: {}", StatusText(failure)));
+  return best;
+}
+
 }  // namespace
 
 double DegreeOfHydration(const Parameters& p, double maturity) {
@@ -454,13 +541,10 @@ FitOutcome Fit(const FitRequest& request) {
     starts = HeatCurveStarts(heat, request.set, s);
   }
 
-  // The optimiser from each starting point; the smallest sum of squares wins.
-  using namespace Eigen::LevenbergMarquardtSpace;
+  // The optimiser from each starting point, the smallest sum of squares winning; then
+  // once more with the error model estimated from its residuals.
   Problem problem(seeded, records, unknowns);
-  Eigen::VectorXd u;
-  double best = std::numeric_limits<double>::infinity();
-  Status failure = NotStarted;
-  int evaluations = 0;
+  std::vector<Eigen::VectorXd> xs;
   for (Parameters start : starts) {
     Eigen::VectorXd x(static_cast<Eigen::Index>(unknowns.size()));
     for (std::size_t j = 0; j < unknowns.size(); ++j) {
@@ -468,22 +552,17 @@ FitOutcome Fit(const FitRequest& request) {
       x[static_cast<Eigen::Index>(j)] =
           std::log(std::clamp(Slot(start, unknowns[j]), r.low, r.high));
     }
-    Eigen::NumericalDiff<Problem, Eigen::Central> diff(problem);
-    Eigen::LevenbergMarquardt<Eigen::NumericalDiff<Problem, Eigen::Central>> lm(diff);
-    lm.setMaxfev(2000);
-    lm.setXtol(1e-12);
-    lm.setFtol(1e-14);
-    const Status status = lm.minimize(x);
-    evaluations += static_cast<int>(lm.nfev());
-    if (status == ImproperInputParameters || status == TooManyFunctionEvaluation ||
-        status == UserAsked || !x.allFinite() || !std::isfinite(lm.fnorm())) {
-      failure = status;
-      continue;
-    }
-    if (lm.fnorm() < best) best = lm.fnorm(), u = x;
+    xs.push_back(std::move(x));
   }
-  if (u.size() == 0)
-    throw FitError(fmt::format("the fit did not converge: {}", StatusText(failure)));
+  int evaluations = 0;
+  Eigen::VectorXd u = Minimise(problem, xs, evaluations);
+  const auto [a, b] = problem.ErrorModel();
+  problem.EstimateErrorModel(problem.Model(problem.At(u)));
+  try {
+    u = Minimise(problem, {u}, evaluations);
+  } catch (const FitError&) {
+    problem.SetErrorModel(a, b);  // the weighted fit went astray: the first one stands
+  }
 
   FitOutcome out;
   out.values = problem.At(u);

@@ -12,6 +12,9 @@
 //  - heat loss: the coefficient k of the box fitted to a cooling record without
 //    hydration.
 // Parameter sets of the first two: 1 fits λ1, κ1; 2 also t1; 3 also Wc0.
+// The readings are weighted by an error model sd² = a² + (b·signal)² whose a and b are
+// estimated from the residuals of a first fit (the signal: heat, or temperature change
+// since a record's first reading); the fit is then repeated with these weights.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the desktop program under a virtual X display on an example project, runs the
 # calculation from the Calculation menu and keeps pictures of the screen: the open model
-# with its geometry window (geometry.png) and its curve table (topology.png), the
+# with its geometry window (geometry.png, and geometry-edit.png with a surface chosen and
+# its properties shown) and its curve table (topology.png), the
 # calculation settings and project information dialogs, the run in progress, the state
 # after the run and the input data, plus the program's timing line. The geometry window
 # and the input data printed to PDF become print-geometry.png and print-input-data.png
@@ -103,6 +104,15 @@ shot geometry
 # condition list; then switched off again.
 xdotool key alt+i; sleep 0.3; xdotool key b; sleep 1.0
 shot conditions
+# The history editor of the first condition in the list (a double click on its name).
+conds=$(xdotool search --onlyvisible --name '^Conditions - Temperature$' 2>/dev/null | head -1 || true)
+if [[ -n "$conds" ]]; then
+  xdotool mousemove --window "$conds" 40 14 click --repeat 2 --delay 80 1
+  sleep 1.0
+  shot history
+else
+  echo "The condition list is not shown." >&2
+fi
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 xdotool key alt+i; sleep 0.3; xdotool key b; sleep 0.5
 
@@ -163,6 +173,20 @@ if wait_visible Curves; then
   visible Curves && echo "The curve table did not close." >&2
 else
   echo "The curve table did not open." >&2
+fi
+
+# The wall chosen by a click in the geometry view and shown in "Surface properties"
+# (the last button of the Geometry toolbar); the window is taken off the screen after.
+focus_main
+xdotool mousemove 292 395 click 1
+sleep 0.3
+xdotool mousemove 194 116 click 1
+if wait_visible "Surface properties"; then
+  sleep 0.5
+  shot geometry-edit
+  xdotool search --onlyvisible --name '^Surface properties$' windowunmap 2>/dev/null || true
+else
+  echo "The surface-properties window did not open." >&2
 fi
 
 # Calculation > Settings, both pages, then Cancel.

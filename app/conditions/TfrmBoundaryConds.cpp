@@ -9,6 +9,7 @@
 #include <QPainterPathStroker>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -27,6 +28,10 @@ constexpr int kSurfaceLabelStep = 15;  // pixels between stacked surface labels
 const QColor kMarkColor(255, 0, 0);
 const QColor kOtherPipeColor(128, 128, 128);
 const QColor kExposedColor(255, 140, 0, 160);
+constexpr int kExposedWidth = 7;  // pixels, the band along exposed faces
+const QString kExposedAdvice = QStringLiteral(
+    "Marked in orange: give these edges a temperature condition that acts from the removal "
+    "on, or they stay adiabatic.");
 
 const char* const kTypeButtons[] = {"btnTemperature",  "btnHeatflow", "btnPipe",
                                     "btnDisplacement", "btnLoad",     "btnSpring"};
@@ -151,6 +156,7 @@ TfrmBoundaryConds::TfrmBoundaryConds(ProjectDocument& document, TUserDialogs& di
   };
   fmvWorkSpace_->OnMessage = [this](const QString& text) { dialogs_.ShowMessage(this, text); };
   connect(fmvWorkSpace_, &TFemView2D::selected, this, &TfrmBoundaryConds::Clicked);
+  fmvWorkSpace_->installEventFilter(this);
 
   btnConditions_->setObjectName(QStringLiteral("btnConditions"));
   btnConditions_->setText(QStringLiteral("Conditions"));
@@ -411,27 +417,43 @@ void TfrmBoundaryConds::DocumentRemoved(ObjectKind kind, const ObjectList& objec
 }
 
 void TfrmBoundaryConds::UpdateExposedHint() {
-  exposedEdges_.clear();
+  exposed_ = FindExposedFaces(Document().Model());
   QStringList hints;
-  for (const TExposedFaces& f : FindExposedFaces(Document().Model())) {
-    for (TEdge* e : f.Edges)
-      if (!exposedEdges_.contains(e)) exposedEdges_.push_back(e);
-    hints << QStringLiteral(
-                 "Faces of surface %1 are exposed without a temperature condition "
-                 "after surface %2 is removed at %3 h.")
-                 .arg(f.Surface + 1)
-                 .arg(f.Removed + 1)
-                 .arg(QLocale::c().toString(f.Time, 'g', 15));
-  }
+  for (const TExposedFaces& f : exposed_) hints << QString::fromStdString(ExposedFacesWarning(f));
   lblExposed_->setText(hints.join(QLatin1Char('\n')));
-  lblExposed_->setToolTip(
-      QStringLiteral("Marked in orange: give these edges a temperature condition that acts from "
-                     "the removal on, or they stay adiabatic."));
+  lblExposed_->setToolTip(kExposedAdvice);
   lblExposed_->setVisible(!hints.isEmpty());
 }
 
 QString TfrmBoundaryConds::ExposedHint() const {
   return lblExposed_->text();
+}
+
+QString TfrmBoundaryConds::ExposedHintAt(QPoint pixel) const {
+  QPainterPathStroker stroker;
+  stroker.setWidth(kExposedWidth + 2);  // a little wider than drawn: easier to hit
+  QStringList hints;
+  for (const TExposedFaces& f : exposed_)
+    for (TEdge* e : f.Edges)
+      if (stroker.createStroke(EdgePath(*fmvWorkSpace_, *e)).contains(pixel)) {
+        hints << QString::fromStdString(ExposedFacesWarning(f));
+        break;
+      }
+  if (hints.isEmpty()) return {};
+  return hints.join(QLatin1Char('\n')) + QLatin1Char('\n') + kExposedAdvice;
+}
+
+bool TfrmBoundaryConds::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == fmvWorkSpace_ && event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString hint = ExposedHintAt(help->pos());
+    if (hint.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), hint, fmvWorkSpace_);
+    return true;
+  }
+  return TfrmDocument::eventFilter(watched, event);
 }
 
 void TfrmBoundaryConds::Repaint() {
@@ -444,10 +466,36 @@ QStringList TfrmBoundaryConds::LabelTexts() const {
   return labelTexts_;
 }
 
-void TfrmBoundaryConds::DrawLabel(QPainter& painter, QPoint anchor, const QString& text,
-                                  TVemtoPosition* position) {
+// A label sits up and right of its anchor. Where that box would cover a label of another
+// anchor, the label goes to the first free place of: left of the anchor, then both sides
+// again one box height lower, and so on; labels stacked at one anchor (`group`) keep
+// their spacing. Returns the anchor the label was drawn at.
+QPoint TfrmBoundaryConds::DrawLabel(QPainter& painter, QPoint anchor, const QString& text,
+                                    TVemtoPosition* position, int group) {
   const QFontMetrics fm(painter.font());
   const int w = fm.horizontalAdvance(text), h = fm.height();
+  auto boxAt = [w, h](QPoint a) {
+    return QRect(QPoint(a.x() + 6, a.y() - 10 - h), QPoint(a.x() + 11 + w, a.y() - 6));
+  };
+  auto free = [this, group](const QRect& box) {
+    const QRect inner = box.adjusted(2, 2, -2, -2);  // touching borders are no overlap
+    return std::none_of(labelBoxes_.begin(), labelBoxes_.end(), [&](const auto& placed) {
+      return placed.first != group && placed.second.intersects(inner);
+    });
+  };
+  constexpr int kTries = 6;
+  for (int k = 0; k < kTries; ++k) {
+    const QPoint right = anchor + QPoint(0, k * (h + 6));
+    const QPoint left = right - QPoint(w + 17, 0);  // the box ends 6 pixels left of the anchor
+    if (free(boxAt(right))) {
+      anchor = right;
+      break;
+    }
+    if (free(boxAt(left))) {
+      anchor = left;
+      break;
+    }
+  }
   const int x = anchor.x(), y = anchor.y();
   const bool selected = selected_.contains(position);
   // The box covers x + 6 .. x + 10 + w and y - 10 - h .. y - 7; its shadow lies just
@@ -466,23 +514,26 @@ void TfrmBoundaryConds::DrawLabel(QPainter& painter, QPoint anchor, const QStrin
                  << QPoint(x + 11 + w, y - 10 - h) << QPoint(x + 11 + w, y - 6);
   region.Position = position;
   labels_.push_back(std::move(region));
+  labelBoxes_.emplace_back(group, boxAt(anchor));
   labelTexts_ << text;
+  return anchor;
 }
 
 void TfrmBoundaryConds::DrawPositions(QPainter& painter) {
   labels_.clear();
+  labelBoxes_.clear();
   labelTexts_.clear();
+  int group = 0;  // one per anchor
   const TVemtoFile& model = Document().Model();
   const TFemView2D& view = *fmvWorkSpace_;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
 
   // Faces a removal lays open without a temperature condition.
-  if (!exposedEdges_.isEmpty()) {
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(kExposedColor, 7, Qt::SolidLine, Qt::RoundCap));
-    for (TEdge* e : exposedEdges_) painter.drawPath(EdgePath(view, *e));
-  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(kExposedColor, kExposedWidth, Qt::SolidLine, Qt::RoundCap));
+  for (const TExposedFaces& f : exposed_)
+    for (TEdge* e : f.Edges) painter.drawPath(EdgePath(view, *e));
 
   auto ofType = [this](const TVemtoPosition* p) { return ConditionTypeOf(p->Condition) == type_; };
   auto circle = [&painter, &view](const TVemtoNodalPos& p, QColor color) {
@@ -519,20 +570,22 @@ void TfrmBoundaryConds::DrawPositions(QPainter& painter) {
       if (type_ == ctPipe && pipe_ != nullptr && point->Pipe == pipe_)
         DrawLabel(painter, view.WorldToScreen(point->X, point->Y),
                   QString::fromStdString(pipe_->Name) + QStringLiteral(" %1").arg(++count),
-                  pos.get());
+                  pos.get(), ++group);
     } else if (const auto* n = dynamic_cast<const TVemtoNodalPos*>(pos.get()); n && ofType(n)) {
       DrawLabel(painter, view.WorldToScreen(n->X, n->Y), QString::fromStdString(n->Condition->Name),
-                pos.get());
+                pos.get(), ++group);
     }
   }
   // 4. Labels of edge positions, stacked at the edge's middle.
   if (type_ != ctPipe)
     for (const auto& edge : model.Edges) {
       QPoint anchor = EdgeAnchor(view, *edge);
+      ++group;
       for (const auto& pos : model.Positions)
         if (const auto* e = dynamic_cast<const TVemtoEdgePos*>(pos.get());
             e && e->Edge == edge.get() && ofType(e)) {
-          DrawLabel(painter, anchor, QString::fromStdString(e->Condition->Name), pos.get());
+          anchor = DrawLabel(painter, anchor, QString::fromStdString(e->Condition->Name), pos.get(),
+                             group);
           anchor.ry() += kEdgeLabelStep;
         }
     }
@@ -541,10 +594,12 @@ void TfrmBoundaryConds::DrawPositions(QPainter& painter) {
     TVector p;
     surface->PointAtDivision(surface->DivisionsU() / 2, surface->DivisionsV() / 2, p);
     QPoint anchor = view.WorldToScreen(p.X, p.Y);
+    ++group;
     for (const auto& pos : model.Positions)
       if (const auto* s = dynamic_cast<const TVemtoSurfacePos*>(pos.get());
           s && s->Surface == surface.get() && ofType(s)) {
-        DrawLabel(painter, anchor, QString::fromStdString(s->Condition->Name), pos.get());
+        anchor = DrawLabel(painter, anchor, QString::fromStdString(s->Condition->Name), pos.get(),
+                           group);
         anchor.ry() += kSurfaceLabelStep;
       }
   }

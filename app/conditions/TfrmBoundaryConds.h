@@ -14,6 +14,7 @@
 
 #include "FemView2D.h"
 #include "TfrmDocument.h"
+#include "VemtoLogic.h"
 
 class QAction;
 class QLabel;
@@ -112,8 +113,12 @@ class TfrmBoundaryConds : public TfrmDocument {
   const std::vector<TPosRegion>& Labels() const { return labels_; }
   /// The texts of the drawn labels, in drawing order (as shown).
   QStringList LabelTexts() const;
-  /// The hint about faces a removal lays open (empty when none is).
+  /// The hint about faces a removal lays open (empty when none is): the model check's
+  /// warnings, one a line.
   QString ExposedHint() const;
+  /// The warning about the exposed faces highlighted at `pixel` of the view (empty when
+  /// no highlighted edge lies there); shown as the view's tooltip.
+  QString ExposedHintAt(QPoint pixel) const;
 
   /// The condition list and the pipe arrangement serving this window.
   TfrmConditions* ConditionList() const { return frmConditions_; }
@@ -132,6 +137,7 @@ class TfrmBoundaryConds : public TfrmDocument {
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Clicked(double x, double y);
@@ -139,7 +145,8 @@ class TfrmBoundaryConds : public TfrmDocument {
   void Place(double x, double y);
   bool DivisionPointAt(double x, double y, double& px, double& py) const;
   void DrawPositions(QPainter& painter);
-  void DrawLabel(QPainter& painter, QPoint anchor, const QString& text, TVemtoPosition* position);
+  QPoint DrawLabel(QPainter& painter, QPoint anchor, const QString& text, TVemtoPosition* position,
+                   int group);
   void DocumentRemoved(ObjectKind kind, const ObjectList& objects);
   void UpdateToolbar();
   void UpdateExposedHint();
@@ -161,7 +168,8 @@ class TfrmBoundaryConds : public TfrmDocument {
   TEditMode editMode_ = emSelect;
   QList<TVemtoPosition*> selected_;
   std::vector<TPosRegion> labels_;
-  QList<TEdge*> exposedEdges_;
+  std::vector<std::pair<int, QRect>> labelBoxes_;  // drawn label boxes and their anchor groups
+  std::vector<TExposedFaces> exposed_;
   QStringList labelTexts_;
 };
 

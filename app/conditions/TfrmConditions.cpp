@@ -8,10 +8,12 @@
 #include <QVBoxLayout>
 
 #include "ConditionCommands.h"
+#include "ConditionEditors.h"
 #include "TfrmBoundaryConds.h"
 #include "TfrmPipeProp.h"
 #include "UserDialogs.h"
 #include "VemtoIcons.h"
+#include "WeatherImport.h"
 
 namespace vemto {
 
@@ -85,8 +87,12 @@ TfrmConditions::TfrmConditions(ProjectDocument& document, TUserDialogs& dialogs,
       dialogs_(dialogs),
       window_(window),
       lbConditions_(new QListWidget(this)),
-      imgCondition_(new QLabel(this)) {
+      imgCondition_(new QLabel(this)),
+      editors_(new TConditionEditors(document, dialogs, *this)) {
   setObjectName(QStringLiteral("frmConditions"));
+  OnViewHistory = [this](TVemtoCondition* c) { editors_->ShowHistory(c); };
+  OnViewConstants = [this](TVemtoCondition* c) { editors_->ShowConstants(c); };
+  OnConditionChosen = [this](TVemtoCondition* c) { editors_->Follow(c); };
   lbConditions_->setObjectName(QStringLiteral("lbConditions"));
   imgCondition_->setObjectName(QStringLiteral("imgCondition"));
   imgCondition_->setToolTip(QStringLiteral("Current condition type"));
@@ -96,18 +102,21 @@ TfrmConditions::TfrmConditions(ProjectDocument& document, TUserDialogs& dialogs,
   btnUpdate_ = Button(this, "btnUpdate", "Rename", "Update");
   btnViewCond_ = Button(this, "btnViewCond", "History", "View history");
   btnConstants_ = Button(this, "btnConstants", "Constants", "View constants");
+  btnImportWeather_ =
+      Button(this, "btnImportWeather", "Weather...", "Import weather series (CSV or text)");
   auto* buttons = new QGridLayout;
   buttons->addWidget(btnAddCond_, 0, 0);
   buttons->addWidget(btnRemoveCond_, 0, 1);
   buttons->addWidget(btnUpdate_, 1, 0);
   buttons->addWidget(btnViewCond_, 1, 1);
   buttons->addWidget(btnConstants_, 2, 0);
-  buttons->addWidget(imgCondition_, 2, 1);
+  buttons->addWidget(btnImportWeather_, 2, 1);
+  buttons->addWidget(imgCondition_, 3, 0, 1, 2);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(lbConditions_);
   layout->addLayout(buttons);
-  resize(220, 260);
+  resize(220, 290);
 
   connect(btnAddCond_, &QPushButton::clicked, this, &TfrmConditions::AddCondition);
   connect(btnRemoveCond_, &QPushButton::clicked, this, &TfrmConditions::RemoveCondition);
@@ -115,6 +124,7 @@ TfrmConditions::TfrmConditions(ProjectDocument& document, TUserDialogs& dialogs,
   connect(btnViewCond_, &QPushButton::clicked, this,
           [this] { ViewHistory(lbConditions_->currentRow()); });
   connect(btnConstants_, &QPushButton::clicked, this, &TfrmConditions::ViewConstants);
+  connect(btnImportWeather_, &QPushButton::clicked, this, &TfrmConditions::ImportWeather);
   connect(lbConditions_, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { ChooseRow(lbConditions_->row(item)); });
   connect(lbConditions_, &QListWidget::itemDoubleClicked, this,
@@ -161,6 +171,7 @@ void TfrmConditions::UpdateButtons() {
                             (chosen == ctTemperature || chosen == ctPipe ||
                              chosen == ctDisplacement || chosen == ctSpring));
   btnViewCond_->setEnabled(OnViewHistory != nullptr);
+  btnImportWeather_->setEnabled(chosen == ctTemperature);
 }
 
 void TfrmConditions::AddCondition() {
@@ -217,6 +228,15 @@ void TfrmConditions::ViewHistory(int row) {
 void TfrmConditions::ViewConstants() {
   if (OnViewConstants && window_.ChosenCondition() != nullptr)
     OnViewConstants(window_.ChosenCondition());
+}
+
+void TfrmConditions::ImportWeather() {
+  TVemtoCondition* condition = window_.ChosenCondition();
+  if (ConditionTypeOf(condition) != ctTemperature) return;
+  const QString file = dialogs_.AskWeatherFileName(this);
+  if (file.isEmpty()) return;
+  if (const QString problem = ImportWeatherFile(doc_, condition, file); !problem.isEmpty())
+    dialogs_.ShowError(this, problem);
 }
 
 // --- the pipe arrangement ----------------------------------------------------------------

@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace vemto {
 
+class TConditionEditors;
 class TUserDialogs;
 class TfrmBoundaryConds;
 
@@ -44,12 +45,17 @@ class TfrmConditions : public QWidget {
   void ViewHistory(int row);
   /// "View constants" of the chosen condition.
   void ViewConstants();
+  /// "Import weather series" into the chosen temperature condition: asks for the file;
+  /// one undo step, or a message naming the file and line and nothing changed.
+  void ImportWeather();
 
   /// Editors of a condition's history and constants, provided by the main window;
   /// without them the buttons are disabled.
   std::function<void(TVemtoCondition*condition)> OnViewHistory, OnViewConstants;
   /// A condition was chosen in the list (an open history editor follows it).
   std::function<void(TVemtoCondition* condition)> OnConditionChosen;
+  /// The history editor and constants dialogs the callbacks above open by default.
+  TConditionEditors& Editors() const { return *editors_; }
 
  private:
   void Refill();
@@ -62,7 +68,9 @@ class TfrmConditions : public QWidget {
   QList<TVemtoCondition*> shown_;
   QListWidget* lbConditions_;
   QLabel* imgCondition_;
-  QPushButton *btnAddCond_, *btnRemoveCond_, *btnUpdate_, *btnViewCond_, *btnConstants_;
+  QPushButton *btnAddCond_, *btnRemoveCond_, *btnUpdate_, *btnViewCond_, *btnConstants_,
+      *btnImportWeather_;
+  TConditionEditors* editors_;
 };
 
 /// "Pipe arrangement": the pipes of the pipe condition listed.

@@ -175,6 +175,7 @@ void CreateSurfaceCommand::redo() {
   auto& surfaces = doc_.Model().Surfaces;
   SetDivisions(after_, false);
   PutBack(surfaces, surfaces.size(), std::move(held_));
+  surface_->Number = static_cast<std::int32_t>(surfaces.size());  // its row, as a node's
   doc_.NotifyAdded(ObjectKind::Surface, One(surface_));
 }
 

@@ -388,8 +388,10 @@ void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& b
       throw FileError(
           fileName, TStorageError::InvalidName,
           fmt::format("{} (it is a folder)", StorageErrorMessage(TStorageError::InvalidName)));
-    // A read-only project stays as it is, although the folder would allow a rename.
-    if (::access(target.c_str(), W_OK) != 0 && errno == EACCES)
+    // A read-only file stays as it is, although the folder would allow a rename: one
+    // the user may not write, and one without any write permission (marked read-only,
+    // which binds the superuser too).
+    if ((st.st_mode & 0222) == 0 || (::access(target.c_str(), W_OK) != 0 && errno == EACCES))
       throw FileError(fileName, TStorageError::AccessDenied,
                       fmt::format("{} (the file is read-only)",
                                   StorageErrorMessage(TStorageError::AccessDenied)));

@@ -169,8 +169,11 @@ void TCoonSurface::PointAt(TVector& point, double s, double t) {
 }
 
 std::string SurfaceChainProblem(const TCoonSurface& surface) {
+  return EdgeChainProblem(surface.Edges);
+}
+
+std::string EdgeChainProblem(const std::array<TEdge*, 4>& e) {
   // Sides are numbered 1..4 as in the surface table (Edges[0..3]).
-  const auto& e = surface.Edges;
   for (int i = 0; i < 4; ++i) {
     if (!e[i]) return fmt::format("side {} has no edge", i + 1);
     if (!e[i]->FirstNode() || !e[i]->LastNode())

@@ -144,6 +144,8 @@ class TCoonSurface : public TSurface {
 /// edge i+1 (edge 3 with edge 0) so that the chain closes through four distinct corners,
 /// and no edge starting and ending at the same node.
 std::string SurfaceChainProblem(const TCoonSurface& surface);
+/// The same for four edges in the order a surface would take them.
+std::string EdgeChainProblem(const std::array<TEdge*, 4>& edges);
 
 /// Of the division-grid points of `surface` (i outer, j inner), writes into (px, py)
 /// the first one nearest to (x, y) (m). px and py keep their values when no grid

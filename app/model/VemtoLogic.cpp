@@ -477,14 +477,17 @@ void CheckLoadWarnings(const TVemtoFile& doc, std::vector<std::string>& warnings
 }
 
 void CheckExposedFaces(const TVemtoFile& doc, std::vector<std::string>& warnings) {
-  for (const TExposedFaces& f : FindExposedFaces(doc))
-    warnings.push_back(fmt::format(
-        "Faces of surface {} are exposed without a temperature condition after surface {} "
-        "is removed at {:.15g} h.",
-        f.Surface + 1, f.Removed + 1, f.Time));
+  for (const TExposedFaces& f : FindExposedFaces(doc)) warnings.push_back(ExposedFacesWarning(f));
 }
 
 }  // namespace
+
+std::string ExposedFacesWarning(const TExposedFaces& f) {
+  return fmt::format(
+      "Faces of surface {} are exposed without a temperature condition after surface {} "
+      "is removed at {:.15g} h.",
+      f.Surface + 1, f.Removed + 1, f.Time);
+}
 
 /// Faces that a removal lays open: an edge shared by a surface that is removed during
 /// the calculation and one that stays needs a temperature condition from the removal on,

@@ -23,6 +23,9 @@ struct TExposedFaces {
 /// surface first, then the one that stays). The model check warns about each.
 std::vector<TExposedFaces> FindExposedFaces(const TVemtoFile& document);
 
+/// The model check's warning about `faces`.
+std::string ExposedFacesWarning(const TExposedFaces& faces);
+
 /// Checks a model before meshing and simulation. Surfaces, intervals and positions are
 /// named by their 1-based place in their lists.
 class TVemtoLogic {

@@ -38,15 +38,6 @@ ObjectList AllOf(const std::vector<std::unique_ptr<T>>& list) {
   return out;
 }
 
-// The chain problem of four edges as a surface would have them, or an empty text.
-QString ChainProblem(const std::array<TEdge*, 4>& edges) {
-  TCoonSurface probe(ForLoading);
-  probe.Edges = edges;
-  const std::string problem = SurfaceChainProblem(probe);
-  probe.Edges = {};  // the probe counted nothing and releases nothing
-  return QString::fromStdString(problem);
-}
-
 }  // namespace
 
 QList<QStringList> SpreadsheetRows(const QString& text) {
@@ -566,7 +557,7 @@ bool TSurfaceTableModel::Apply(void* object, int row, int column, QStringList ce
     if (t.Edges[i] == t.Edges[(i + 1) % 4])
       return Refuse(QStringLiteral("Duplicate curves in topology at surface %1.").arg(number), row,
                     i + 1);
-  if (const QString chain = ChainProblem(t.Edges); !chain.isEmpty())
+  if (const QString chain = QString::fromStdString(EdgeChainProblem(t.Edges)); !chain.isEmpty())
     return Refuse(QStringLiteral("Invalid curve ordering at surface %1. %2").arg(number).arg(chain),
                   row, column);
   auto count = [&](int c, const TEdge* edge) {

@@ -466,8 +466,10 @@ void TfrmCementGuide::RunFit() {
       {edtCement_, &in.Cement},   {edtHeatLoss_, &in.HeatLoss},
       {edtTheta0_, &in.Theta0},   {edtKappa0_, &in.Kappa0},
       {edtWc0_, &in.Wc0},         {edtT1_, &in.T1}};
+  UpdateFieldVisibility();
   for (const auto& [edit, value] : fields) {
     const std::optional<double> v = ReadNumber(edit);
+    if (!v && !propertyForm_->isRowVisible(edit)) continue;  // hidden: its default serves
     if (!v) {
       ShowFailure(QStringLiteral("\"%1\" does not hold a number.").arg(edit->accessibleName()));
       return;

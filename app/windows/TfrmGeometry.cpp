@@ -77,7 +77,9 @@ bool EdgesFormClosedChain(const QList<TEdge*>& edges) {
   if (edges.size() != 4) return false;
   for (int i = 0; i < 4; ++i)
     if (!ShareEndNode(edges[i], edges[(i + 1) % 4])) return false;
-  return true;
+  // Sharing nodes is not enough: four edges from one node, or two edges picked twice,
+  // share them too but bound no quadrilateral the mesher could fill.
+  return EdgeChainProblem({edges[0], edges[1], edges[2], edges[3]}).empty();
 }
 
 TfrmGeometry::TfrmGeometry(ProjectDocument& document, TUserDialogs& dialogs, QWidget* parent)

@@ -91,7 +91,7 @@ void DrawInfiniteSurfaceBand(QPainter& painter, const std::array<QPointF, 4>& co
                              int elementType);
 
 /// True when the four edges form a closed chain in this order: each shares an end node
-/// with the next, and the last with the first.
+/// with the next, and the last with the first, through four distinct corners.
 bool EdgesFormClosedChain(const QList<TEdge*>& edges);
 
 }  // namespace vemto

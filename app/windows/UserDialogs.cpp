@@ -71,6 +71,16 @@ QString TQtUserDialogs::AskTempMatResultFile(QWidget* parent) {
   return dialog.selectedFiles().first();
 }
 
+QString TQtUserDialogs::AskWeatherFileName(QWidget* parent) {
+  QFileDialog dialog(parent, QStringLiteral("Import weather series"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(
+      {QStringLiteral("Weather series (*.csv *.txt *.tsv)"), QStringLiteral("All files (*)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
 QString TQtUserDialogs::AskPdfFileName(QWidget* parent, const QString& suggested) {
   QFileDialog dialog(parent, QStringLiteral("Print to PDF"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -53,6 +53,8 @@ class TUserDialogs {
   /// cancelled.
   virtual bool AskText(QWidget* parent, const QString& caption, const QString& label,
                        QString& text) = 0;
+  /// "Import weather series": a CSV or text file to read; empty when cancelled.
+  virtual QString AskWeatherFileName(QWidget* parent) = 0;
   /// The "Set grid size" dialog (`text`: the spacing shown and the answer); false when
   /// cancelled. By default the text question "Grid spacing (m):".
   virtual bool AskGridSize(QWidget* parent, QString& text) {
@@ -79,6 +81,7 @@ class TQtUserDialogs : public TUserDialogs {
   bool AskText(QWidget* parent, const QString& caption, const QString& label,
                QString& text) override;
   bool AskGridSize(QWidget* parent, QString& text) override;
+  QString AskWeatherFileName(QWidget* parent) override;
 };
 
 }  // namespace vemto

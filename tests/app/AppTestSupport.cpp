@@ -5,7 +5,9 @@
 #include <QEventLoop>
 #include <fstream>
 #include <random>
+#include <sstream>
 
+#include "ProjectDocument.h"
 #include "VemtoFile.h"
 
 namespace vemto::test {
@@ -136,6 +138,23 @@ void WriteEmptyModel(const QString& name) {
   TVemtoFile model;
   model.SetFileName(name.toStdString());
   model.Save();
+}
+
+std::string ReadBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::unique_ptr<ProjectDocument> GeometryOnly(const char* fileName) {
+  auto doc = ProjectDocument::Open(QString::fromLocal8Bit(fileName));
+  TVemtoFile& m = doc->Model();
+  for (auto& p : m.Positions) p->ReleaseReferences();
+  m.Positions.clear();
+  m.Pipes.Clear();
+  m.Conditions.Clear();
+  return doc;
 }
 
 }  // namespace vemto::test

@@ -37,6 +37,7 @@ struct DialogScript {
   int printDialogs = 0;                       ///< number of print dialogs (all cancelled)
   std::deque<TNewSurfaceChoice> newSurfaces;  ///< answers of "New surface" (cancel when empty)
   std::deque<QString> texts;                  ///< answers to text questions (cancel when empty)
+  std::deque<QString> weatherFiles;           ///< answers of the weather file dialog
 };
 
 /// Dialogs answering from a script shared with the test.
@@ -58,6 +59,7 @@ class ScriptedDialogs : public TUserDialogs {
   }
   bool AskNewSurface(QWidget*, TNewSurfaceChoice& choice) override;
   bool AskText(QWidget*, const QString&, const QString&, QString& text) override;
+  QString AskWeatherFileName(QWidget*) override { return Next(s_->weatherFiles); }
 
  private:
   static QString Next(std::deque<QString>& answers) {
@@ -115,5 +117,12 @@ struct Harness {
 
 /// Writes an empty model to `name`.
 void WriteEmptyModel(const QString& name);
+
+/// The bytes of `file` (empty when it cannot be read).
+std::string ReadBytes(const std::filesystem::path& file);
+
+/// The project `fileName` with its geometry and materials only: conditions, pipes and
+/// positions taken away (the references they held released).
+std::unique_ptr<ProjectDocument> GeometryOnly(const char* fileName);
 
 }  // namespace vemto::test

@@ -3,10 +3,15 @@
 // labels, deleting, renaming, pipes and their order, exposed faces, and the whole
 // example rebuilt by clicks meshing to the example's own analysis data file.
 #include <QAction>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -16,6 +21,8 @@
 
 #include "AppTestSupport.h"
 #include "ConditionCommands.h"
+#include "HistoryCommands.h"
+#include "HistoryTableModel.h"
 #include "TfrmBoundaryConds.h"
 #include "TfrmConditions.h"
 #include "VemtoLogic.h"
@@ -26,24 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kExample = VEMTO_SOURCE_DIR "/examples/wall_on_slab.v3";
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// The example's geometry and materials without conditions, pipes or positions.
-std::unique_ptr<ProjectDocument> GeometryOnly() {
-  auto doc = ProjectDocument::Open(QString::fromLatin1(kExample));
-  TVemtoFile& m = doc->Model();
-  for (auto& p : m.Positions) p->ReleaseReferences();
-  m.Positions.clear();
-  m.Pipes.Clear();
-  m.Conditions.Clear();
-  return doc;
-}
 
 class BoundaryConds : public ::testing::Test {
  protected:
@@ -72,7 +61,7 @@ class BoundaryConds : public ::testing::Test {
 
   std::shared_ptr<DialogScript> script = std::make_shared<DialogScript>();
   ScriptedDialogs dialogs{script};
-  std::unique_ptr<ProjectDocument> doc = GeometryOnly();
+  std::unique_ptr<ProjectDocument> doc = GeometryOnly(kExample);
   TfrmBoundaryConds frm{*doc, dialogs};
   TFemView2D& view = *frm.View();
   TfrmConditions& list = *frm.ConditionList();
@@ -245,50 +234,124 @@ TEST_F(BoundaryConds, PipePointsAreNumberedAndReorderedByThePipeProperties) {
   EXPECT_FALSE(frm.PipeArrangement()->isVisible());
 }
 
+// Weather files read through the list's button: hours with wind, date-times without;
+// damaged, truncated and missing files change nothing; each import is one undo step.
+TEST_F(BoundaryConds, WeatherSeriesImportIsOneUndoStepAndBadFilesChangeNothing) {
+  auto* button = list.findChild<QPushButton*>(QStringLiteral("btnImportWeather"));
+  auto* air = static_cast<TVemtoTempCondition*>(AddCondition(QStringLiteral("Air")));
+  EXPECT_FALSE(button->isEnabled());  // no condition chosen
+  Choose(air);
+  doc->Push(new ConditionEditCommand(*doc, air, QStringLiteral("Wood"), [](TVemtoCondition& c) {
+    auto& t = static_cast<TVemtoTempCondition&>(c);
+    t.InsulationType = std::uint8_t(InsulationKind::Wood);
+    t.ThermalConductivity = 0.14;
+    t.InsulationThickness = 0.02;
+  }));
+  ScratchFolder folder;
+  auto write = [&folder](const char* name, const char* text) {
+    std::ofstream(folder.Path() / name, std::ios::binary) << text;
+    return folder.File(name);
+  };
+  auto import = [&](const QString& file) {
+    script->messages.clear();
+    script->weatherFiles.push_back(file);
+    button->click();
+    return script->messages.join('\n');
+  };
+  const int steps = doc->UndoStack().count();
+  EXPECT_EQ(import(write("h.txt",
+                         "t (h)\tair (C)\twind (m/s)\r\n0\t12\t2\r\n12\t15.5\t4\r\n24\t9\t2"
+                         "\r\n")),
+            QString());
+  const double k = 1.0 / (1.0 / (5.6 + 3.95 * 3.0) + 0.02 / 0.14);  // mean wind 3 m/s
+  EXPECT_NEAR(air->TransferCoefficient, k, 1e-12 * k);
+  EXPECT_EQ(import(write("d.csv", "time,air\n2026-05-01 06:00,4\n2026-05-01T18:30,7\n")),
+            QString());
+  ASSERT_EQ(air->History.size(), 2u);
+  EXPECT_EQ(air->History[1].Time, 12.5);
+  EXPECT_EQ(air->History[1].Value1, 7.0);
+  EXPECT_NEAR(air->TransferCoefficient, k, 1e-12 * k);  // no wind: kept
+  for (const auto& [file, where] :
+       {std::pair{write("bad.csv", "h;T;v\n0;1;2\n6;x;2\n"), QStringLiteral("bad.csv, line 3")},
+        {write("cut.txt", "h\tT\tv\n0\t1\t2\n6\t1"), "cut.txt, line 3"},
+        {folder.File("none.csv"), "none.csv: the file cannot be read"}})
+    EXPECT_TRUE(import(file).contains(where)) << where.toStdString();
+  EXPECT_EQ(doc->UndoStack().count(), steps + 2);
+  EXPECT_EQ(air->History[1].Time, 12.5);
+  doc->UndoStack().setIndex(steps);
+  EXPECT_TRUE(air->History.empty());
+  EXPECT_EQ(air->TransferCoefficient, 10.0);
+}
+
 TEST_F(BoundaryConds, FacesLaidOpenByARemovalAreHighlightedWithTheCheckWarning) {
-  EXPECT_FALSE(frm.ExposedHint().isEmpty());
+  // The hint holds the check's warnings about exposed faces, one a line, and no other.
   TVemtoLogic logic;
   logic.CheckModel(Model());
-  for (const TExposedFaces& f : FindExposedFaces(Model()))
-    EXPECT_TRUE(frm.ExposedHint().contains(QString::fromStdString(fmt::format(
-        "Faces of surface {} are exposed without a temperature condition after surface {} is "
-        "removed at 72 h.",
-        f.Surface + 1, f.Removed + 1))));
-  EXPECT_EQ(
-      size_t(frm.ExposedHint().count(QStringLiteral("exposed"))),
-      size_t(std::count_if(logic.Warnings.begin(), logic.Warnings.end(),
-                           [](const std::string& w) { return w.find("exposed") != w.npos; })));
+  QStringList warnings;
+  for (const std::string& w : logic.Warnings)
+    if (w.find("exposed without a temperature condition") != w.npos)
+      warnings << QString::fromStdString(w);
+  EXPECT_EQ(warnings.size(), 4);  // wall and slab strip, on either side
+  EXPECT_EQ(frm.ExposedHint().split(QLatin1Char('\n')), warnings);
+  EXPECT_TRUE(frm.findChild<QLabel*>(QStringLiteral("lblExposed"))->isVisible());
+
+  // Pointing at a highlighted face shows its warning; elsewhere no hint.
+  const std::vector<TExposedFaces> faces = FindExposedFaces(Model());
+  ASSERT_FALSE(faces.empty());
+  const TEdge& edge = *faces[0].Edges[0];
+  const QPoint on = At((edge.FirstNode()->Coord->X + edge.LastNode()->Coord->X) / 2,
+                       (edge.FirstNode()->Coord->Y + edge.LastNode()->Coord->Y) / 2);
+  QHelpEvent help(QEvent::ToolTip, on, view.mapToGlobal(on));
+  QApplication::sendEvent(&view, &help);
+  EXPECT_TRUE(QToolTip::text().startsWith(warnings[0])) << QToolTip::text().toStdString();
+  EXPECT_TRUE(frm.ExposedHintAt(At(0.0, 4.5)).isEmpty());
+}
+
+// Spreadsheet text of a history: "time TAB value" rows with CR LF line ends.
+QString SheetRows(double from, double to, double step, const std::function<double(double)>& v) {
+  QString text;
+  for (double t = from; t <= to + 1e-9; t += step)  // tolerance 1e-9 h
+    text += QStringLiteral("%1\t%2\r\n").arg(t).arg(v(t));
+  return text;
 }
 
 // The example's conditions rebuilt through the window: the list's handlers make them,
-// clicks place every position in the example's order, and the constants and histories
-// are set as their editors do (one command each). The saved model meshes to the
-// example's analysis data file, byte for byte.
+// the constants are set as their dialogs store them, the histories are pasted as
+// spreadsheet text, and clicks place every position in the example's order. The saved
+// model meshes to the example's analysis data file, byte for byte.
 TEST_F(BoundaryConds, TheExampleRebuiltByClicksMeshesToTheSameAnalysisData) {
   TVemtoFile example;
   example.SetFileName(kExample);
   example.Load();
-  ScratchFolder folder;
+  // The daily air cycle around 15 C, lowest at 06:00, every 6 h.
+  const double cycle[] = {15, 10, 15, 20};
+  auto air = [&cycle](double t) { return cycle[int(std::lround(t / 6.0)) % 4]; };
+  const std::map<std::string, QString> sheets = {
+      {"Air", SheetRows(0, 336, 6, air)},
+      {"Air after stripping", SheetRows(72, 336, 6, air)},
+      {"Ground support", QStringLiteral("Time (h)\tDispl Y (m)\r\n0\t0\r\n87600\t0\r\n")},
+      {"Lateral support", QStringLiteral("0\t0\r\n87600\t0\r\n")}};
   std::map<const TVemtoCondition*, TVemtoCondition*> made;  // example's -> rebuilt
   for (const auto& c : example.Conditions) {
     frm.SetConditionType(ConditionTypeOf(c.get()));
     TVemtoCondition* mine = AddCondition(QString::fromStdString(c->Name));
     ASSERT_EQ(mine->Name, c->Name);
-    const TVemtoCondition* from = c.get();
-    doc->Push(new EditCommand(
-        *doc, QStringLiteral("Constants and history"),
-        [mine, from] {
-          const std::string name = mine->Name;
-          const std::int32_t refs = mine->RefCount;
-          if (auto* t = dynamic_cast<TVemtoTempCondition*>(mine))
-            *t = *static_cast<const TVemtoTempCondition*>(from);
-          if (auto* d = dynamic_cast<TVemtoDisplCondition*>(mine))
-            *d = *static_cast<const TVemtoDisplCondition*>(from);
-          mine->History = from->History;
-          mine->Name = name;
-          mine->RefCount = refs;
-        },
-        [] {}, ObjectKind::Condition, {mine}));
+    // "Transfer coefficient": no insulation, wind 5 m/s; "Displacement type".
+    doc->Push(new ConditionEditCommand(
+        *doc, mine, QStringLiteral("Constants"), [from = c.get()](TVemtoCondition& to) {
+          if (auto* t = dynamic_cast<TVemtoTempCondition*>(&to)) {
+            t->InsulationType = std::uint8_t(InsulationKind::None);
+            t->WindVelocity = 5.0;
+            t->TransferCoefficient =
+                *InsulatedCoefficient(InsulationKind::None, t->ThermalConductivity,
+                                      t->InsulationThickness, t->WindVelocity);
+          }
+          if (auto* d = dynamic_cast<TVemtoDisplCondition*>(&to))
+            d->Direction = static_cast<const TVemtoDisplCondition*>(from)->Direction;
+        }));
+    HistoryTableModel table(*doc, mine);
+    ASSERT_EQ(table.Paste(sheets.at(c->Name)), QString());
+    ASSERT_EQ(mine->History.size(), c->History.size()) << c->Name;
     made[c.get()] = mine;
   }
   for (const auto& p : example.Positions) {
@@ -305,6 +368,21 @@ TEST_F(BoundaryConds, TheExampleRebuiltByClicksMeshesToTheSameAnalysisData) {
   ASSERT_EQ(Model().Positions.size(), example.Positions.size());
   EXPECT_TRUE(frm.ExposedHint().isEmpty());
 
+  // Seen whole, the labels of the air conditions do not cover one another.
+  frm.SetConditionType(ctTemperature);
+  view.ZoomExtents();
+  view.grab();
+  ASSERT_EQ(frm.Labels().size(), 13u);
+  for (std::size_t i = 0; i < frm.Labels().size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      EXPECT_FALSE(frm.Labels()[i]
+                       .Polygon.boundingRect()
+                       .adjusted(2, 2, -2, -2)
+                       .intersects(frm.Labels()[j].Polygon.boundingRect()))
+          << frm.LabelTexts()[int(i)].toStdString() << " over "
+          << frm.LabelTexts()[int(j)].toStdString();
+
+  ScratchFolder folder;
   const fs::path built = folder.Path() / "built.v3", original = folder.Path() / "example.v3";
   doc->SaveAs(QString::fromStdString(built.string()));
   fs::copy_file(kExample, original);

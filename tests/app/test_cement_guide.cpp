@@ -122,6 +122,7 @@ TEST(CementGuide, FitsAHeatRecordAndAppendsTheCementType) {
   Guide g(folder);
   const auto record = folder.Path() / "heat.txt";
   WriteHeatRecord(record);
+  g.Find<QLineEdit>("edtCement")->setText("none");  // hidden for this calculation: not read
   g.Click("rbMaturityHeat");
   g.Click("btnNext");
   g.Click("rbSet3");
@@ -160,7 +161,17 @@ TEST(CementGuide, FitsAHeatRecordAndAppendsTheCementType) {
   EXPECT_EQ(lines[6], " 4.60000000000000E+0003");  // Theta-0 as given
   for (int i = 2; i < 8; ++i) EXPECT_EQ(lines[i].size(), 23u) << lines[i];
 
-  // A 21st type and a missing file are refused and leave the file as it was.
+  // A 21st type, a write-protected and a missing file are refused and leave the file as
+  // it was.
+  std::filesystem::permissions(
+      g.frm.CementFile, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  g.messages.clear();
+  g.Click("btnAddToCempropt");
+  EXPECT_EQ(Contents(g.frm.CementFile), after);
+  ASSERT_EQ(g.messages.size(), 1);
+  EXPECT_TRUE(g.messages[0].contains("read-only")) << g.messages[0].toStdString();
+  std::filesystem::permissions(g.frm.CementFile, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   {
     std::ofstream out(g.frm.CementFile);
     out << "20\n";

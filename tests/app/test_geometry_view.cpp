@@ -8,13 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableView>
 #include "AppTestSupport.h"
 #include "DocumentCommands.h"
 #include "TfrmGeometry.h"
 #include "TfrmSurfProp.h"
-#include <QComboBox>
-#include <QLineEdit>
-#include <QSpinBox>
+#include "TfrmTopology.h"
 
 namespace vemto::test {
 namespace {
@@ -39,6 +42,22 @@ class GeometryView : public ::testing::Test {
     QTest::mouseRelease(&view, Qt::LeftButton, {}, At(x2, y2));
   }
   void Mode(TEditMode mode) { frm.SetEditMode(mode); }
+  // A 2 m x 1 m rectangle by clicks: nodes, lines counter-clockwise from (0, 0), and
+  // the surface of 3 rows and 4 columns.
+  TVemtoSurface* DrawRectangle() {
+    Mode(emCreateNode);
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {2.0, 0.0}, {2.0, 1.0}, {0.0, 1.0}}) Click(x, y);
+    Mode(emCreateLine);
+    const double corners[5][2] = {{0, 0}, {2, 0}, {2, 1}, {0, 1}, {0, 0}};
+    for (int k = 0; k < 4; ++k) {
+      Click(corners[k][0], corners[k][1]);
+      Click(corners[k + 1][0], corners[k + 1][1]);
+    }
+    Mode(emCreateSurface);
+    script->newSurfaces.push_back({3, 4, 0});
+    for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 1.0}, {0.0, 0.5}}) Click(x, y);
+    return Model().Surfaces.empty() ? nullptr : Model().Surfaces.back().get();
+  }
   TVemtoFile& Model() { return doc.Model(); }
   int Index() { return doc.UndoStack().index(); }
 
@@ -71,8 +90,11 @@ TEST_F(GeometryView, ARectangleDrawnByClicksIsOneSurfaceAndUndoRemovesEveryStep)
   // Two opposite edges in succession do not close: the message and no surface.
   Mode(emCreateSurface);
   for (auto [x, y] : {std::pair{1.0, 0.0}, {1.0, 1.0}, {2.0, 0.5}, {0.0, 0.5}}) Click(x, y);
-  EXPECT_EQ(script->messages.value(0), QStringLiteral("Curves must be entered in order."));
+  // Bottom, right, bottom, right: each shares a node with the next, yet no quadrilateral.
+  for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 0.0}, {2.0, 0.5}}) Click(x, y);
+  EXPECT_EQ(script->messages, QStringList(2, QStringLiteral("Curves must be entered in order.")));
   EXPECT_TRUE(view.PickedEdges().isEmpty());
+  EXPECT_TRUE(Model().Surfaces.empty());
   script->newSurfaces.push_back({3, 4, 0});
   for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 1.0}, {0.0, 0.5}}) Click(x, y);
   ASSERT_EQ(Model().Surfaces.size(), 1u);
@@ -274,19 +296,8 @@ namespace vemto::test {
 namespace {
 
 TEST_F(GeometryView, TheSelectionIsTheDocumentsAndSurfacePropertiesFollowIt) {
-  Mode(emCreateNode);
-  for (auto [x, y] : {std::pair{0.0, 0.0}, {2.0, 0.0}, {2.0, 1.0}, {0.0, 1.0}}) Click(x, y);
-  Mode(emCreateLine);
-  const double corners[5][2] = {{0, 0}, {2, 0}, {2, 1}, {0, 1}, {0, 0}};
-  for (int k = 0; k < 4; ++k) {
-    Click(corners[k][0], corners[k][1]);
-    Click(corners[k + 1][0], corners[k + 1][1]);
-  }
-  Mode(emCreateSurface);
-  script->newSurfaces.push_back({3, 4, 0});
-  for (auto [x, y] : {std::pair{1.0, 0.0}, {2.0, 0.5}, {1.0, 1.0}, {0.0, 0.5}}) Click(x, y);
-  ASSERT_EQ(Model().Surfaces.size(), 1u);
-  TVemtoSurface* s = Model().Surfaces[0].get();
+  TVemtoSurface* s = DrawRectangle();
+  ASSERT_NE(s, nullptr);
 
   Mode(emSelect);
   Click(0.7, 0.6);
@@ -319,6 +330,55 @@ TEST_F(GeometryView, TheSelectionIsTheDocumentsAndSurfacePropertiesFollowIt) {
   doc.UndoStack().undo();
   EXPECT_EQ(Model().Edges[3]->Divisions, 3);
   EXPECT_EQ(s->Thickness, -1.0);
+}
+
+}  // namespace
+}  // namespace vemto::test
+
+namespace vemto::test {
+namespace {
+
+// Rows chosen in the curve table light up in the view; a click in the view chooses the
+// rows in the curve and surface tables.
+TEST_F(GeometryView, TableRowsAndTheViewShareOneSelection) {
+  TVemtoSurface* s = DrawRectangle();
+  ASSERT_NE(s, nullptr);
+  Mode(emSelect);
+  TfrmTopology curves(doc, TopologyTable::Curves, dialogs);
+  TfrmTopology surfaces(doc, TopologyTable::Surfaces, dialogs);
+  curves.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&curves));
+  QTableView& grid = *curves.View();
+  auto clickRow = [&grid](int row, Qt::KeyboardModifiers keys) {
+    const QRect cell = grid.visualRect(grid.model()->index(row, 0));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, keys, cell.center());
+  };
+  clickRow(1, {});
+  clickRow(3, Qt::ControlModifier);
+  TEdge* right = Model().Edges[1].get();
+  TEdge* left = Model().Edges[3].get();
+  EXPECT_EQ(view.SelectedEdges(), (QList<TEdge*>{right, left}));
+  const QImage picture = view.Picture();
+  const QColor blue(0, 0, 255), red(255, 0, 0);
+  EXPECT_EQ(picture.pixelColor(At(2.0, 0.25)), blue);
+  EXPECT_EQ(picture.pixelColor(At(0.0, 0.75)), blue);
+  EXPECT_EQ(picture.pixelColor(At(0.5, 0.0)), red);  // edge 1 is not chosen
+
+  auto rows = [](const TfrmTopology& table) {
+    QList<int> out;
+    for (const QModelIndex& i : table.View()->selectionModel()->selectedRows()) out << i.row();
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  Click(5.0, 5.0);  // empty space: nothing chosen anywhere
+  EXPECT_TRUE(rows(curves).isEmpty());
+  Click(0.5, 0.0);
+  EXPECT_EQ(rows(curves), QList<int>{0});
+  EXPECT_TRUE(rows(surfaces).isEmpty());
+  Click(1.3, 0.6);
+  EXPECT_EQ(rows(surfaces), QList<int>{0});
+  EXPECT_EQ(doc.Selection(ObjectKind::Surface), ObjectList{s});
+  EXPECT_EQ(frm.SurfaceProperties()->Surface(), s);
 }
 
 }  // namespace

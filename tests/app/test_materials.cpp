@@ -203,6 +203,22 @@ TEST_F(Materials, TheEditorRefusesTextThatIsNoNumberAndClosesWhenItsMaterialGoes
   EXPECT_EQ(doc.UndoStack().index(), index - 1);
 }
 
+TEST(MaterialEditor, ClosesWithoutStoringWhenTheModelGoes) {
+  auto script = std::make_shared<DialogScript>();
+  ScriptedDialogs dialogs{script};
+  auto model = std::make_unique<ProjectDocument>();
+  auto material = std::make_unique<TVemtoMaterial>();
+  material->Name = "Rock";
+  TVemtoMaterial* rock = material.get();
+  model->Push(new AddMaterialCommand(*model, std::move(material)));
+  QPointer<TfrmMaterial> editor = new TfrmMaterial(*model, *rock, dialogs);
+  editor->show();
+  editor->Field("Mass density (kg/m3)")->setText("not a number");
+  model.reset();  // the project is closed with the editor open and its field unreadable
+  ASSERT_TRUE(WaitUntil([&] { return editor == nullptr; }));
+  EXPECT_TRUE(script->messages.isEmpty());
+}
+
 TEST_F(Materials, MaterialsGoFromTheLibraryIntoTheModelAndBack) {
   NewMaterial("Rock", 0);
   TVemtoMaterial* rock = M(0);

@@ -10,6 +10,7 @@
 
 #include "DocumentCommands.h"
 #include "DocumentTestSupport.h"
+#include "GeometryCommands.h"
 #include "ProjectDocument.h"
 
 namespace vemto {
@@ -130,6 +131,27 @@ TEST_F(DocumentCommands, SurfaceSetsTheDivisionsOfItsEdgesAndUndoRestoresThem) {
     EXPECT_EQ(edge->Divisions, 7);
     EXPECT_EQ(edge->RefCount, 0);
   }
+}
+
+// New counts spread from an edge to the opposite one and on through the neighbours, so
+// no surface is left with unequal opposite edges; demands that would give one edge two
+// counts are refused.
+TEST_F(DocumentCommands, DivisionCountsSpreadAcrossSharedEdgesOrAreRefused) {
+  const TVemtoFile& m = doc->Model();
+  const auto before = Image(*doc);
+  TEdge* bottom = S(0)->GetEdge(0);
+  const auto plan = PlanDivisions(m, {{bottom, 9}});
+  ASSERT_TRUE(plan.has_value());
+  EXPECT_GE(plan->size(), 4u);  // the soil's bottom and top, the ground's edge, the slab's
+  doc->Push(new SetDivisionsCommand(*doc, *plan));
+  EXPECT_EQ(S(0)->GetEdge(2)->Divisions, 9);
+  for (const auto& s : m.Surfaces) {
+    EXPECT_EQ(s->GetEdge(0)->Divisions, s->GetEdge(2)->Divisions);
+    EXPECT_EQ(s->GetEdge(1)->Divisions, s->GetEdge(3)->Divisions);
+  }
+  EXPECT_FALSE(PlanDivisions(m, {{bottom, 9}, {S(0)->GetEdge(2), 5}}).has_value());
+  doc->UndoStack().undo();
+  EXPECT_TRUE(Image(*doc) == before);
 }
 
 TEST_F(DocumentCommands, DeleteKeepsWhatIsUsedIncludingEdgesOfPositionsAndRenumbersNodes) {

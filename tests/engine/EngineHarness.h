@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -69,6 +70,34 @@ class ScratchDir {
 
  private:
   std::filesystem::path path_;
+};
+
+/// Sets an environment variable for the lifetime of the object (unsets it for a null
+/// value) and restores the old value afterwards.
+class EnvironmentSetting {
+ public:
+  EnvironmentSetting(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+      hadOld_ = true;
+    }
+    if (value != nullptr)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~EnvironmentSetting() {
+    if (hadOld_)
+      ::setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      ::unsetenv(name_.c_str());
+  }
+  EnvironmentSetting(const EnvironmentSetting&) = delete;
+  EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+ private:
+  std::string name_, old_;
+  bool hadOld_ = false;
 };
 
 /// One interval in hours: end, step, storage increment.

@@ -37,25 +37,10 @@ using testing::Recorder;
 using testing::ScratchDir;
 using testing::WithMechanics;
 
-// Sets VEMTO_SOLVER for the lifetime of the object, restoring the old value.
-class SolverChoice {
+// Chooses the solution path (VEMTO_SOLVER) for the lifetime of the object.
+class SolverChoice : public testing::EnvironmentSetting {
  public:
-  explicit SolverChoice(const char* value) {
-    if (const char* old = std::getenv("VEMTO_SOLVER")) old_ = std::make_unique<std::string>(old);
-    if (value != nullptr)
-      ::setenv("VEMTO_SOLVER", value, 1);
-    else
-      ::unsetenv("VEMTO_SOLVER");
-  }
-  ~SolverChoice() {
-    if (old_)
-      ::setenv("VEMTO_SOLVER", old_->c_str(), 1);
-    else
-      ::unsetenv("VEMTO_SOLVER");
-  }
-
- private:
-  std::unique_ptr<std::string> old_;
+  explicit SolverChoice(const char* value) : EnvironmentSetting("VEMTO_SOLVER", value) {}
 };
 
 // Relative difference in the maximum norm, relative to the largest entry of b or to

@@ -38,21 +38,23 @@ Parameters Truth() {
   return p;
 }
 
-/// Relative noise of 1 %: Box-Muller on mt19937's integers, the same on every platform.
+/// Noise of a reading: `level` times its signal (relative), or `sd` in the readings' unit
+/// (a sensor's constant error). Box-Muller on mt19937's integers, the same on every platform.
 class Noise {
  public:
-  explicit Noise(double level) : level_(level) {}
+  explicit Noise(double level, double sd = 0.0) : level_(level), sd_(sd) {}
+  /// v with noise on its signal v − base.
   double operator()(double v, double base = 0.0) {
-    if (level_ == 0.0) return v;
-    return base + Relative(v - base);
-  }
-  double Relative(double v) {
-    const double u1 = (gen_() + 1.0) / 4294967297.0, u2 = gen_() / 4294967296.0;
-    return v * (1.0 + level_ * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2));
+    if (level_ == 0.0 && sd_ == 0.0) return v;
+    return v + (level_ * (v - base) + sd_) * Normal();
   }
 
  private:
-  double level_;
+  double Normal() {
+    const double u1 = (gen_() + 1.0) / 4294967297.0, u2 = gen_() / 4294967296.0;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
+  }
+  double level_, sd_;
   std::mt19937 gen_{20261209};
 };
 
@@ -85,7 +87,7 @@ void WriteBox(const fs::path& file, const Parameters& p, const Concrete& c, doub
       rate(t + h, T + h * k1, m + h * l1, k2, l2);
       T += 0.5 * h * (k1 + k2), m += 0.5 * h * (l1 + l2), t += h;
     }
-    out << until / kHour << "; " << (i == 0 ? T : noise(T)) << "; " << ambient(t) << "\n";
+    out << until / kHour << "; " << (i == 0 ? T : noise(T, start)) << "; " << ambient(t) << "\n";
   }
 }
 
@@ -141,22 +143,45 @@ FitRequest RequestFor(const Case& c, const Parameters& truth) {
   return r;
 }
 
+/// Three box records of `hours` with different concretes, starting and surrounding
+/// temperatures, added to `r`.
+void WriteBoxes(FitRequest& r, const fs::path& dir, const Parameters& truth, double hours,
+                Noise& noise) {
+  const Concrete concretes[3] = {{2350, 1000, 300}, {2400, 950, 350}, {2300, 1050, 250}};
+  const double starts[3][3] = {{20, 20, 0}, {10, 15, 5}, {25, 22, 3}};
+  for (int f = 0; f < 3; ++f) {
+    r.files.push_back(dir / ("box" + std::to_string(f)));
+    r.concrete.push_back(concretes[f]);
+    WriteBox(r.files.back(), truth, concretes[f], starts[f][0], starts[f][1], starts[f][2], hours,
+             true, noise);
+  }
+}
+
+/// Largest difference of the heat curves of `v` and `truth` to 28 days, fraction of Wc0.
+double HeatCurveDeviation(const Parameters& v, const Parameters& truth) {
+  double worst = 0.0;
+  for (double te = 0.0; te <= 672.0; te += 1.0)
+    worst = std::max(worst, std::abs(v.wc0 * DegreeOfHydration(v, te * kHour) -
+                                     truth.wc0 * DegreeOfHydration(truth, te * kHour)) /
+                                truth.wc0);
+  return worst;
+}
+
 }  // namespace
 
+// Noisy records carry 1 % of their signal as error: of the heat of a heat record, of the
+// temperature change since the first reading of a box or cooling record. λ1 and t1 are
+// told apart by the small early heats, so their accuracy rests on these being read to
+// about 1 %; with a constant error of 0.01 K added to the box readings their standard
+// error grows from about 0.3 % to 2 %, with 0.3 K to 8 % (see the test of a constant
+// sensor error below).
 TEST_P(Accuracy, RecoversKnownParameters) {
   const Case c = GetParam();
   const Parameters truth = Truth();
   Noise noise(c.noise);
   FitRequest r = RequestFor(c, truth);
   if (c.type == 1) {
-    const Concrete concretes[3] = {{2350, 1000, 300}, {2400, 950, 350}, {2300, 1050, 250}};
-    const double starts[3][3] = {{20, 20, 0}, {10, 15, 5}, {25, 22, 3}};
-    for (int f = 0; f < 3; ++f) {
-      r.files.push_back(dir_ / ("box" + std::to_string(f)));
-      r.concrete.push_back(concretes[f]);
-      WriteBox(r.files.back(), truth, concretes[f], starts[f][0], starts[f][1], starts[f][2], 168.0,
-               true, noise);
-    }
+    WriteBoxes(r, dir_, truth, 168.0, noise);
   } else if (c.type == 2) {
     r.files.push_back(dir_ / "heat");
     WriteHeat(r.files.back(), truth, 672.0, noise);
@@ -173,19 +198,11 @@ TEST_P(Accuracy, RecoversKnownParameters) {
     std::printf("type 3: k %+.2f %%\n", 100 * (v.heatLoss / truth.heatLoss - 1));
     return;
   }
-  // In a box record λ1 and t1 trade off against each other: the early rise that tells
-  // them apart is small against the noise of the readings, so each is found less sharply
-  // than the heat curve they make together.
-  const double pair = c.type == 1 && c.set >= 2 && c.noise > 0.0 ? 0.10 : tolerance;
-  EXPECT_LT(Deviation(v.lambda1, truth.lambda1), pair) << v.lambda1;
-  EXPECT_LT(Deviation(v.t1, truth.t1), pair) << v.t1 / kHour;
+  EXPECT_LT(Deviation(v.lambda1, truth.lambda1), tolerance) << v.lambda1;
+  EXPECT_LT(Deviation(v.t1, truth.t1), tolerance) << v.t1 / kHour;
   EXPECT_LT(Deviation(v.kappa1, truth.kappa1), tolerance) << v.kappa1;
   EXPECT_LT(Deviation(v.wc0, truth.wc0), tolerance) << v.wc0;
-  double worst = 0.0;  // largest deviation of the heat curve, fraction of Wc0
-  for (double te = 0.0; te <= 672.0; te += 1.0)
-    worst = std::max(worst, std::abs(v.wc0 * DegreeOfHydration(v, te * kHour) -
-                                     truth.wc0 * DegreeOfHydration(truth, te * kHour)) /
-                                truth.wc0);
+  const double worst = HeatCurveDeviation(v, truth);
   EXPECT_LT(worst, c.noise == 0.0 ? 0.001 : 0.01);
   std::printf(
       "type %d set %d noise %g: lambda1 %+.2f %% kappa1 %+.2f %% t1 %+.2f %% wc0 %+.2f %% "
@@ -207,23 +224,48 @@ INSTANTIATE_TEST_SUITE_P(TypesAndSets, Accuracy,
                                   (info.param.noise > 0 ? "Noisy" : "Exact");
                          });
 
-TEST_F(HeatFitTest, HeatRecordWithShortPlateauDoesNotFixWc0) {
-  // Hydration seen only to about 40 % (36 h of maturity): λ1, κ1, t1 still fit, Wc0 not.
-  Noise noise(0.01);
-  FitRequest r = RequestFor({2, 3, 0.01}, Truth());
-  r.files = {dir_ / "short"};
-  WriteHeat(r.files[0], Truth(), 36.0, noise);
-  try {
-    Fit(r);
-    FAIL() << "a value of Wc0 was returned";
-  } catch (const FitError& e) {
-    EXPECT_NE(std::string(e.what()).find("plateau is too short to determine Wc0"),
-              std::string::npos)
-        << e.what();
+TEST_F(HeatFitTest, BoxRecordsWithAConstantSensorErrorGiveTheHeatCurve) {
+  // Readings off by 0.3 K (about 1 % of the largest rise) whatever their size: the early,
+  // small rises that tell λ1 from t1 are then barely above the noise, so these two are
+  // found only to several per cent, but the heat curve they make together is sharp, and
+  // weighting the readings by the errors estimated from the residuals must not spoil it.
+  Noise noise(0.0, 0.3);
+  FitRequest r = RequestFor({1, 2, 0.01}, Truth());
+  WriteBoxes(r, dir_, Truth(), 168.0, noise);
+  const FitOutcome out = Fit(r);
+  EXPECT_NEAR(out.rms, 0.3, 0.03);
+  EXPECT_LT(HeatCurveDeviation(out.values, Truth()), 0.005);
+  EXPECT_LT(Deviation(out.values.kappa1, Truth().kappa1), 0.06) << out.values.kappa1;
+  std::printf("type 1 set 2, 0.3 K: lambda1 %+.2f %% t1 %+.2f %% heat curve %.2f %%\n",
+              100 * (out.values.lambda1 / Truth().lambda1 - 1),
+              100 * (out.values.t1 / Truth().t1 - 1),
+              100 * HeatCurveDeviation(out.values, Truth()));
+}
+
+TEST_F(HeatFitTest, RecordsWithShortPlateauDoNotFixWc0) {
+  // Hydration seen only to below half: λ1, κ1, t1 still fit, Wc0 not. Heat: 36 h of
+  // maturity (49 %); boxes: 16 h (34 %).
+  for (const int type : {2, 1}) {
+    Noise noise(0.01);
+    FitRequest r = RequestFor({type, 3, 0.01}, Truth());
+    if (type == 2) {
+      r.files = {dir_ / "short"};
+      WriteHeat(r.files[0], Truth(), 36.0, noise);
+    } else {
+      WriteBoxes(r, dir_, Truth(), 16.0, noise);
+    }
+    try {
+      const FitOutcome out = Fit(r);
+      ADD_FAILURE() << "type " << type << ": Wc0 = " << out.values.wc0 << " was returned";
+    } catch (const FitError& e) {
+      EXPECT_NE(std::string(e.what()).find("plateau is too short to determine Wc0"),
+                std::string::npos)
+          << e.what();
+    }
+    r.set = 2;
+    r.start.wc0 = Truth().wc0;
+    EXPECT_LT(Deviation(Fit(r).values.kappa1, Truth().kappa1), 0.03) << "type " << type;
   }
-  r.set = 2;
-  r.start.wc0 = Truth().wc0;
-  EXPECT_LT(Deviation(Fit(r).values.kappa1, Truth().kappa1), 0.03);
 }
 
 TEST_F(HeatFitTest, DamagedRecordsAreNamedWithTheirFault) {
