@@ -21,6 +21,18 @@ struct DatMaterial {
   double m0 = 0.0, cement = 0.0, beta0 = 1.0 / 3600.0;
   double qInf = 0.0, lambda1 = 1.0, t1 = 10.0;
   double kappa1 = 1.0, theta0 = 5000.0, kappa0 = 0.5;
+
+  /// The hydrating concrete of the engine tests: 350 kg/m³ of cement releasing 450 kJ/kg.
+  static DatMaterial HydratingConcrete() {
+    DatMaterial c;
+    c.kind = 1;
+    c.cement = 350.0;
+    c.qInf = 450e3;
+    c.lambda1 = 1.5;
+    c.t1 = 15.0;
+    c.kappa1 = 1.6;
+    return c;
+  }
 };
 
 /// A thermal condition: its items (node lists) and its history (t, value).

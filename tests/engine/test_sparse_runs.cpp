@@ -67,12 +67,7 @@ constexpr double kRunTolerance = 1e-10;
 DatModel ChangingSection() {
   DatModel m = testing::Rectangle(6, 3, 3.0, 1.5);
   testing::DatMaterial& c = m.materials[0];
-  c.kind = 1;
-  c.cement = 350.0;
-  c.qInf = 450e3;
-  c.lambda1 = 1.5;
-  c.t1 = 15.0;
-  c.kappa1 = 1.6;
+  c = testing::DatMaterial::HydratingConcrete();
   testing::DatMaterial late = c;
   late.cast = 5.5 * 3600.0;
   late.removal = 7.5 * 3600.0;
@@ -209,12 +204,7 @@ int CompareResults(const std::string& a, const std::string& b, double tolerance)
 DatModel TwoPours() {
   DatModel m = testing::Rectangle(6, 4, 3.0, 2.0);
   testing::DatMaterial& c = m.materials[0];
-  c.kind = 1;
-  c.cement = 350.0;
-  c.qInf = 450e3;
-  c.lambda1 = 1.5;
-  c.t1 = 15.0;
-  c.kappa1 = 1.6;
+  c = testing::DatMaterial::HydratingConcrete();
   testing::DatMaterial second = c;
   second.cast = 24 * 3600.0;
   m.materials.push_back(second);

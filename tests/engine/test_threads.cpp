@@ -31,12 +31,7 @@ using testing::ScratchDir;
 std::string WriteWall(const ScratchDir& dir) {
   DatModel m = testing::Rectangle(40, 16, 8.0, 3.2);
   testing::DatMaterial& c = m.materials[0];
-  c.kind = 1;
-  c.cement = 350.0;
-  c.qInf = 450e3;
-  c.lambda1 = 1.5;
-  c.t1 = 15.0;
-  c.kappa1 = 1.6;
+  c = testing::DatMaterial::HydratingConcrete();
   testing::DatMaterial upper = c;
   upper.cast = 12 * 3600.0;
   m.materials.push_back(upper);

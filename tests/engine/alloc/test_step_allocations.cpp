@@ -75,12 +75,7 @@ using testing::WithMechanics;
 std::string WriteModel(const ScratchDir& dir) {
   DatModel m = testing::Rectangle(6, 4, 3.0, 2.0);
   testing::DatMaterial& c = m.materials[0];
-  c.kind = 1;
-  c.cement = 350.0;
-  c.qInf = 450e3;
-  c.lambda1 = 1.5;
-  c.t1 = 15.0;
-  c.kappa1 = 1.6;
+  c = testing::DatMaterial::HydratingConcrete();
   for (int ex = 0; ex < 6; ++ex) {
     const auto tp = m.TopEdge(ex);
     m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});

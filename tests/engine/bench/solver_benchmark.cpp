@@ -58,12 +58,7 @@ int main(int argc, char** argv) {
   testing::DatModel m = testing::Rectangle(nx, ny, 0.25 * nx, 0.25 * ny);
   m.tempMode = 0;
   testing::DatMaterial& c = m.materials[0];
-  c.kind = 1;
-  c.cement = 350.0;
-  c.qInf = 450e3;
-  c.lambda1 = 1.5;
-  c.t1 = 15.0;
-  c.kappa1 = 1.6;
+  c = testing::DatMaterial::HydratingConcrete();
   for (int e = 0; e < nx; ++e) {
     const auto tp = m.TopEdge(e);
     m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
