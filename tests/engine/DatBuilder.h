@@ -155,6 +155,15 @@ struct DatModel {
   std::array<int, 3> TopEdge(int ex) const {
     return {Grid(2 * ex + 2, gj), Grid(2 * ex + 1, gj), Grid(2 * ex, gj)};
   }
+  /// The first `edges` top edges under a new air temperature condition `cond`.
+  void CoolTop(int edges, DatCondition cond) {
+    const int number = static_cast<int>(edgeTempConds.size()) + 1;
+    for (int ex = 0; ex < edges; ++ex) {
+      const auto tp = TopEdge(ex);
+      edgeTemp.push_back({tp[0], tp[1], tp[2], number});
+    }
+    edgeTempConds.push_back(std::move(cond));
+  }
 };
 
 /// A rectangle [x0, x0 + w] × [0, h] of nx × ny 8-node elements of material 1;

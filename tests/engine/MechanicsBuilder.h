@@ -35,6 +35,23 @@ struct Mechanics {
     rows[29] = 1.0;
     rows[53] = 40e6;
   }
+  /// Stiffness and strengths developing with maturity from a reference of 28 d (in hours,
+  /// like the maturity): g(x) = 1 / (1 / (2x) + 1 / 2) of the maturity ratio x.
+  void DevelopWithMaturity() {
+    switches[0] = 1;
+    rows[9] = 28 * 24.0;
+    for (std::size_t law : {13u, 22u, 54u}) {
+      rows[law] = 2.0;
+      rows[law + 1] = 1.0;
+      rows[law + 2] = 2.0;
+    }
+  }
+  /// Every node of the bottom row of `m` held in both directions.
+  void HoldBase(const DatModel& m) {
+    const int number = static_cast<int>(dispConds.size()) + 1;
+    dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
+    for (int i = 0; i <= m.gi; ++i) dispNodes.push_back({m.Grid(i, 0), number});
+  }
 };
 
 // The analysis data file of `m` with the mechanical data of `mech` filled in.

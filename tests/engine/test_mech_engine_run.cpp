@@ -137,8 +137,7 @@ TEST(MechEngineRun, SimulatedTemperaturesStoreAllTenFieldsInOrder) {
   m.edgeTemp.push_back({m.LeftEdge(0)[0], m.LeftEdge(0)[1], m.LeftEdge(0)[2], 1});
   m.edgeTempConds.push_back({10.0, {{0.0, 40.0}, {1e9, 40.0}}});
   Mechanics mech;
-  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
-  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.HoldBase(m);
   std::ofstream(dir.File("h.dat"), std::ios::binary) << WithMechanics(m, mech);
   Recorder rec;
   testing::RunEngineOn(rec, dir.File("h.dat"), dir.File("h.out"), {{48, 1, 24}});

@@ -74,11 +74,7 @@ DatModel ChangingSection() {
   late.t0 = 15.0;
   m.materials.push_back(late);
   for (int ey = 0; ey < 3; ++ey) m.el8[static_cast<std::size_t>(ey * 6 + 5)][8] = 2;
-  for (int ex = 0; ex < 5; ++ex) {
-    const auto tp = m.TopEdge(ex);
-    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
-  }
-  m.edgeTempConds.push_back({8.0, {{1.5 * 3600.0, 5.0}, {4.5 * 3600.0, 5.0}}});
+  m.CoolTop(5, {8.0, {{1.5 * 3600.0, 5.0}, {4.5 * 3600.0, 5.0}}});
   m.el8[0][9] = 1;  // pipe 1 at corner 1 of element 1, pass 1
   m.el8[0][10] = 1;
   m.el8[0][11] = 1;
@@ -209,11 +205,7 @@ DatModel TwoPours() {
   second.cast = 24 * 3600.0;
   m.materials.push_back(second);
   for (std::size_t e = 12; e < 24; ++e) m.el8[e][8] = 2;
-  for (int ex = 0; ex < 6; ++ex) {
-    const auto tp = m.TopEdge(ex);
-    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
-  }
-  m.edgeTempConds.push_back({10.0, {{0.0, 10.0}, {1e9, 10.0}}});
+  m.CoolTop(6, {10.0, {{0.0, 10.0}, {1e9, 10.0}}});
   m.tempMode = 0;
   return m;
 }
@@ -222,8 +214,7 @@ TEST(SparseRuns, WholeRunsWithStressesEqualTheBandPath) {
   ScratchDir dir;
   DatModel m = TwoPours();
   Mechanics mech;
-  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
-  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.HoldBase(m);
   const std::string dat = dir.File("pours.dat");
   std::ofstream(dat, std::ios::binary) << WithMechanics(m, mech);
   const std::vector<Hours> intervals{{36, 2, 2}, {48, 3, 3}};
@@ -274,17 +265,10 @@ TEST(SparseRuns, ConjugateGradientsWithTheKeptFactorisationAgreeWithTheDirectSol
   ScratchDir dir;
   DatModel m = TwoPours();
   Mechanics mech;
-  mech.switches[0] = 1;  // developing stiffness: a new matrix in every step
-  mech.switches[1] = 1;  // cracking
-  mech.rows[9] = 28 * 24.0;
-  for (int law : {13, 22, 54}) {
-    mech.rows[static_cast<std::size_t>(law)] = 2.0;
-    mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
-    mech.rows[static_cast<std::size_t>(law) + 2] = 2.0;
-  }
-  mech.rows[21] = 2e6;  // tensile strength: a few Gauss points of the restrained pours crack
-  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
-  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.DevelopWithMaturity();  // developing stiffness: a new matrix in every step
+  mech.switches[1] = 1;        // cracking
+  mech.rows[21] = 2e6;         // tensile strength: a few Gauss points of the restrained pours crack
+  mech.HoldBase(m);
   const std::string dat = dir.File("cracking.dat");
   std::ofstream(dat, std::ios::binary) << WithMechanics(m, mech);
 

@@ -36,24 +36,13 @@ std::string WriteWall(const ScratchDir& dir) {
   upper.cast = 12 * 3600.0;
   m.materials.push_back(upper);
   for (std::size_t e = 320; e < m.el8.size(); ++e) m.el8[e][8] = 2;
-  for (int ex = 0; ex < 40; ++ex) {
-    const auto tp = m.TopEdge(ex);
-    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
-  }
-  m.edgeTempConds.push_back({10.0, {{0.0, 5.0}, {1e9, 5.0}}});
+  m.CoolTop(40, {10.0, {{0.0, 5.0}, {1e9, 5.0}}});
   m.tempMode = 0;
   Mechanics mech;
-  mech.switches[0] = 1;  // developing stiffness
+  mech.DevelopWithMaturity();
   mech.switches[1] = 1;  // cracking
-  mech.rows[9] = 28 * 24.0;
-  for (int law : {13, 22, 54}) {
-    mech.rows[static_cast<std::size_t>(law)] = 2.0;
-    mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
-    mech.rows[static_cast<std::size_t>(law) + 2] = 2.0;
-  }
-  mech.rows[21] = 1e6;  // low tensile strength: the restrained wall cracks
-  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
-  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.rows[21] = 1e6;   // low tensile strength: the restrained wall cracks
+  mech.HoldBase(m);
   const std::string path = dir.File("wall.dat");
   std::ofstream(path, std::ios::binary) << testing::WithMechanics(m, mech);
   return path;

@@ -76,22 +76,11 @@ std::string WriteModel(const ScratchDir& dir) {
   DatModel m = testing::Rectangle(6, 4, 3.0, 2.0);
   testing::DatMaterial& c = m.materials[0];
   c = testing::DatMaterial::HydratingConcrete();
-  for (int ex = 0; ex < 6; ++ex) {
-    const auto tp = m.TopEdge(ex);
-    m.edgeTemp.push_back({tp[0], tp[1], tp[2], 1});
-  }
-  m.edgeTempConds.push_back({10.0, {{0.0, 10.0}, {1e9, 10.0}}});
+  m.CoolTop(6, {10.0, {{0.0, 10.0}, {1e9, 10.0}}});
   m.tempMode = 0;
   Mechanics mech;
-  mech.switches[0] = 1;           // developing stiffness: a new factorisation every step
-  mech.rows[9] = 28 * 24.0;       // reference maturity 28 d, in hours like the maturity (beta0)
-  for (int law : {13, 22, 54}) {  // g(x) = 1 / (1 / (2x) + 1 / 2) of the maturity ratio x
-    mech.rows[static_cast<std::size_t>(law)] = 2.0;
-    mech.rows[static_cast<std::size_t>(law) + 1] = 1.0;
-    mech.rows[static_cast<std::size_t>(law) + 2] = 2.0;
-  }
-  mech.dispConds.push_back({{1, 1}, {{0.0, 0.0, 0.0}, {1e9, 0.0, 0.0}}});
-  for (int i = 0; i <= m.gi; ++i) mech.dispNodes.push_back({m.Grid(i, 0), 1});
+  mech.DevelopWithMaturity();  // developing stiffness: a new factorisation every step
+  mech.HoldBase(m);
   const std::string path = dir.File("section.dat");
   std::ofstream(path, std::ios::binary) << WithMechanics(m, mech);
   return path;
