@@ -79,6 +79,14 @@ bool finite4(const Vector4& v) {
 
 }  // namespace
 
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
 MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
     : d_(d),
       working_(working),
@@ -92,6 +100,7 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
   // The stiffness changes slowly with maturity: the last factorisation preconditions
   // conjugate gradients for the next steps.
   solver_.SetIterativeReuse(true);
+  solver_.SetWorkerPool(&pool_);
   const int nm = d.header.nMaterials;
   materials_.reserve(static_cast<std::size_t>(nm));
   for (int j = 1; j <= nm; ++j)
@@ -249,28 +258,29 @@ void MechStressStep::ComputeElement(int pass, int e, double t, double dt, Elemen
     m.STRNTHC(g, e) = s.compressiveStrength();
   }
   if (pass == 2 && sim == 2) m.BT(e) = elementTemperature;
+  // The element's degrees of freedom in ascending order, with their local numbers.
+  for (std::size_t a = 0; a < 16; ++a) {
+    const int ia = 2 * nodes[a / 2] - 1 + static_cast<int>(a % 2);
+    std::size_t k = a;
+    for (; k > 0 && w.dof[k - 1] > ia; --k) {
+      w.dof[k] = w.dof[k - 1];
+      w.local[k] = w.local[k - 1];
+    }
+    w.dof[k] = ia;
+    w.local[k] = static_cast<std::uint8_t>(a);
+  }
   w.status = ElementWork::Status::kDone;
 }
 
-void MechStressStep::AddElement(int pass, const ElementWork& w, int firstRow, int lastRow,
+void MechStressStep::AddElement(int pass, const ElementWork& w, int thread, int threads,
                                 EquationSolver::Spill& spill) {
   RunMatrices& m = d_.m;
-  // The element's degrees of freedom in ascending order, with their local numbers.
-  std::array<int, 16> dof, local;
-  for (std::size_t a = 0; a < 16; ++a) {
-    const int ia = 2 * w.nodes[a / 2] - 1 + static_cast<int>(a % 2);
-    std::size_t k = a;
-    for (; k > 0 && dof[k - 1] > ia; --k) {
-      dof[k] = dof[k - 1];
-      local[k] = local[k - 1];
-    }
-    dof[k] = ia;
-    local[k] = static_cast<int>(a);
-  }
+  const std::array<int, 16>& dof = w.dof;
+  const std::array<std::uint8_t, 16>& local = w.local;
   std::array<double, 16> row;
   for (std::size_t k = 0; k < 16; ++k) {
     const int ia = dof[k];
-    if (ia < firstRow || ia > lastRow) continue;
+    if (!OwnsRow(ia, thread, threads)) continue;
     const auto a = static_cast<std::size_t>(local[k]);
     if (pass == 2) {
       m.RI(ia) += w.f[a];
@@ -290,7 +300,6 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, int firstRow, in
 
 bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel) {
   const int nEl = d_.header.nEl8;
-  const int neq = 2 * d_.header.nNodes;
   const int threads = pool_.Threads();
   const int blockSize = static_cast<int>(work_.size());
   for (int first = 1; first <= nEl; first += blockSize) {
@@ -320,15 +329,14 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
       }
       softening_ = softening_ || w.softening;
     }
-    // Assembly in element order: each thread adds to its own range of rows, so every
+    // Assembly in element order: each thread adds to its own rows (runs of rows dealt
+    // in turn, so that the rows of any part of the mesh are shared out), and every
     // entry receives its contributions in the same order whatever the number of threads.
     auto assemble = [&](int thread) {
-      const int firstRow = static_cast<int>(static_cast<long>(neq) * thread / threads) + 1;
-      const int lastRow = static_cast<int>(static_cast<long>(neq) * (thread + 1) / threads);
       EquationSolver::Spill& spill = spills_[static_cast<std::size_t>(thread)];
       for (int k = 0; k < count; ++k) {
         const ElementWork& w = work_[static_cast<std::size_t>(k)];
-        if (w.status == ElementWork::Status::kDone) AddElement(pass, w, firstRow, lastRow, spill);
+        if (w.status == ElementWork::Status::kDone) AddElement(pass, w, thread, threads, spill);
       }
     };
     pool_.Run(assemble);
@@ -435,14 +443,6 @@ void MechStressStep::Prescribed(double t) {
     }
   }
 }
-
-namespace {
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
 
 void MechStressStep::ReportMaterialProblems(numlib::ProgressChannel& channel) const {
   const RunMatrices& m = d_.m;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -62,17 +63,25 @@ class MechStressStep {
     ElementMatrix K;      // stiffness (pass 1)
     ElementVector f, fb;  // free-strain load (pass 1) or internal force (pass 2); body force
     std::array<int, 8> nodes;
+    std::array<int, 16> dof;               // degrees of freedom in ascending order
+    std::array<std::uint8_t, 16> local{};  // their local numbers (2 × node + direction)
     Status status = Status::kInactive;
     bool softening = false;  // a Gauss point entered the step with a softening crack
   };
   // Elements whose share is held at once (the block the threads divide).
-  static constexpr int kElementBlock = 512;
+  static constexpr int kElementBlock = 2048;
   bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
   // Pass 1: stiffness and loads of element e; pass 2: its stress update (stored at once)
   // and internal force. Touches only the element's own data.
   void ComputeElement(int pass, int e, double t, double dt, ElementWork& w);
-  // Adds the element's share to the rows firstRow … lastRow (1-based).
-  void AddElement(int pass, const ElementWork& w, int firstRow, int lastRow,
+  // Rows (1-based) are dealt to the threads in runs of kRowRun; thread `thread` of
+  // `threads` owns the runs with (run number mod threads) = thread.
+  static constexpr int kRowRun = 64;
+  static bool OwnsRow(int row, int thread, int threads) {
+    return ((row - 1) / kRowRun) % threads == thread;
+  }
+  // Adds the element's share to the rows thread `thread` of `threads` owns.
+  void AddElement(int pass, const ElementWork& w, int thread, int threads,
                   EquationSolver::Spill& spill);
   void Boundary(double t, double tPrev, bool forcesOnly);
   void Prescribed(double t);

@@ -1,6 +1,10 @@
 #include "SparseSolver.h"
 
+#include "SupernodalSubstitution.h"
+#include "WorkerPool.h"
+
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <chrono>
 #include <cmath>
@@ -71,9 +75,24 @@ struct SparseSolver::Impl {
   std::vector<double> rhs, reaction;
   // Conjugate gradients: iterate, residual, preconditioned residual, direction, A·p.
   std::vector<double> cgX, cgR, cgZ, cgP, cgQ;
-  std::vector<double> solveW, solveT;  // workspaces of SupernodalSolve
-  std::vector<double> cgLast;          // the last solution of these free rows (empty: none)
-  bool refactorNext = false;           // the last iterative solution was slow
+  // The kept factorisation for direct solutions and in single precision for the
+  // iterations, each taken at its first use after a factorisation; the threads
+  // they run on (null: the caller's).
+  SupernodalSubstitution direct, preconditioner;
+  bool directStale = true, preconditionerStale = true;
+  std::vector<double> directX;
+  WorkerPool* pool = nullptr;
+  double preconditionSeconds = 0.0;  // time in Apply (s)
+  // Multiply: the first column of each part (and n), and each part's sums.
+  static constexpr int kMultiplyParts = 2;
+  std::vector<std::size_t> multiplyCut;
+  std::array<std::vector<double>, kMultiplyParts> multiplyPart;
+  // The last solutions of these free rows (a ring; cgStored of them valid, the
+  // next one goes to cgNext), and the basis the start is sought in.
+  static constexpr int kStartVectors = 3;
+  std::array<std::vector<double>, kStartVectors> cgLast, cgBasis, cgBasisA;
+  int cgStored = 0, cgNext = 0;
+  bool refactorNext = false;  // the last iterative solution was slow
   // The band copy the band solver works on when it takes over, and the sparse
   // copy of a band matrix given to Solve(BandMatrix).
   std::vector<double> bandCopy;
@@ -151,7 +170,8 @@ struct SparseSolver::Impl {
     }
     colPtr[n] = static_cast<Index>(rowInd.size());
     keptFreeRows = freeRows;
-    cgLast.clear();
+    multiplyCut.clear();
+    cgStored = 0;
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
   }
@@ -159,83 +179,64 @@ struct SparseSolver::Impl {
   // Values of the free-row matrix of `k` into newValues.
   void GatherValues(const SparseAssembly& k) {
     const double* v = k.Values();
-    newValues.resize(source.size());
-    for (std::size_t q = 0; q < source.size(); ++q)
-      newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
+    const std::size_t m = source.size();
+    newValues.resize(m);
+    const int threads = pool != nullptr ? pool->Threads() : 1;
+    auto job = [&](int thread) {
+      const std::size_t q0 =
+          m * static_cast<std::size_t>(thread) / static_cast<std::size_t>(threads);
+      const std::size_t q1 =
+          m * static_cast<std::size_t>(thread + 1) / static_cast<std::size_t>(threads);
+      for (std::size_t q = q0; q < q1; ++q) newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
+    };
+    if (pool != nullptr && threads > 1)
+      pool->Run(job);
+    else
+      for (std::size_t q = 0; q < m; ++q) newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
   }
 
-  // z = M⁻¹ r with the kept factorisation M = P L Lᵀ Pᵀ by supernodes: one pass over
-  // the factor forwards and one backwards, without the per-supernode calls of the
-  // general solver (which cost more than the arithmetic for the small supernodes of
-  // two-dimensional meshes). False when the factor is not supernodal.
-  bool SupernodalSolve(const std::vector<double>& r, std::vector<double>& z) {
+  // The kept factor for the substitutions (n = 0 when it is not supernodal).
+  SupernodalFactorView FactorView() const {
+    SupernodalFactorView v;
     const cholmod_factor* l = factor;
-    if (l == nullptr || !l->is_super || l->x == nullptr) return false;
-    const auto n = static_cast<std::size_t>(l->n);
-    const auto* super = static_cast<const Index*>(l->super);
-    const auto* pi = static_cast<const Index*>(l->pi);
-    const auto* px = static_cast<const Index*>(l->px);
-    const auto* ls = static_cast<const Index*>(l->s);
-    const auto* perm = static_cast<const Index*>(l->Perm);
-    const auto* lx = static_cast<const double*>(l->x);
-    const auto nsuper = static_cast<Index>(l->nsuper);
-    solveW.resize(n);
-    solveT.resize(n);  // at least the rows below the diagonal block of any supernode
-    double* w = solveW.data();
-    double* t = solveT.data();
-    for (std::size_t k = 0; k < n; ++k)
-      w[k] = r[perm != nullptr ? static_cast<std::size_t>(perm[k]) : k];
-    // L y = P r: the diagonal block of each supernode, then its rows below (gathered
-    // column by column into t, then subtracted from their rows).
-    for (Index s = 0; s < nsuper; ++s) {
-      const Index k1 = super[s], nscol = super[s + 1] - k1, nsrow = pi[s + 1] - pi[s];
-      const Index* rows = ls + pi[s];
-      const double* v = lx + px[s];
-      const Index below = nsrow - nscol;
-      std::fill(t, t + below, 0.0);
-      for (Index j = 0; j < nscol; ++j) {
-        const double* col = v + j * nsrow;
-        const double xj = w[k1 + j] / col[j];
-        w[k1 + j] = xj;
-        for (Index i = j + 1; i < nscol; ++i) w[k1 + i] -= col[i] * xj;
-        const double* off = col + nscol;
-        for (Index i = 0; i < below; ++i) t[i] += off[i] * xj;
-      }
-      for (Index i = 0; i < below; ++i) w[rows[nscol + i]] -= t[i];
+    if (l == nullptr || !l->is_super || l->x == nullptr) return v;
+    v.n = static_cast<std::int64_t>(l->n);
+    v.nsuper = static_cast<std::int64_t>(l->nsuper);
+    v.super = static_cast<const Index*>(l->super);
+    v.pi = static_cast<const Index*>(l->pi);
+    v.px = static_cast<const Index*>(l->px);
+    v.s = static_cast<const Index*>(l->s);
+    v.perm = static_cast<const Index*>(l->Perm);
+    v.x = static_cast<const double*>(l->x);
+    return v;
+  }
+
+  // x = A⁻¹ b with the kept factorisation by the supernodal substitution; false
+  // when it cannot take the factor (then CHOLMOD solves).
+  bool DirectSolve(const std::vector<double>& b, std::vector<double>& x) {
+    if (directStale) {
+      directStale = false;
+      if (!direct.Build(FactorView(), SupernodalSubstitution::Precision::kDouble)) direct.Clear();
     }
-    // Lᵀ x = y, supernodes backwards.
-    for (Index s = nsuper - 1; s >= 0; --s) {
-      const Index k1 = super[s], nscol = super[s + 1] - k1, nsrow = pi[s + 1] - pi[s];
-      const Index* rows = ls + pi[s];
-      const double* v = lx + px[s];
-      const Index below = nsrow - nscol;
-      for (Index i = 0; i < below; ++i) t[i] = w[rows[nscol + i]];
-      for (Index j = nscol - 1; j >= 0; --j) {
-        const double* col = v + j * nsrow;
-        const double* off = col + nscol;
-        // Four partial sums in a fixed order.
-        double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
-        Index i = 0;
-        for (; i + 4 <= below; i += 4) {
-          a0 += off[i] * t[i];
-          a1 += off[i + 1] * t[i + 1];
-          a2 += off[i + 2] * t[i + 2];
-          a3 += off[i + 3] * t[i + 3];
-        }
-        for (; i < below; ++i) a0 += off[i] * t[i];
-        double x = w[k1 + j] - ((a0 + a1) + (a2 + a3));
-        for (Index q = j + 1; q < nscol; ++q) x -= col[q] * w[k1 + q];
-        w[k1 + j] = x / col[j];
-      }
-    }
-    for (std::size_t k = 0; k < n; ++k)
-      z[perm != nullptr ? static_cast<std::size_t>(perm[k]) : k] = w[k];
+    if (!direct.Ready()) return false;
+    x.resize(b.size());
+    direct.Apply(b.data(), x.data(), pool);
     return true;
   }
 
   // z = M⁻¹ r with the kept factorisation M; false when CHOLMOD fails.
   bool Precondition(std::vector<double>& r, std::vector<double>& z) {
-    if (SupernodalSolve(r, z)) return true;
+    if (preconditionerStale) {
+      preconditionerStale = false;
+      if (!preconditioner.Build(FactorView(), SupernodalSubstitution::Precision::kSingle))
+        preconditioner.Clear();
+    }
+    if (preconditioner.Ready()) {
+      const auto start = std::chrono::steady_clock::now();
+      preconditioner.Apply(r.data(), z.data(), pool);
+      preconditionSeconds += SecondsSince(start);
+      return true;
+    }
     const std::size_t n = r.size();
     cholmod_dense b{};
     b.nrow = n;
@@ -252,24 +253,59 @@ struct SparseSolver::Impl {
     return true;
   }
 
-  // q = A p for the free-row matrix of newValues (lower triangle by columns).
-  void Multiply(const std::vector<double>& p, std::vector<double>& q) const {
-    std::fill(q.begin(), q.end(), 0.0);
+  // q = A p for the free-row matrix of newValues (lower triangle by columns). The
+  // columns are cut into kMultiplyParts ranges of about equal entries; each range
+  // adds into its own vector (on its own thread when there is a pool), and the
+  // parts are summed in order, so the bits do not depend on the number of threads.
+  void Multiply(const std::vector<double>& p, std::vector<double>& q) {
     const std::size_t n = p.size();
-    for (std::size_t c = 0; c < n; ++c) {
-      double sum = 0.0;
-      const double pc = p[c];
-      for (Index k = colPtr[c]; k < colPtr[c + 1]; ++k) {
-        const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k)]);
-        const double v = newValues[static_cast<std::size_t>(k)];
-        if (r == c) {
-          sum += v * pc;
-        } else {
-          q[r] += v * pc;
-          sum += v * p[r];
-        }
+    if (multiplyCut.size() != kMultiplyParts + 1 || multiplyCut.back() != n) {
+      multiplyCut.assign(kMultiplyParts + 1, n);
+      multiplyCut[0] = 0;
+      const auto total = static_cast<double>(colPtr[n]);
+      std::size_t c = 0;
+      for (int part = 1; part < kMultiplyParts; ++part) {
+        while (c < n && static_cast<double>(colPtr[c]) < total * part / kMultiplyParts) ++c;
+        multiplyCut[static_cast<std::size_t>(part)] = c;
       }
-      q[c] += sum;
+    }
+    for (auto& v : multiplyPart) v.resize(n);
+    auto part = [&](int k) {
+      const std::size_t c0 = multiplyCut[static_cast<std::size_t>(k)];
+      const std::size_t c1 = multiplyCut[static_cast<std::size_t>(k) + 1];
+      std::vector<double>& out = multiplyPart[static_cast<std::size_t>(k)];
+      std::fill(out.begin() + static_cast<std::ptrdiff_t>(c0), out.end(), 0.0);
+      for (std::size_t c = c0; c < c1; ++c) {
+        double sum = 0.0;
+        const double pc = p[c];
+        for (Index k2 = colPtr[c]; k2 < colPtr[c + 1]; ++k2) {
+          const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k2)]);
+          const double v = newValues[static_cast<std::size_t>(k2)];
+          if (r == c) {
+            sum += v * pc;
+          } else {
+            out[r] += v * pc;
+            sum += v * p[r];
+          }
+        }
+        out[c] += sum;
+      }
+    };
+    const int threads = pool != nullptr ? pool->Threads() : 1;
+    auto job = [&](int thread) {
+      for (int k = thread; k < kMultiplyParts; k += threads) part(k);
+    };
+    if (pool != nullptr)
+      pool->Run(job);
+    else
+      job(0);
+    // Part k covers the rows from its first column on.
+    for (std::size_t i = 0; i < n; ++i) {
+      double v = multiplyPart[0][i];
+      for (int k = 1; k < kMultiplyParts; ++k)
+        if (i >= multiplyCut[static_cast<std::size_t>(k)])
+          v += multiplyPart[static_cast<std::size_t>(k)][i];
+      q[i] = v;
     }
   }
 
@@ -280,25 +316,51 @@ struct SparseSolver::Impl {
   int ConjugateGradients() {
     const std::size_t n = rhs.size();
     for (auto* v : {&cgX, &cgR, &cgZ, &cgP, &cgQ}) v->resize(n);
+    for (std::size_t k = 0; k < kStartVectors; ++k) {  // all at once: no allocation later
+      cgBasis[k].resize(n);
+      cgBasisA[k].resize(n);
+    }
     auto dot = [n](const std::vector<double>& a, const std::vector<double>& b) {
       double d = 0.0;
       for (std::size_t i = 0; i < n; ++i) d += a[i] * b[i];
       return d;
     };
-    // Start from the multiple of the last solution that is best in the energy norm:
-    // consecutive steps have increments of much the same shape.
+    // Start from the best combination (in the energy norm) of the last solutions:
+    // consecutive steps have increments of much the same shape. Their span gets an
+    // A-orthonormal basis by modified Gram-Schmidt, dropping what depends on the rest.
     std::fill(cgX.begin(), cgX.end(), 0.0);
     cgR = rhs;
-    if (cgLast.size() == n) {
-      Multiply(cgLast, cgQ);
-      const double lq = dot(cgLast, cgQ);
-      if (lq > 0.0) {
-        const double a = dot(cgLast, rhs) / lq;
+    int basis = 0;
+    for (int k = 0; k < cgStored; ++k) {
+      const auto slot = static_cast<std::size_t>((cgNext - 1 - k + kStartVectors) % kStartVectors);
+      std::vector<double>& v = cgBasis[static_cast<std::size_t>(basis)];
+      std::vector<double>& q = cgBasisA[static_cast<std::size_t>(basis)];
+      std::copy(cgLast[slot].begin(), cgLast[slot].end(), v.begin());
+      Multiply(v, q);
+      const double before = dot(v, q);
+      if (!(before > 0.0)) continue;
+      for (int j = 0; j < basis; ++j) {
+        const std::vector<double>& u = cgBasis[static_cast<std::size_t>(j)];
+        const std::vector<double>& au = cgBasisA[static_cast<std::size_t>(j)];
+        const double c = dot(u, q);
         for (std::size_t i = 0; i < n; ++i) {
-          cgX[i] = a * cgLast[i];
-          cgR[i] -= a * cgQ[i];
+          v[i] -= c * u[i];
+          q[i] -= c * au[i];
         }
       }
+      const double after = dot(v, q);
+      if (!(after > 1e-10 * before)) continue;
+      const double scale = 1.0 / std::sqrt(after);
+      for (std::size_t i = 0; i < n; ++i) {
+        v[i] *= scale;
+        q[i] *= scale;
+      }
+      const double a = dot(v, rhs);
+      for (std::size_t i = 0; i < n; ++i) {
+        cgX[i] += a * v[i];
+        cgR[i] -= a * q[i];
+      }
+      ++basis;
     }
     if (!Precondition(cgR, cgZ)) return -1;
     cgP = cgZ;
@@ -373,15 +435,20 @@ SparseSolver::SparseSolver() : impl_(std::make_unique<Impl>()) {
 }
 SparseSolver::~SparseSolver() = default;
 
+void SparseSolver::SetWorkerPool(WorkerPool* pool) {
+  impl_->pool = pool;
+}
+
 std::size_t SparseSolver::Bytes() const {
   const Impl& s = *impl_;
   std::size_t b =
       sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
                        s.freeIndex.capacity()) +
-      sizeof(double) * (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() +
-                        s.reaction.capacity() + s.bandCopy.capacity() + s.cgX.capacity() +
-                        s.cgR.capacity() + s.cgZ.capacity() + s.cgP.capacity() + s.cgQ.capacity() +
-                        s.cgLast.capacity() + s.solveW.capacity() + s.solveT.capacity()) +
+      sizeof(double) *
+          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
+           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
+           s.cgP.capacity() + s.cgQ.capacity() + 0) +
+      s.preconditioner.Bytes() + s.direct.Bytes() + sizeof(double) * s.directX.capacity() +
       sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
@@ -467,6 +534,10 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     std::swap(s.newValues, s.values);
     auto factorStart = std::chrono::steady_clock::now();
     cholmod_sparse a = s.MatrixView();
+    s.state = Impl::FactorState::kBad;
+    s.preconditionerStale = s.directStale = true;
+    s.direct.Clear();
+    s.preconditioner.Clear();
     if (newPattern || !s.analysed) {
       if (s.factor != nullptr) cholmod_l_free_factor(&s.factor, &s.common);
       s.factor = cholmod_l_analyze(&a, &s.common);
@@ -475,7 +546,6 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
       counts_.analysisSeconds += SecondsSince(factorStart);
       factorStart = std::chrono::steady_clock::now();
     }
-    s.state = Impl::FactorState::kBad;
     if (s.analysed) {
       ++counts_.factorisations;
       const int ok = cholmod_l_factorize(&a, s.factor, &s.common);
@@ -528,6 +598,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   const double* sol = nullptr;
   if (iterate) {
     const int iterations = s.ConjugateGradients();
+    counts_.preconditionSeconds = s.preconditionSeconds;
     if (iterations >= 0) {
       ++counts_.iterative;
       counts_.iterations += iterations;
@@ -540,6 +611,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
         return SolveByBand(k, band, ru, rr, lpv, lav, working);
     }
   }
+  if (sol == nullptr && s.DirectSolve(s.rhs, s.directX)) sol = s.directX.data();
   if (sol == nullptr) {
     cholmod_dense b{};
     b.nrow = n;
@@ -558,7 +630,12 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     }
     sol = static_cast<const double*>(s.x->x);
   }
-  if (iterativeReuse_) s.cgLast.assign(sol, sol + n);
+  if (iterativeReuse_) {
+    for (auto& v : s.cgLast) v.resize(n);  // all at once: no allocation later
+    std::copy(sol, sol + n, s.cgLast[static_cast<std::size_t>(s.cgNext)].begin());
+    s.cgNext = (s.cgNext + 1) % Impl::kStartVectors;
+    s.cgStored = std::min(s.cgStored + 1, Impl::kStartVectors);
+  }
 
   // Pass 3: the solution of the free rows; their right-hand sides are used up.
   for (int i = neq; i >= 1; --i) {

@@ -22,6 +22,8 @@
 
 namespace vemto::engine {
 
+class WorkerPool;
+
 /// Counters of a SparseSolver (for tests and benchmarks).
 struct SparseSolverCounts {
   long solutions = 0;          ///< calls of Solve
@@ -34,7 +36,8 @@ struct SparseSolverCounts {
   long iterativeFailures = 0;  ///< of the attempts that did not converge (then factorised)
   double seconds = 0.0;        ///< wall-clock time in Solve (s)
   double factorSeconds = 0.0;  ///< of which in numeric factorisations (s)
-  double analysisSeconds = 0.0;  ///< of which in symbolic analyses (s)
+  double analysisSeconds = 0.0;      ///< of which in symbolic analyses (s)
+  double preconditionSeconds = 0.0;  ///< of which applying the kept factor in iterations (s)
 };
 
 class SparseSolver {
@@ -74,6 +77,9 @@ class SparseSolver {
   /// from the operation counts, so that the choice does not depend on timings).
   /// Off by default: every changed matrix is factorised.
   void SetIterativeReuse(bool on) { iterativeReuse_ = on; }
+  /// Threads the preconditioner of the iterations runs on (null: the calling
+  /// thread only); the results do not depend on their number. Not owned.
+  void SetWorkerPool(WorkerPool* pool);
 
   const SparseSolverCounts& Counts() const { return counts_; }
   /// Bytes held by the kept matrix, factor and workspaces.
@@ -141,6 +147,10 @@ class EquationSolver {
   /// SparseSolver::SetIterativeReuse on the sparse path; no effect on the band path.
   void SetIterativeReuse(bool on) {
     if (sparse_ != nullptr) sparse_->SetIterativeReuse(on);
+  }
+  /// SparseSolver::SetWorkerPool on the sparse path; no effect on the band path.
+  void SetWorkerPool(WorkerPool* pool) {
+    if (sparse_ != nullptr) sparse_->SetWorkerPool(pool);
   }
   /// Solves the assembled system; same contract as SolveBand.
   SolverStatus Solve(double* ru, double* rr, const int* lpv, const int* lav,

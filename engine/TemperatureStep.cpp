@@ -65,7 +65,9 @@ TemperatureStep::TemperatureStep(RunData& d, WorkingCallback working)
               d.solver == SolverKind::kBand
                   ? BandMatrix{d.m.RK.Data(), d.header.nNodes, d.halfBandWidth}
                   : BandMatrix{}),
+      pool_(ThreadsFromEnvironment()),
       axi_(d.header.ThermalAxiFlag() == 2 ? ThermalAxi::kAxisymmetric : ThermalAxi::kPlane) {
+  solver_.SetWorkerPool(&pool_);
   const AnalysisHeader& h = d.header;
   const auto n8 = static_cast<std::size_t>(std::max(h.nEl8, 0));
   capacityDt_.assign(64 * n8, 0.0);

@@ -11,6 +11,7 @@
 #include "RunData.h"
 #include "SparseSolver.h"
 #include "ThermalElements.h"
+#include "WorkerPool.h"
 
 namespace vemto::engine {
 
@@ -88,6 +89,7 @@ class TemperatureStep {
   RunData& d_;
   WorkingCallback working_;
   EquationSolver solver_;
+  WorkerPool pool_;  // threads of the equation solution
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;
   double solverSeconds_ = 0.0;

@@ -1,6 +1,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 namespace vemto::engine {
@@ -25,35 +26,55 @@ WorkerPool::WorkerPool(int threads) {
 WorkerPool::~WorkerPool() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
+    stop_.store(true);
   }
   start_.notify_all();
   for (std::thread& w : workers_) w.join();
 }
 
+namespace {
+
+// Watches `done` for WorkerPool::kSpinSeconds; true when it came true meanwhile.
+template <class Done>
+bool Watch(Done done) {
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(WorkerPool::kSpinSeconds);
+  for (int k = 0;; ++k) {
+    if (done()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+    if ((k & 63) == 63 && std::chrono::steady_clock::now() >= until) return done();
+  }
+}
+
+}  // namespace
+
 void WorkerPool::WorkerLoop(int thread) {
   std::uint64_t seen = 0;
   for (;;) {
-    void (*fn)(void*, int) = nullptr;
-    void* job = nullptr;
-    {
+    auto next = [&] { return stop_.load() || generation_.load() != seen; };
+    if (!Watch(next)) {
       std::unique_lock<std::mutex> lock(mutex_);
-      start_.wait(lock, [&] { return stop_ || generation_ != seen; });
-      if (stop_) return;
-      seen = generation_;
-      fn = fn_;
-      job = job_;
+      ++sleeping_;
+      start_.wait(lock, next);
+      --sleeping_;
     }
+    if (stop_.load()) return;
+    seen = generation_.load();
     std::exception_ptr error;
     try {
-      fn(job, thread);
+      fn_(job_, thread);
     } catch (...) {
       error = std::current_exception();
     }
-    {
+    if (error) {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (error && !error_) error_ = error;
-      if (--running_ == 0) done_.notify_one();
+      if (!error_) error_ = error;
+    }
+    if (running_.fetch_sub(1) == 1) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (callerAsleep_) done_.notify_one();
     }
   }
 }
@@ -63,23 +84,31 @@ void WorkerPool::RunRaw(void (*fn)(void*, int), void* job) {
     fn(job, 0);
     return;
   }
+  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     fn_ = fn;
     job_ = job;
-    running_ = static_cast<int>(workers_.size());
+    running_.store(static_cast<int>(workers_.size()));
     error_ = nullptr;
-    ++generation_;
+    generation_.fetch_add(1);
+    wake = sleeping_ > 0;
   }
-  start_.notify_all();
+  if (wake) start_.notify_all();
   std::exception_ptr error;
   try {
     fn(job, 0);
   } catch (...) {
     error = std::current_exception();
   }
+  auto finished = [&] { return running_.load() == 0; };
+  if (!Watch(finished)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    callerAsleep_ = true;
+    done_.wait(lock, finished);
+    callerAsleep_ = false;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
-  done_.wait(lock, [&] { return running_ == 0; });
   if (!error) error = error_;
   error_ = nullptr;
   lock.unlock();

@@ -1,10 +1,13 @@
-// A fixed team of threads for the element passes: the calling thread and
-// Threads() − 1 workers that sleep between jobs. A job runs once on every thread
-// of the team; how the work is divided is the job's own business, and results that
-// must not depend on the number of threads are divided by a fixed rule (see the
-// stress step's element passes).
+// A fixed team of threads for the element passes and the substitutions: the
+// calling thread and Threads() − 1 workers. Between jobs a worker watches for the
+// next one for kSpinSeconds (a job follows within microseconds in the stepping
+// loops, and waking a sleeping thread costs tens of them) and then sleeps. A job runs once on every
+// thread of the team; how the work is divided is the job's own business, and results that must not
+// depend on the number of threads are divided by a fixed rule (see the stress step's element
+// passes).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -21,6 +24,8 @@ int ThreadsFromEnvironment();
 class WorkerPool {
  public:
   static constexpr int kMaxThreads = 8;
+  /// How long a worker, and the caller waiting for the workers, watch before sleeping (s).
+  static constexpr double kSpinSeconds = 0.5e-3;
 
   /// A team of `threads` threads (clamped to 1 … kMaxThreads), the caller included.
   explicit WorkerPool(int threads);
@@ -50,12 +55,14 @@ class WorkerPool {
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable start_, done_;
-  void (*fn_)(void*, int) = nullptr;
+  void (*fn_)(void*, int) = nullptr;  // the job; written before generation_ moves on
   void* job_ = nullptr;
-  std::uint64_t generation_ = 0;
-  int running_ = 0;
-  bool stop_ = false;
-  std::exception_ptr error_;
+  std::atomic<std::uint64_t> generation_{0};  // counts the jobs (changed under mutex_)
+  std::atomic<int> running_{0};               // workers still on the present job
+  std::atomic<bool> stop_{false};
+  int sleeping_ = 0;           // workers asleep on start_ (under mutex_)
+  bool callerAsleep_ = false;  // the caller asleep on done_ (under mutex_)
+  std::exception_ptr error_;   // the first exception of a worker (under mutex_)
 };
 
 }  // namespace vemto::engine

@@ -1,0 +1,460 @@
+#include "SupernodalSubstitution.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <type_traits>
+
+#include "WorkerPool.h"
+
+namespace vemto::engine {
+
+namespace {
+
+using Index = std::int64_t;
+
+// Offset of column j's pivot within a supernode of nsrow rows: in CHOLMOD's full
+// columns (double), or in the packed lower trapezoid (float). From the pivot on,
+// a column holds its rows below the pivot in the supernode's row order.
+template <class T>
+constexpr std::size_t ColumnOffset(Index j, Index nsrow) {
+  if constexpr (std::is_same_v<T, float>)
+    return static_cast<std::size_t>(j * nsrow - j * (j - 1) / 2);
+  else
+    return static_cast<std::size_t>(j * (nsrow + 1));
+}
+
+std::size_t PackedSize(Index nscol, Index nsrow) {
+  return static_cast<std::size_t>(nscol * nsrow - nscol * (nscol - 1) / 2);
+}
+
+}  // namespace
+
+void SupernodalSubstitution::Clear() {
+  f_ = SupernodalFactorView{};
+  start_.clear();
+  single_.clear();
+  isTop_.clear();
+  topColumns_.clear();
+  topSupers_.clear();
+  for (auto& b : bins_) b.clear();
+  topShare_ = 0.0;
+}
+
+bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision precision) {
+  Clear();
+  if (f.n <= 0 || f.nsuper <= 0 || f.super == nullptr || f.pi == nullptr || f.px == nullptr ||
+      f.s == nullptr || f.x == nullptr)
+    return false;
+  const Index n = f.n, ns = f.nsuper;
+  const auto nu = static_cast<std::size_t>(n), nsu = static_cast<std::size_t>(ns);
+  // Scratch kept between builds, so that a new factor of the same structure is
+  // taken without allocating.
+  std::vector<std::size_t>& work = scratchWork_;
+  work.resize(nsu);
+  std::size_t total = 0;
+  for (Index s = 0; s < ns; ++s) {
+    const Index nscol = f.super[s + 1] - f.super[s], nsrow = f.pi[s + 1] - f.pi[s];
+    if (nscol <= 0 || nsrow < nscol) return false;
+    work[static_cast<std::size_t>(s)] = PackedSize(nscol, nsrow);
+    total += work[static_cast<std::size_t>(s)];
+    // Pivots positive; in single precision every entry must fit a float.
+    const double* v = f.x + f.px[s];
+    for (Index j = 0; j < nscol; ++j) {
+      const double piv = v[ColumnOffset<double>(j, nsrow)];
+      if (!(piv > 0.0) || !std::isfinite(piv) ||
+          (precision == Precision::kSingle && !(piv >= FLT_MIN && piv <= FLT_MAX)))
+        return false;
+    }
+  }
+  if (precision == Precision::kSingle) {
+    start_.resize(nsu + 1);
+    single_.resize(total);
+    std::size_t at = 0;
+    for (Index s = 0; s < ns; ++s) {
+      const Index nscol = f.super[s + 1] - f.super[s], nsrow = f.pi[s + 1] - f.pi[s];
+      start_[static_cast<std::size_t>(s)] = at;
+      const double* v = f.x + f.px[s];
+      for (Index j = 0; j < nscol; ++j)
+        for (Index i = j; i < nsrow; ++i) {
+          const double e = v[j * nsrow + i];
+          if (!(std::abs(e) <= FLT_MAX)) {
+            Clear();
+            return false;
+          }
+          single_[at++] = std::abs(e) < FLT_MIN ? 0.0f : static_cast<float>(e);
+        }
+    }
+    start_[nsu] = at;
+  }
+
+  // The supernodal elimination tree: the parent of a supernode holds its first row
+  // below the diagonal block. When the tree is not postordered (every subtree a
+  // range of consecutive supernodes ending at its root), everything is top.
+  std::vector<Index>& owner = scratchOwner_;
+  owner.resize(nu);
+  for (Index s = 0; s < ns; ++s)
+    for (Index c = f.super[s]; c < f.super[s + 1]; ++c) owner[static_cast<std::size_t>(c)] = s;
+  std::vector<Index>& parent = scratchParent_;
+  std::vector<Index>& first = scratchFirst_;
+  std::vector<Index>& size = scratchSize_;
+  std::vector<std::size_t>& subtree = scratchSubtree_;
+  parent.assign(nsu, -1);
+  first.resize(nsu);
+  size.assign(nsu, 1);
+  subtree.assign(work.begin(), work.end());
+  bool postordered = true;
+  for (Index s = 0; s < ns; ++s) first[static_cast<std::size_t>(s)] = s;
+  for (Index s = 0; s < ns && postordered; ++s) {
+    const auto su = static_cast<std::size_t>(s);
+    if (s - first[su] + 1 != size[su]) postordered = false;
+    const Index nscol = f.super[s + 1] - f.super[s], nsrow = f.pi[s + 1] - f.pi[s];
+    if (nsrow == nscol) continue;
+    const Index row = f.s[f.pi[s] + nscol];
+    if (row < 0 || row >= n || owner[static_cast<std::size_t>(row)] <= s) {
+      postordered = false;
+      break;
+    }
+    const auto p = static_cast<std::size_t>(owner[static_cast<std::size_t>(row)]);
+    parent[su] = static_cast<Index>(p);
+    first[p] = std::min(first[p], first[su]);
+    size[p] += size[su];
+    subtree[p] += subtree[su];
+  }
+  std::vector<char>& top = scratchTop_;
+  top.assign(nsu, 0);
+  std::vector<Index>& candidates = scratchCandidates_;
+  candidates.clear();
+  auto heavier = [&](Index a, Index b) {
+    const auto wa = subtree[static_cast<std::size_t>(a)], wb = subtree[static_cast<std::size_t>(b)];
+    return wa != wb ? wa > wb : a < b;
+  };
+  if (!postordered) {
+    std::fill(top.begin(), top.end(), 1);
+  } else {
+    // Children of each supernode: childList[childStart[s] … childStart[s+1]−1].
+    std::vector<Index>& childStart = scratchChildStart_;
+    std::vector<Index>& childList = scratchChildList_;
+    childStart.assign(nsu + 1, 0);
+    childList.resize(nsu);
+    std::size_t topWork = 0;
+    for (Index s = 0; s < ns; ++s) {
+      const Index p = parent[static_cast<std::size_t>(s)];
+      if (p >= 0) {
+        ++childStart[static_cast<std::size_t>(p) + 1];
+      } else {
+        top[static_cast<std::size_t>(s)] = 1;
+        topWork += work[static_cast<std::size_t>(s)];
+      }
+    }
+    for (std::size_t s = 0; s < nsu; ++s) childStart[s + 1] += childStart[s];
+    std::vector<Index>& cursor = scratchOwner_;  // the owners are no longer needed
+    std::copy(childStart.begin(), childStart.end() - 1, cursor.begin());
+    for (Index s = 0; s < ns; ++s) {  // children in ascending order
+      const Index p = parent[static_cast<std::size_t>(s)];
+      if (p >= 0) childList[static_cast<std::size_t>(cursor[static_cast<std::size_t>(p)]++)] = s;
+    }
+    auto children = [&](Index s) {
+      return std::span<const Index>(childList.data() + childStart[static_cast<std::size_t>(s)],
+                                    childList.data() + childStart[static_cast<std::size_t>(s) + 1]);
+    };
+    for (Index s = 0; s < ns; ++s)
+      if (parent[static_cast<std::size_t>(s)] < 0)
+        for (Index c : children(s)) candidates.push_back(c);
+    // Split the largest subtree until the bins balance within 2 % of their work, as
+    // long as the top part stays below a fifth of the factor.
+    for (int split = 0; split < 256 && !candidates.empty(); ++split) {
+      std::sort(candidates.begin(), candidates.end(), heavier);
+      std::array<std::size_t, kBins> load{};
+      for (Index c : candidates)
+        *std::min_element(load.begin(), load.end()) += subtree[static_cast<std::size_t>(c)];
+      const auto [lo, hi] = std::minmax_element(load.begin(), load.end());
+      if (*hi - *lo <= (*lo + *hi) / 50) break;
+      const Index big = candidates.front();
+      if (topWork + work[static_cast<std::size_t>(big)] > total / 5) break;
+      top[static_cast<std::size_t>(big)] = 1;
+      topWork += work[static_cast<std::size_t>(big)];
+      candidates.erase(candidates.begin());
+      for (Index c : children(big)) candidates.push_back(c);
+    }
+  }
+  // Deal the subtrees into the bins, the largest first into the lightest bin.
+  std::sort(candidates.begin(), candidates.end(), heavier);
+  std::array<std::size_t, kBins> load{};
+  for (Index c : candidates) {
+    const auto b =
+        static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
+    load[b] += subtree[static_cast<std::size_t>(c)];
+    bins_[b].push_back({first[static_cast<std::size_t>(c)], c});
+  }
+  for (auto& bin : bins_) std::sort(bin.begin(), bin.end());
+  // A workspace holds the rows of a supernode (below its columns, then its columns).
+  auto below = [&](Index s) { return static_cast<std::size_t>(f.pi[s + 1] - f.pi[s]); };
+  std::array<std::size_t, kBins> widest{};
+  std::size_t topWork = 0;
+  isTop_.assign(nu, 0);
+  for (Index s = 0; s < ns; ++s) {
+    if (!top[static_cast<std::size_t>(s)]) continue;
+    topSupers_.push_back(s);
+    topWork += work[static_cast<std::size_t>(s)];
+    widest[0] = std::max(widest[0], below(s));
+    for (Index c = f.super[s]; c < f.super[s + 1]; ++c) {
+      isTop_[static_cast<std::size_t>(c)] = 1;
+      topColumns_.push_back(c);
+    }
+  }
+  for (std::size_t b = 0; b < kBins; ++b) {
+    for (const auto& range : bins_[b])
+      for (Index s = range[0]; s <= range[1]; ++s) widest[b] = std::max(widest[b], below(s));
+    binT_[b].assign(widest[b] + 1, 0.0);
+    binTop_[b].assign(nu, 0.0);
+  }
+  w_.assign(nu, 0.0);
+  recip_.resize(nu);
+  for (Index s = 0; s < ns; ++s) {
+    const Index nsrow = f.pi[s + 1] - f.pi[s];
+    const double* v = f.x + f.px[s];
+    for (Index j = 0; j < f.super[s + 1] - f.super[s]; ++j) {
+      const double piv = v[ColumnOffset<double>(j, nsrow)];
+      recip_[static_cast<std::size_t>(f.super[s] + j)] =
+          precision == Precision::kSingle ? 1.0 / static_cast<double>(static_cast<float>(piv))
+                                          : 1.0 / piv;
+    }
+  }
+  topShare_ = total > 0 ? static_cast<double>(topWork) / static_cast<double>(total) : 0.0;
+  f_ = f;
+  precision_ = precision;
+  return true;
+}
+
+template <class T>
+const T* SupernodalSubstitution::Entries(Index sn) const {
+  if constexpr (std::is_same_v<T, float>)
+    return single_.data() + start_[static_cast<std::size_t>(sn)];
+  else
+    return f_.x + f_.px[sn];
+}
+
+namespace {
+
+// Two doubles in one register (SSE2 on every x86-64); the lanes of a sum are
+// added in a fixed order, so the bits do not depend on the machine.
+using Pair = double __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
+
+template <class T>
+inline Pair LoadPair(const T* p) {
+  if constexpr (std::is_same_v<T, float>) {
+    FloatPair f;
+    std::memcpy(&f, p, sizeof f);
+    return __builtin_convertvector(f, Pair);
+  } else {
+    Pair d;
+    std::memcpy(&d, p, sizeof d);
+    return d;
+  }
+}
+inline void StorePair(double* p, Pair v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// v divided by the pivot: exactly in double precision (the direct solution), by the
+// kept reciprocal in single (the preconditioner, where a division costs more than
+// the rounding matters).
+template <class T>
+inline double DivideByPivot(double v, T pivot, double reciprocal) {
+  if constexpr (std::is_same_v<T, float>)
+    return v * reciprocal;
+  else
+    return v / pivot;
+}
+
+}  // namespace
+
+// L y = b for the columns of supernode sn: first the triangle of its own columns,
+// then t = (rows below) · y four columns at a time, subtracted from the rows below
+// in w, or for top rows in `top` when given (a bin's subtree).
+template <class T>
+void SupernodalSubstitution::Forward(Index sn, const T* v, double* t, double* top) {
+  const Index k1 = f_.super[sn], nscol = f_.super[sn + 1] - k1, nsrow = f_.pi[sn + 1] - f_.pi[sn];
+  const Index* rows = f_.s + f_.pi[sn];
+  const Index below = nsrow - nscol;
+  double* w = w_.data();
+  double* y = w + k1;
+  const double* recip = recip_.data() + k1;
+  for (Index j = 0; j < nscol; ++j) {
+    const T* col = v + ColumnOffset<T>(j, nsrow);  // col[0] is the pivot
+    const double yj = DivideByPivot(y[j], col[0], recip[j]);
+    y[j] = yj;
+    for (Index i = 1; i < nscol - j; ++i) y[j + i] -= static_cast<double>(col[i]) * yj;
+  }
+  if (below == 0) return;
+  // The rows below of column j start nscol − j entries after its pivot.
+  auto off = [&](Index j) { return v + ColumnOffset<T>(j, nsrow) + (nscol - j); };
+  std::fill(t, t + below, 0.0);
+  Index j = 0;
+  for (; j + 4 <= nscol; j += 4) {
+    const T *o0 = off(j), *o1 = off(j + 1), *o2 = off(j + 2), *o3 = off(j + 3);
+    const double y0 = y[j], y1 = y[j + 1], y2 = y[j + 2], y3 = y[j + 3];
+    const Pair p0 = {y0, y0}, p1 = {y1, y1}, p2 = {y2, y2}, p3 = {y3, y3};
+    Index i = 0;
+    for (; i + 2 <= below; i += 2)
+      StorePair(t + i, LoadPair(t + i) + ((LoadPair(o0 + i) * p0 + LoadPair(o1 + i) * p1) +
+                                          (LoadPair(o2 + i) * p2 + LoadPair(o3 + i) * p3)));
+    for (; i < below; ++i)
+      t[i] += (static_cast<double>(o0[i]) * y0 + static_cast<double>(o1[i]) * y1) +
+              (static_cast<double>(o2[i]) * y2 + static_cast<double>(o3[i]) * y3);
+  }
+  for (; j < nscol; ++j) {
+    const T* o = off(j);
+    const double yj = y[j];
+    const Pair pj = {yj, yj};
+    Index i = 0;
+    for (; i + 2 <= below; i += 2) StorePair(t + i, LoadPair(t + i) + LoadPair(o + i) * pj);
+    for (; i < below; ++i) t[i] += static_cast<double>(o[i]) * yj;
+  }
+  const char* isTop = isTop_.data();
+  if (top == nullptr) {
+    for (Index i = 0; i < below; ++i) w[rows[nscol + i]] -= t[i];
+  } else {
+    for (Index i = 0; i < below; ++i) {
+      const Index r = rows[nscol + i];
+      (isTop[r] ? top : w)[r] -= t[i];
+    }
+  }
+}
+
+// Lᵀ x = y for the columns of supernode sn (the rows below already solved): the
+// products of its columns with the solution below, four columns at a time, then
+// the triangle of its own columns backwards. `t` holds at least the rows below
+// and then the supernode's columns.
+template <class T>
+void SupernodalSubstitution::Backward(Index sn, const T* v, double* t) {
+  const Index k1 = f_.super[sn], nscol = f_.super[sn + 1] - k1, nsrow = f_.pi[sn + 1] - f_.pi[sn];
+  const Index* rows = f_.s + f_.pi[sn];
+  const Index below = nsrow - nscol;
+  double* w = w_.data();
+  double* x = w + k1;
+  const double* recip = recip_.data() + k1;
+  double* d = t + below;  // the products, one per column
+  for (Index i = 0; i < below; ++i) t[i] = w[rows[nscol + i]];
+  auto off = [&](Index j) { return v + ColumnOffset<T>(j, nsrow) + (nscol - j); };
+  const Index pairs = below & ~Index{1};
+  Index j = 0;
+  for (; j + 4 <= nscol; j += 4) {
+    const T *o0 = off(j), *o1 = off(j + 1), *o2 = off(j + 2), *o3 = off(j + 3);
+    Pair a0 = {0.0, 0.0}, a1 = a0, a2 = a0, a3 = a0;
+    for (Index i = 0; i < pairs; i += 2) {
+      const Pair ti = LoadPair(t + i);
+      a0 += LoadPair(o0 + i) * ti;
+      a1 += LoadPair(o1 + i) * ti;
+      a2 += LoadPair(o2 + i) * ti;
+      a3 += LoadPair(o3 + i) * ti;
+    }
+    d[j] = a0[0] + a0[1];
+    d[j + 1] = a1[0] + a1[1];
+    d[j + 2] = a2[0] + a2[1];
+    d[j + 3] = a3[0] + a3[1];
+    if (pairs < below) {
+      const double ti = t[pairs];
+      d[j] += static_cast<double>(o0[pairs]) * ti;
+      d[j + 1] += static_cast<double>(o1[pairs]) * ti;
+      d[j + 2] += static_cast<double>(o2[pairs]) * ti;
+      d[j + 3] += static_cast<double>(o3[pairs]) * ti;
+    }
+  }
+  for (; j < nscol; ++j) {
+    const T* o = off(j);
+    Pair a = {0.0, 0.0};
+    for (Index i = 0; i < pairs; i += 2) a += LoadPair(o + i) * LoadPair(t + i);
+    d[j] = a[0] + a[1];
+    if (pairs < below) d[j] += static_cast<double>(o[pairs]) * t[pairs];
+  }
+  for (j = nscol - 1; j >= 0; --j) {
+    const T* col = v + ColumnOffset<T>(j, nsrow);
+    double xj = x[j] - d[j];
+    for (Index q = 1; q < nscol - j; ++q) xj -= static_cast<double>(col[q]) * x[j + q];
+    x[j] = DivideByPivot(xj, col[0], recip[j]);
+  }
+}
+
+template <class T>
+void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* pool) {
+  const auto n = static_cast<std::size_t>(f_.n);
+  const Index* perm = f_.perm;
+  double* w = w_.data();
+  if (perm == nullptr)
+    std::copy(r, r + n, w);
+  else
+    for (std::size_t k = 0; k < n; ++k) w[k] = r[perm[k]];
+  for (auto& b : binTop_)
+    for (Index c : topColumns_) b[static_cast<std::size_t>(c)] = 0.0;
+
+  const int threads = pool != nullptr ? pool->Threads() : 1;
+  // L y = P r: the bins' subtrees (each bin on one thread), then the top part.
+  auto forward = [&](int thread) {
+    for (int b = thread; b < kBins; b += threads) {
+      const auto bu = static_cast<std::size_t>(b);
+      for (const auto& range : bins_[bu])
+        for (Index s = range[0]; s <= range[1]; ++s)
+          Forward<T>(s, Entries<T>(s), binT_[bu].data(), binTop_[bu].data());
+    }
+  };
+  if (pool != nullptr)
+    pool->Run(forward);
+  else
+    forward(0);
+  for (Index c : topColumns_) {
+    double v = w[c];
+    for (const auto& b : binTop_) v += b[static_cast<std::size_t>(c)];
+    w[c] = v;
+  }
+  for (Index s : topSupers_) Forward<T>(s, Entries<T>(s), binT_[0].data(), nullptr);
+  // Lᵀ x = y: the top part backwards, then the bins' subtrees.
+  for (auto it = topSupers_.rbegin(); it != topSupers_.rend(); ++it)
+    Backward<T>(*it, Entries<T>(*it), binT_[0].data());
+  auto backward = [&](int thread) {
+    for (int b = thread; b < kBins; b += threads) {
+      const auto bu = static_cast<std::size_t>(b);
+      for (auto range = bins_[bu].rbegin(); range != bins_[bu].rend(); ++range)
+        for (Index s = (*range)[1]; s >= (*range)[0]; --s)
+          Backward<T>(s, Entries<T>(s), binT_[bu].data());
+    }
+  };
+  if (pool != nullptr)
+    pool->Run(backward);
+  else
+    backward(0);
+  if (perm == nullptr)
+    std::copy(w, w + n, z);
+  else
+    for (std::size_t k = 0; k < n; ++k) z[perm[k]] = w[k];
+}
+
+void SupernodalSubstitution::Apply(const double* r, double* z, WorkerPool* pool) {
+  assert(Ready());
+  if (precision_ == Precision::kSingle)
+    Substitute<float>(r, z, pool);
+  else
+    Substitute<double>(r, z, pool);
+}
+
+std::size_t SupernodalSubstitution::Bytes() const {
+  std::size_t b = sizeof(std::size_t) * start_.capacity() + sizeof(float) * single_.capacity() +
+                  isTop_.capacity() +
+                  sizeof(Index) * (topColumns_.capacity() + topSupers_.capacity()) +
+                  sizeof(double) * (w_.capacity() + recip_.capacity());
+  for (std::size_t i = 0; i < kBins; ++i)
+    b += sizeof(double) * (binTop_[i].capacity() + binT_[i].capacity()) +
+         sizeof(std::array<Index, 2>) * bins_[i].capacity();
+  return b;
+}
+
+double SupernodalSubstitution::TopShare() const {
+  return topShare_;
+}
+
+}  // namespace vemto::engine
