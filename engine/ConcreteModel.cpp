@@ -75,6 +75,18 @@ Matrix4 localStiffness(const ConcreteMaterial& m, const ConcreteProperties& p,
     return Matrix4{};
   }
   Matrix4 D = localCompliance(m, p, s, slotCompliance);
+  // Without crack compliances the compliance is isotropic, and so is its inverse.
+  const double invE = 1.0 / p.E, shear = 2.0 * (1.0 + p.nu) * invE;
+  const double lateral = 1.0 - 2.0 * p.nu;
+  if (D(0, 0) == invE && D(1, 1) == invE && D(3, 3) == invE && D(2, 2) == shear && lateral > 0.0 &&
+      1.0 + p.nu > 0.0) {
+    const double f = p.E / ((1.0 + p.nu) * lateral);
+    D = Matrix4{};
+    D(0, 0) = D(1, 1) = D(3, 3) = f * (1.0 - p.nu);
+    D(0, 1) = D(1, 0) = D(0, 3) = D(3, 0) = D(1, 3) = D(3, 1) = f * p.nu;
+    D(2, 2) = p.E / (2.0 * (1.0 + p.nu));
+    return D;
+  }
   invertCompletePivoting(D, 4);
   return D;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -96,11 +97,12 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
                   : BandMatrix{}),
       analysis_(analysisTypeFromCode(d.header.analysisType)),
       pool_(ThreadsFromEnvironment()),
-      work_(static_cast<std::size_t>(std::clamp(d.header.nEl8, 1, kElementBlock))) {
+      work_(static_cast<std::size_t>(WorkerPool::kMaxThreads)) {
   // The stiffness changes slowly with maturity: the last factorisation preconditions
   // conjugate gradients for the next steps.
   solver_.SetIterativeReuse(true);
   solver_.SetWorkerPool(&pool_);
+  ColourElements();
   const int nm = d.header.nMaterials;
   materials_.reserve(static_cast<std::size_t>(nm));
   for (int j = 1; j <= nm; ++j)
@@ -111,6 +113,37 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
 
 void MechStressStep::Fail(numlib::ProgressChannel& channel, const std::string& text) {
   channel.SendError(VEMTO_ERROR_GENERAL, text);
+}
+
+void MechStressStep::ColourElements() {
+  const RunMatrices& m = d_.m;
+  const int nEl = d_.header.nEl8;
+  // Greedy in element order: the smallest colour none of the element's nodes has yet.
+  constexpr int kColours = 64;
+  std::vector<std::uint64_t> used(static_cast<std::size_t>(std::max(d_.header.nNodes, 0)) + 1, 0);
+  std::vector<int> colour(static_cast<std::size_t>(std::max(nEl, 0)));
+  std::array<int, kColours + 1> count{};
+  for (int e = 1; e <= nEl; ++e) {
+    std::uint64_t taken = 0;
+    for (int k = 1; k <= 8; ++k) taken |= used[static_cast<std::size_t>(m.ITPS(k, e))];
+    int c = kColours;  // none left: the group done on one thread
+    if (~taken != 0) c = std::countr_zero(~taken);
+    colour[static_cast<std::size_t>(e - 1)] = c;
+    ++count[static_cast<std::size_t>(c)];
+    if (c < kColours)
+      for (int k = 1; k <= 8; ++k)
+        used[static_cast<std::size_t>(m.ITPS(k, e))] |= std::uint64_t{1} << c;
+  }
+  colourStart_.assign(1, 0);
+  for (int c = 0; c <= kColours; ++c)
+    if (count[static_cast<std::size_t>(c)] > 0)
+      colourStart_.push_back(colourStart_.back() + count[static_cast<std::size_t>(c)]);
+  uncolouredLast_ = count[kColours] > 0;
+  colourElements_.clear();
+  colourElements_.reserve(static_cast<std::size_t>(std::max(nEl, 0)));
+  for (int c = 0; c <= kColours; ++c)
+    for (int e = 1; e <= nEl; ++e)
+      if (colour[static_cast<std::size_t>(e - 1)] == c) colourElements_.push_back(e);
 }
 
 double MechStressStep::ElementTemperatureAndMaturity(int e, double t, double& maturity) const {
@@ -272,15 +305,13 @@ void MechStressStep::ComputeElement(int pass, int e, double t, double dt, Elemen
   w.status = ElementWork::Status::kDone;
 }
 
-void MechStressStep::AddElement(int pass, const ElementWork& w, int thread, int threads,
-                                EquationSolver::Spill& spill) {
+void MechStressStep::AddElement(int pass, const ElementWork& w, EquationSolver::Spill& spill) {
   RunMatrices& m = d_.m;
   const std::array<int, 16>& dof = w.dof;
   const std::array<std::uint8_t, 16>& local = w.local;
   std::array<double, 16> row;
   for (std::size_t k = 0; k < 16; ++k) {
     const int ia = dof[k];
-    if (!OwnsRow(ia, thread, threads)) continue;
     const auto a = static_cast<std::size_t>(local[k]);
     if (pass == 2) {
       m.RI(ia) += w.f[a];
@@ -299,51 +330,63 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, int thread, int 
 }
 
 bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel) {
-  const int nEl = d_.header.nEl8;
   const int threads = pool_.Threads();
-  const int blockSize = static_cast<int>(work_.size());
-  for (int first = 1; first <= nEl; first += blockSize) {
-    const int count = std::min(blockSize, nEl - first + 1);
-    // Element matrices and state updates of the block: each element on whichever
-    // thread takes it, into its own slot.
-    std::atomic<int> next{0};
-    auto compute = [&](int) {
+  // Per thread: the first element that failed (0: none) and how, and whether a Gauss
+  // point entered the step with a softening crack.
+  std::array<int, WorkerPool::kMaxThreads> failed{};
+  std::array<ElementWork::Status, WorkerPool::kMaxThreads> failure{};
+  std::array<bool, WorkerPool::kMaxThreads> softening{};
+  // Elements of one colour share no node: each is computed and added by whichever
+  // thread takes it. Every entry receives its contributions colour by colour, at most
+  // one per colour, so the sums do not depend on the number of threads.
+  const std::size_t colours = colourStart_.size() - 1;
+  for (std::size_t c = 0; c < colours; ++c) {
+    const int end = colourStart_[c + 1];
+    std::atomic<int> next{colourStart_[c]};
+    auto job = [&](int thread) {
+      const auto tu = static_cast<std::size_t>(thread);
+      ElementWork& w = work_[tu];
+      EquationSolver::Spill& spill = spills_[tu];
       constexpr int kChunk = 16;
-      for (int k0 = next.fetch_add(kChunk); k0 < count; k0 = next.fetch_add(kChunk))
-        for (int k = k0; k < std::min(count, k0 + kChunk); ++k)
-          ComputeElement(pass, first + k, t, dt, work_[static_cast<std::size_t>(k)]);
+      for (int k0 = next.fetch_add(kChunk); k0 < end; k0 = next.fetch_add(kChunk))
+        for (int k = k0; k < std::min(end, k0 + kChunk); ++k) {
+          const int e = colourElements_[static_cast<std::size_t>(k)];
+          ComputeElement(pass, e, t, dt, w);
+          softening[tu] = softening[tu] || w.softening;
+          if (w.status == ElementWork::Status::kDone) {
+            AddElement(pass, w, spill);
+          } else if (w.status != ElementWork::Status::kInactive &&
+                     (failed[tu] == 0 || e < failed[tu])) {
+            failed[tu] = e;
+            failure[tu] = w.status;
+          }
+        }
     };
-    pool_.Run(compute);
-    for (int k = 0; k < count; ++k) {
-      const ElementWork& w = work_[static_cast<std::size_t>(k)];
-      if (w.status == ElementWork::Status::kJacobian) {
-        Fail(channel,
-             fmt::format(" {}{:5d}", "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.", first + k));
-        return false;
-      }
-      if (w.status == ElementWork::Status::kNotANumber) {
-        Fail(channel,
-             fmt::format(" NUMERICAL FAILURE: STRESS NOT A NUMBER IN FINITE ELEMENT NO.{:5d}",
-                         first + k));
-        return false;
-      }
-      softening_ = softening_ || w.softening;
-    }
-    // Assembly in element order: each thread adds to its own rows (runs of rows dealt
-    // in turn, so that the rows of any part of the mesh are shared out), and every
-    // entry receives its contributions in the same order whatever the number of threads.
-    auto assemble = [&](int thread) {
-      EquationSolver::Spill& spill = spills_[static_cast<std::size_t>(thread)];
-      for (int k = 0; k < count; ++k) {
-        const ElementWork& w = work_[static_cast<std::size_t>(k)];
-        if (w.status == ElementWork::Status::kDone) AddElement(pass, w, thread, threads, spill);
-      }
-    };
-    pool_.Run(assemble);
+    // The last group holds the elements no colour was left for: one thread.
+    if (c + 1 < colours || !uncolouredLast_)
+      pool_.Run(job);
+    else
+      job(0);
     for (int thread = 0; thread < threads; ++thread)
       solver_.TakeSpill(spills_[static_cast<std::size_t>(thread)]);
   }
-  return true;
+  int first = 0;
+  ElementWork::Status how = ElementWork::Status::kDone;
+  for (int thread = 0; thread < threads; ++thread) {
+    const auto tu = static_cast<std::size_t>(thread);
+    softening_ = softening_ || softening[tu];
+    if (failed[tu] != 0 && (first == 0 || failed[tu] < first)) {
+      first = failed[tu];
+      how = failure[tu];
+    }
+  }
+  if (first == 0) return true;
+  if (how == ElementWork::Status::kJacobian)
+    Fail(channel, fmt::format(" {}{:5d}", "JACOBIAN NONPOSITIVE IN FINITE ELEMENT NO.", first));
+  else
+    Fail(channel,
+         fmt::format(" NUMERICAL FAILURE: STRESS NOT A NUMBER IN FINITE ELEMENT NO.{:5d}", first));
+  return false;
 }
 
 void MechStressStep::Boundary(double t, double tPrev, bool forcesOnly) {

@@ -68,21 +68,15 @@ class MechStressStep {
     Status status = Status::kInactive;
     bool softening = false;  // a Gauss point entered the step with a softening crack
   };
-  // Elements whose share is held at once (the block the threads divide).
-  static constexpr int kElementBlock = 2048;
   bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
   // Pass 1: stiffness and loads of element e; pass 2: its stress update (stored at once)
   // and internal force. Touches only the element's own data.
   void ComputeElement(int pass, int e, double t, double dt, ElementWork& w);
-  // Rows (1-based) are dealt to the threads in runs of kRowRun; thread `thread` of
-  // `threads` owns the runs with (run number mod threads) = thread.
-  static constexpr int kRowRun = 64;
-  static bool OwnsRow(int row, int thread, int threads) {
-    return ((row - 1) / kRowRun) % threads == thread;
-  }
-  // Adds the element's share to the rows thread `thread` of `threads` owns.
-  void AddElement(int pass, const ElementWork& w, int thread, int threads,
-                  EquationSolver::Spill& spill);
+  // Adds the element's share to the matrix and the force vectors.
+  void AddElement(int pass, const ElementWork& w, EquationSolver::Spill& spill);
+  // Deals the elements into colours whose elements share no node (colourStart_,
+  // colourElements_).
+  void ColourElements();
   void Boundary(double t, double tPrev, bool forcesOnly);
   void Prescribed(double t);
   double ElementTemperatureAndMaturity(int e, double t, double& maturity) const;
@@ -99,7 +93,12 @@ class MechStressStep {
   bool softening_ = false;  // some Gauss point entered the step with a softening crack
   Times times_;
   WorkerPool pool_;
-  std::vector<ElementWork> work_;  // one block of elements
+  std::vector<ElementWork> work_;  // one slot per thread
+  // Elements colour by colour: colourElements_[colourStart_[c] … colourStart_[c+1]−1],
+  // each colour in element order; the last group is done on one thread when
+  // uncolouredLast_ (elements for which no colour was left).
+  std::vector<int> colourStart_, colourElements_;
+  bool uncolouredLast_ = false;
   std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
 };
 

@@ -80,6 +80,9 @@ struct SparseSolver::Impl {
   // they run on (null: the caller's).
   SupernodalSubstitution direct, preconditioner;
   bool directStale = true, preconditionerStale = true;
+  // The factor's entries hold the preconditioner's floats: it must be factorised
+  // again before a direct solution.
+  bool factorOverwritten = false;
   std::vector<double> directX;
   WorkerPool* pool = nullptr;
   double preconditionSeconds = 0.0;  // time in Apply (s)
@@ -214,6 +217,7 @@ struct SparseSolver::Impl {
   // x = A⁻¹ b with the kept factorisation by the supernodal substitution; false
   // when it cannot take the factor (then CHOLMOD solves).
   bool DirectSolve(const std::vector<double>& b, std::vector<double>& x) {
+    assert(!factorOverwritten);
     if (directStale) {
       directStale = false;
       if (!direct.Build(FactorView(), SupernodalSubstitution::Precision::kDouble)) direct.Clear();
@@ -228,8 +232,17 @@ struct SparseSolver::Impl {
   bool Precondition(std::vector<double>& r, std::vector<double>& z) {
     if (preconditionerStale) {
       preconditionerStale = false;
-      if (!preconditioner.Build(FactorView(), SupernodalSubstitution::Precision::kSingle))
+      // The double entries are not needed again before the next factorisation: the
+      // single-precision copy takes their place, so that it costs no memory.
+      const SupernodalFactorView v = FactorView();
+      if (preconditioner.Build(v, SupernodalSubstitution::Precision::kSingle,
+                               const_cast<double*>(v.x))) {
+        factorOverwritten = true;
+        direct.Clear();
+        directStale = false;
+      } else {
         preconditioner.Clear();
+      }
     }
     if (preconditioner.Ready()) {
       const auto start = std::chrono::steady_clock::now();
@@ -536,6 +549,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     cholmod_sparse a = s.MatrixView();
     s.state = Impl::FactorState::kBad;
     s.preconditionerStale = s.directStale = true;
+    s.factorOverwritten = false;
     s.direct.Clear();
     s.preconditioner.Clear();
     if (newPattern || !s.analysed) {
@@ -557,7 +571,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     s.refactorNext = false;
   };
   if (!iterate) {
-    if (!sameValues || s.state == Impl::FactorState::kNone)
+    if (!sameValues || s.state == Impl::FactorState::kNone || s.factorOverwritten)
       factorise();
     else
       ++counts_.reuses;

@@ -36,7 +36,8 @@ std::size_t PackedSize(Index nscol, Index nsrow) {
 void SupernodalSubstitution::Clear() {
   f_ = SupernodalFactorView{};
   start_.clear();
-  single_.clear();
+  singleCopy_.clear();
+  single_ = nullptr;
   isTop_.clear();
   topColumns_.clear();
   topSupers_.clear();
@@ -44,7 +45,8 @@ void SupernodalSubstitution::Clear() {
   topShare_ = 0.0;
 }
 
-bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision precision) {
+bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision precision,
+                                   double* overwrite) {
   Clear();
   if (f.n <= 0 || f.nsuper <= 0 || f.super == nullptr || f.pi == nullptr || f.px == nullptr ||
       f.s == nullptr || f.x == nullptr)
@@ -70,9 +72,37 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
         return false;
     }
   }
+  if (overwrite != nullptr && (overwrite != f.x || precision != Precision::kSingle)) return false;
+  // In single precision every entry must fit a float (checked before anything is
+  // written, so that a refused factor stays intact).
+  if (precision == Precision::kSingle)
+    for (Index s = 0; s < ns; ++s) {
+      const Index nscol = f.super[s + 1] - f.super[s], nsrow = f.pi[s + 1] - f.pi[s];
+      const double* v = f.x + f.px[s];
+      for (Index j = 0; j < nscol; ++j)
+        for (Index i = j; i < nsrow; ++i)
+          if (!(std::abs(v[j * nsrow + i]) <= FLT_MAX)) return false;
+    }
+  // The reciprocal pivots, of the entries as the substitution will see them.
+  recip_.resize(nu);
+  for (Index s = 0; s < ns; ++s) {
+    const Index nsrow = f.pi[s + 1] - f.pi[s];
+    const double* v = f.x + f.px[s];
+    for (Index j = 0; j < f.super[s + 1] - f.super[s]; ++j) {
+      const double piv = v[ColumnOffset<double>(j, nsrow)];
+      recip_[static_cast<std::size_t>(f.super[s] + j)] =
+          precision == Precision::kSingle ? 1.0 / static_cast<double>(static_cast<float>(piv))
+                                          : 1.0 / piv;
+    }
+  }
   if (precision == Precision::kSingle) {
+    // Packed column by column; over the factor's own entries when asked: the k-th
+    // float ends before the double it is made from begins to be read, so nothing
+    // is overwritten before it has been read.
     start_.resize(nsu + 1);
-    single_.resize(total);
+    if (overwrite == nullptr) singleCopy_.resize(total);
+    auto* out = overwrite != nullptr ? reinterpret_cast<unsigned char*>(overwrite)
+                                     : reinterpret_cast<unsigned char*>(singleCopy_.data());
     std::size_t at = 0;
     for (Index s = 0; s < ns; ++s) {
       const Index nscol = f.super[s + 1] - f.super[s], nsrow = f.pi[s + 1] - f.pi[s];
@@ -81,14 +111,12 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
       for (Index j = 0; j < nscol; ++j)
         for (Index i = j; i < nsrow; ++i) {
           const double e = v[j * nsrow + i];
-          if (!(std::abs(e) <= FLT_MAX)) {
-            Clear();
-            return false;
-          }
-          single_[at++] = std::abs(e) < FLT_MIN ? 0.0f : static_cast<float>(e);
+          const float r = std::abs(e) < FLT_MIN ? 0.0f : static_cast<float>(e);
+          std::memcpy(out + sizeof(float) * at++, &r, sizeof r);
         }
     }
     start_[nsu] = at;
+    single_ = reinterpret_cast<const float*>(out);
   }
 
   // The supernodal elimination tree: the parent of a supernode holds its first row
@@ -213,17 +241,6 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
     binTop_[b].assign(nu, 0.0);
   }
   w_.assign(nu, 0.0);
-  recip_.resize(nu);
-  for (Index s = 0; s < ns; ++s) {
-    const Index nsrow = f.pi[s + 1] - f.pi[s];
-    const double* v = f.x + f.px[s];
-    for (Index j = 0; j < f.super[s + 1] - f.super[s]; ++j) {
-      const double piv = v[ColumnOffset<double>(j, nsrow)];
-      recip_[static_cast<std::size_t>(f.super[s] + j)] =
-          precision == Precision::kSingle ? 1.0 / static_cast<double>(static_cast<float>(piv))
-                                          : 1.0 / piv;
-    }
-  }
   topShare_ = total > 0 ? static_cast<double>(topWork) / static_cast<double>(total) : 0.0;
   f_ = f;
   precision_ = precision;
@@ -233,7 +250,7 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
 template <class T>
 const T* SupernodalSubstitution::Entries(Index sn) const {
   if constexpr (std::is_same_v<T, float>)
-    return single_.data() + start_[static_cast<std::size_t>(sn)];
+    return single_ + start_[static_cast<std::size_t>(sn)];
   else
     return f_.x + f_.px[sn];
 }
@@ -443,7 +460,7 @@ void SupernodalSubstitution::Apply(const double* r, double* z, WorkerPool* pool)
 }
 
 std::size_t SupernodalSubstitution::Bytes() const {
-  std::size_t b = sizeof(std::size_t) * start_.capacity() + sizeof(float) * single_.capacity() +
+  std::size_t b = sizeof(std::size_t) * start_.capacity() + sizeof(float) * singleCopy_.capacity() +
                   isTop_.capacity() +
                   sizeof(Index) * (topColumns_.capacity() + topSupers_.capacity()) +
                   sizeof(double) * (w_.capacity() + recip_.capacity());

@@ -46,14 +46,16 @@ class SupernodalSubstitution {
   static constexpr int kBins = 2;
   enum class Precision {
     kDouble,  ///< the factor's own entries (kept by reference)
-    kSingle,  ///< a packed float copy of them
+    kSingle,  ///< packed float copies of them
   };
 
   /// Takes `f` and cuts its elimination tree into bins. The factor's arrays are
-  /// kept by reference and must stay until the next Build or Clear. False (and
-  /// nothing kept) when `f` is incomplete, a pivot is not positive, or (single
-  /// precision) an entry is beyond the range of float.
-  bool Build(const SupernodalFactorView& f, Precision precision);
+  /// kept by reference and must stay until the next Build or Clear. In single
+  /// precision with `overwrite` = f.x, the packed floats are written over the
+  /// factor's own entries (no copy; the factor is then good for nothing else).
+  /// False (and nothing kept or written) when `f` is incomplete, a pivot is not
+  /// positive, or (single precision) an entry is beyond the range of float.
+  bool Build(const SupernodalFactorView& f, Precision precision, double* overwrite = nullptr);
   /// Forgets the factor.
   void Clear();
   /// Whether a factor is kept.
@@ -81,7 +83,8 @@ class SupernodalSubstitution {
   SupernodalFactorView f_;
   Precision precision_ = Precision::kDouble;
   std::vector<std::size_t> start_;  // single: first packed entry of each supernode
-  std::vector<float> single_;       // single: packed lower trapezoids, column by column
+  std::vector<float> singleCopy_;   // single: packed lower trapezoids, column by column
+  const float* single_ = nullptr;   // those, in singleCopy_ or over the factor's entries
   std::vector<char> isTop_;         // per column: it belongs to the top part
   std::vector<std::int64_t> topColumns_, topSupers_;
   // Each bin's subtrees as supernode ranges [first, last], in ascending order.

@@ -230,6 +230,34 @@ TEST(SparseSolver, KeepsTheFactorisationWhileTheMatrixIsUnchanged) {
   EXPECT_EQ(solver.Counts().fallbacks, 0);
 }
 
+// Iterations reuse the kept factor as a preconditioner, written over the factor in
+// single precision: a later system equal to the factorised one must be factorised
+// again, not solved with those floats.
+TEST(SparseSolver, IteratesWithTheKeptFactorAndFactorisesBeforeADirectSolutionAgain) {
+  BandSystem base = GridSystem(12, 10, 5, 0.05, 0.0);
+  SparseSolver solver;
+  solver.SetIterativeReuse(true);
+  BandSystem a = base;
+  a.SolveWith(solver);
+  ASSERT_EQ(solver.Counts().factorisations, 1);
+
+  BandSystem changed = base;
+  for (std::size_t i = 0; i < changed.band.size(); i += 7) changed.band[i] *= 1.02;
+  BandSystem b = changed, bBand = changed;
+  b.SolveWith(solver);
+  bBand.SolveWithBand();
+  EXPECT_EQ(solver.Counts().factorisations, 1);
+  EXPECT_EQ(solver.Counts().iterative, 1);
+  EXPECT_LT(RelativeDifference(b.ru, bBand.ru), 1e-10);
+
+  BandSystem c = base;
+  c.SolveWith(solver);
+  EXPECT_EQ(solver.Counts().factorisations, 2);
+  EXPECT_EQ(solver.Counts().reuses, 0);
+  EXPECT_LT(RelativeDifference(c.ru, a.ru), kRoundOff);
+  EXPECT_LT(RelativeDifference(c.rr, a.rr), kRoundOff);
+}
+
 TEST(SparseSolver, IndefiniteAndSingularSystemsAreSolvedByTheBandSolver) {
   // Indefinite: a negative pivot; the band solver goes on with it (status 1).
   {
