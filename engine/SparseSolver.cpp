@@ -75,25 +75,24 @@ struct SparseSolver::Impl {
   std::vector<double> rhs, reaction;
   // Conjugate gradients: iterate, residual, preconditioned residual, direction, A·p.
   std::vector<double> cgX, cgR, cgZ, cgP, cgQ;
-  // The kept factorisation for direct solutions and in single precision for the
-  // iterations, each taken at its first use after a factorisation; the threads
-  // they run on (null: the caller's).
-  SupernodalSubstitution direct, preconditioner;
-  bool directStale = true, preconditionerStale = true;
-  // The factor's entries hold the preconditioner's floats: it must be factorised
-  // again before a direct solution.
-  bool factorOverwritten = false;
-  std::vector<double> directX;
+  // The kept factorisation as the substitution holds it: in double precision for
+  // direct solutions, then (from the first iteration on) in single precision over
+  // the factor's own entries, which are then good for iterations only; taken at
+  // first use after a factorisation. The threads it runs on (null: the caller's).
+  enum class Held { kNothing, kDouble, kSingle, kRefused };
+  SupernodalSubstitution substitution;
+  Held held = Held::kNothing;
+  bool factorOverwritten = false;  // factorise again before a direct solution
   WorkerPool* pool = nullptr;
   double preconditionSeconds = 0.0;  // time in Apply (s)
-  // Multiply: the first column of each part (and n), and each part's sums.
-  static constexpr int kMultiplyParts = 2;
-  std::vector<std::size_t> multiplyCut;
-  std::array<std::vector<double>, kMultiplyParts> multiplyPart;
+  // Multiply: the first column of its second part, and that part's sums.
+  std::size_t multiplyCut = 0;
+  bool multiplyCutKnown = false;
+  std::vector<double> multiplySecond;
   // The last solutions of these free rows (a ring; cgStored of them valid, the
-  // next one goes to cgNext), and the basis the start is sought in.
+  // next one goes to cgNext): the start is sought in their span.
   static constexpr int kStartVectors = 3;
-  std::array<std::vector<double>, kStartVectors> cgLast, cgBasis, cgBasisA;
+  std::array<std::vector<double>, kStartVectors> cgLast;
   int cgStored = 0, cgNext = 0;
   bool refactorNext = false;  // the last iterative solution was slow
   // The band copy the band solver works on when it takes over, and the sparse
@@ -173,7 +172,7 @@ struct SparseSolver::Impl {
     }
     colPtr[n] = static_cast<Index>(rowInd.size());
     keptFreeRows = freeRows;
-    multiplyCut.clear();
+    multiplyCutKnown = false;
     cgStored = 0;
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
@@ -214,39 +213,36 @@ struct SparseSolver::Impl {
     return v;
   }
 
-  // x = A⁻¹ b with the kept factorisation by the supernodal substitution; false
+  // b = A⁻¹ b with the kept factorisation by the supernodal substitution; false
   // when it cannot take the factor (then CHOLMOD solves).
-  bool DirectSolve(const std::vector<double>& b, std::vector<double>& x) {
+  bool DirectSolve(std::vector<double>& b) {
     assert(!factorOverwritten);
-    if (directStale) {
-      directStale = false;
-      if (!direct.Build(FactorView(), SupernodalSubstitution::Precision::kDouble)) direct.Clear();
-    }
-    if (!direct.Ready()) return false;
-    x.resize(b.size());
-    direct.Apply(b.data(), x.data(), pool);
+    if (held != Held::kDouble)
+      held = substitution.Build(FactorView(), SupernodalSubstitution::Precision::kDouble)
+                 ? Held::kDouble
+                 : Held::kRefused;
+    if (held != Held::kDouble) return false;
+    substitution.Apply(b.data(), b.data(), pool);
     return true;
   }
 
   // z = M⁻¹ r with the kept factorisation M; false when CHOLMOD fails.
   bool Precondition(std::vector<double>& r, std::vector<double>& z) {
-    if (preconditionerStale) {
-      preconditionerStale = false;
+    if (held == Held::kNothing || held == Held::kDouble) {
       // The double entries are not needed again before the next factorisation: the
       // single-precision copy takes their place, so that it costs no memory.
       const SupernodalFactorView v = FactorView();
-      if (preconditioner.Build(v, SupernodalSubstitution::Precision::kSingle,
-                               const_cast<double*>(v.x))) {
+      if (substitution.Build(v, SupernodalSubstitution::Precision::kSingle,
+                             const_cast<double*>(v.x))) {
+        held = Held::kSingle;
         factorOverwritten = true;
-        direct.Clear();
-        directStale = false;
       } else {
-        preconditioner.Clear();
+        held = Held::kRefused;
       }
     }
-    if (preconditioner.Ready()) {
+    if (held == Held::kSingle) {
       const auto start = std::chrono::steady_clock::now();
-      preconditioner.Apply(r.data(), z.data(), pool);
+      substitution.Apply(r.data(), z.data(), pool);
       preconditionSeconds += SecondsSince(start);
       return true;
     }
@@ -267,59 +263,49 @@ struct SparseSolver::Impl {
   }
 
   // q = A p for the free-row matrix of newValues (lower triangle by columns). The
-  // columns are cut into kMultiplyParts ranges of about equal entries; each range
-  // adds into its own vector (on its own thread when there is a pool), and the
-  // parts are summed in order, so the bits do not depend on the number of threads.
+  // columns are cut in two ranges of about equal entries; the first adds into q,
+  // the second (on another thread when there is a pool) into its own vector of the
+  // rows from its first column on, which is then added: the bits do not depend on
+  // the number of threads.
   void Multiply(const std::vector<double>& p, std::vector<double>& q) {
     const std::size_t n = p.size();
-    if (multiplyCut.size() != kMultiplyParts + 1 || multiplyCut.back() != n) {
-      multiplyCut.assign(kMultiplyParts + 1, n);
-      multiplyCut[0] = 0;
-      const auto total = static_cast<double>(colPtr[n]);
-      std::size_t c = 0;
-      for (int part = 1; part < kMultiplyParts; ++part) {
-        while (c < n && static_cast<double>(colPtr[c]) < total * part / kMultiplyParts) ++c;
-        multiplyCut[static_cast<std::size_t>(part)] = c;
-      }
+    if (!multiplyCutKnown) {
+      const auto half = static_cast<double>(colPtr[n]) / 2.0;
+      multiplyCut = 0;
+      while (multiplyCut < n && static_cast<double>(colPtr[multiplyCut]) < half) ++multiplyCut;
+      multiplyCutKnown = true;
     }
-    for (auto& v : multiplyPart) v.resize(n);
-    auto part = [&](int k) {
-      const std::size_t c0 = multiplyCut[static_cast<std::size_t>(k)];
-      const std::size_t c1 = multiplyCut[static_cast<std::size_t>(k) + 1];
-      std::vector<double>& out = multiplyPart[static_cast<std::size_t>(k)];
-      std::fill(out.begin() + static_cast<std::ptrdiff_t>(c0), out.end(), 0.0);
+    const std::size_t cut = multiplyCut;
+    multiplySecond.resize(n - cut);
+    // Columns c0 … c1−1 into out, which holds the rows from `first` on.
+    auto part = [&](std::size_t c0, std::size_t c1, double* out, std::size_t first) {
+      std::fill(out + (c0 - first), out + (n - first), 0.0);
       for (std::size_t c = c0; c < c1; ++c) {
         double sum = 0.0;
         const double pc = p[c];
-        for (Index k2 = colPtr[c]; k2 < colPtr[c + 1]; ++k2) {
-          const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k2)]);
-          const double v = newValues[static_cast<std::size_t>(k2)];
+        for (Index k = colPtr[c]; k < colPtr[c + 1]; ++k) {
+          const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k)]);
+          const double v = newValues[static_cast<std::size_t>(k)];
           if (r == c) {
             sum += v * pc;
           } else {
-            out[r] += v * pc;
+            out[r - first] += v * pc;
             sum += v * p[r];
           }
         }
-        out[c] += sum;
+        out[c - first] += sum;
       }
     };
     const int threads = pool != nullptr ? pool->Threads() : 1;
     auto job = [&](int thread) {
-      for (int k = thread; k < kMultiplyParts; k += threads) part(k);
+      if (thread == 0) part(0, cut, q.data(), 0);
+      if (thread == (threads > 1 ? 1 : 0)) part(cut, n, multiplySecond.data(), cut);
     };
     if (pool != nullptr)
       pool->Run(job);
     else
       job(0);
-    // Part k covers the rows from its first column on.
-    for (std::size_t i = 0; i < n; ++i) {
-      double v = multiplyPart[0][i];
-      for (int k = 1; k < kMultiplyParts; ++k)
-        if (i >= multiplyCut[static_cast<std::size_t>(k)])
-          v += multiplyPart[static_cast<std::size_t>(k)][i];
-      q[i] = v;
-    }
+    for (std::size_t i = cut; i < n; ++i) q[i] += multiplySecond[i - cut];
   }
 
   // Conjugate gradients on the matrix of newValues with right-hand side rhs,
@@ -329,51 +315,66 @@ struct SparseSolver::Impl {
   int ConjugateGradients() {
     const std::size_t n = rhs.size();
     for (auto* v : {&cgX, &cgR, &cgZ, &cgP, &cgQ}) v->resize(n);
-    for (std::size_t k = 0; k < kStartVectors; ++k) {  // all at once: no allocation later
-      cgBasis[k].resize(n);
-      cgBasisA[k].resize(n);
-    }
     auto dot = [n](const std::vector<double>& a, const std::vector<double>& b) {
       double d = 0.0;
       for (std::size_t i = 0; i < n; ++i) d += a[i] * b[i];
       return d;
     };
     // Start from the best combination (in the energy norm) of the last solutions:
-    // consecutive steps have increments of much the same shape. Their span gets an
-    // A-orthonormal basis by modified Gram-Schmidt, dropping what depends on the rest.
+    // consecutive steps have increments of much the same shape. The Gram matrix of
+    // their products with A (held in cgQ, cgP, cgZ, free until the iterations begin)
+    // is factorised, dropping a solution that depends on the more recent ones.
+    static_assert(kStartVectors <= 3);
     std::fill(cgX.begin(), cgX.end(), 0.0);
     cgR = rhs;
-    int basis = 0;
-    for (int k = 0; k < cgStored; ++k) {
+    const int m = cgStored;
+    std::array<const std::vector<double>*, kStartVectors> last{};
+    std::array<std::vector<double>*, kStartVectors> product{&cgQ, &cgP, &cgZ};
+    double g[kStartVectors][kStartVectors] = {}, l[kStartVectors][kStartVectors] = {};
+    double b[kStartVectors] = {}, c[kStartVectors] = {};
+    bool use[kStartVectors] = {};
+    for (int k = 0; k < m; ++k) {
       const auto slot = static_cast<std::size_t>((cgNext - 1 - k + kStartVectors) % kStartVectors);
-      std::vector<double>& v = cgBasis[static_cast<std::size_t>(basis)];
-      std::vector<double>& q = cgBasisA[static_cast<std::size_t>(basis)];
-      std::copy(cgLast[slot].begin(), cgLast[slot].end(), v.begin());
-      Multiply(v, q);
-      const double before = dot(v, q);
-      if (!(before > 0.0)) continue;
-      for (int j = 0; j < basis; ++j) {
-        const std::vector<double>& u = cgBasis[static_cast<std::size_t>(j)];
-        const std::vector<double>& au = cgBasisA[static_cast<std::size_t>(j)];
-        const double c = dot(u, q);
-        for (std::size_t i = 0; i < n; ++i) {
-          v[i] -= c * u[i];
-          q[i] -= c * au[i];
-        }
+      last[static_cast<std::size_t>(k)] = &cgLast[slot];
+      Multiply(cgLast[slot], *product[static_cast<std::size_t>(k)]);
+    }
+    for (int i = 0; i < m; ++i) {
+      const std::vector<double>& xi = *last[static_cast<std::size_t>(i)];
+      b[i] = dot(xi, rhs);
+      for (int j = 0; j <= i; ++j) g[i][j] = g[j][i] = dot(xi, *product[static_cast<std::size_t>(j)]);
+    }
+    for (int k = 0; k < m; ++k) {
+      double d = g[k][k];
+      for (int j = 0; j < k; ++j) d -= l[k][j] * l[k][j];
+      use[k] = d > 1e-10 * g[k][k];
+      if (!use[k]) continue;
+      l[k][k] = std::sqrt(d);
+      for (int i = k + 1; i < m; ++i) {
+        double v = g[i][k];
+        for (int j = 0; j < k; ++j) v -= l[i][j] * l[k][j];
+        l[i][k] = v / l[k][k];
       }
-      const double after = dot(v, q);
-      if (!(after > 1e-10 * before)) continue;
-      const double scale = 1.0 / std::sqrt(after);
+    }
+    for (int k = 0; k < m; ++k) {  // L y = b into c
+      if (!use[k]) continue;
+      double v = b[k];
+      for (int j = 0; j < k; ++j) v -= l[k][j] * c[j];
+      c[k] = v / l[k][k];
+    }
+    for (int k = m - 1; k >= 0; --k) {  // Lᵀ c = y
+      if (!use[k]) continue;
+      double v = c[k];
+      for (int i = k + 1; i < m; ++i) v -= l[i][k] * c[i];
+      c[k] = v / l[k][k];
+    }
+    for (int k = 0; k < m; ++k) {
+      if (!use[k] || c[k] == 0.0) continue;
+      const std::vector<double>& xk = *last[static_cast<std::size_t>(k)];
+      const std::vector<double>& ak = *product[static_cast<std::size_t>(k)];
       for (std::size_t i = 0; i < n; ++i) {
-        v[i] *= scale;
-        q[i] *= scale;
+        cgX[i] += c[k] * xk[i];
+        cgR[i] -= c[k] * ak[i];
       }
-      const double a = dot(v, rhs);
-      for (std::size_t i = 0; i < n; ++i) {
-        cgX[i] += a * v[i];
-        cgR[i] -= a * q[i];
-      }
-      ++basis;
     }
     if (!Precondition(cgR, cgZ)) return -1;
     cgP = cgZ;
@@ -461,7 +462,7 @@ std::size_t SparseSolver::Bytes() const {
           (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
            s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
            s.cgP.capacity() + s.cgQ.capacity() + 0) +
-      s.preconditioner.Bytes() + s.direct.Bytes() + sizeof(double) * s.directX.capacity() +
+      s.substitution.Bytes() + sizeof(double) * s.multiplySecond.capacity() +
       sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
@@ -548,10 +549,9 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     auto factorStart = std::chrono::steady_clock::now();
     cholmod_sparse a = s.MatrixView();
     s.state = Impl::FactorState::kBad;
-    s.preconditionerStale = s.directStale = true;
+    s.held = Impl::Held::kNothing;
     s.factorOverwritten = false;
-    s.direct.Clear();
-    s.preconditioner.Clear();
+    s.substitution.Clear();
     if (newPattern || !s.analysed) {
       if (s.factor != nullptr) cholmod_l_free_factor(&s.factor, &s.common);
       s.factor = cholmod_l_analyze(&a, &s.common);
@@ -625,7 +625,7 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
         return SolveByBand(k, band, ru, rr, lpv, lav, working);
     }
   }
-  if (sol == nullptr && s.DirectSolve(s.rhs, s.directX)) sol = s.directX.data();
+  if (sol == nullptr && s.DirectSolve(s.rhs)) sol = s.rhs.data();
   if (sol == nullptr) {
     cholmod_dense b{};
     b.nrow = n;

@@ -38,7 +38,7 @@ void SupernodalSubstitution::Clear() {
   start_.clear();
   singleCopy_.clear();
   single_ = nullptr;
-  isTop_.clear();
+  topSlot_.clear();
   topColumns_.clear();
   topSupers_.clear();
   for (auto& b : bins_) b.clear();
@@ -223,14 +223,14 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
   auto below = [&](Index s) { return static_cast<std::size_t>(f.pi[s + 1] - f.pi[s]); };
   std::array<std::size_t, kBins> widest{};
   std::size_t topWork = 0;
-  isTop_.assign(nu, 0);
+  topSlot_.assign(nu, -1);
   for (Index s = 0; s < ns; ++s) {
     if (!top[static_cast<std::size_t>(s)]) continue;
     topSupers_.push_back(s);
     topWork += work[static_cast<std::size_t>(s)];
     widest[0] = std::max(widest[0], below(s));
     for (Index c = f.super[s]; c < f.super[s + 1]; ++c) {
-      isTop_[static_cast<std::size_t>(c)] = 1;
+      topSlot_[static_cast<std::size_t>(c)] = static_cast<std::int32_t>(topColumns_.size());
       topColumns_.push_back(c);
     }
   }
@@ -238,7 +238,7 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
     for (const auto& range : bins_[b])
       for (Index s = range[0]; s <= range[1]; ++s) widest[b] = std::max(widest[b], below(s));
     binT_[b].assign(widest[b] + 1, 0.0);
-    binTop_[b].assign(nu, 0.0);
+    binTop_[b].assign(topColumns_.size(), 0.0);
   }
   w_.assign(nu, 0.0);
   topShare_ = total > 0 ? static_cast<double>(topWork) / static_cast<double>(total) : 0.0;
@@ -333,13 +333,16 @@ void SupernodalSubstitution::Forward(Index sn, const T* v, double* t, double* to
     for (; i + 2 <= below; i += 2) StorePair(t + i, LoadPair(t + i) + LoadPair(o + i) * pj);
     for (; i < below; ++i) t[i] += static_cast<double>(o[i]) * yj;
   }
-  const char* isTop = isTop_.data();
+  const std::int32_t* slot = topSlot_.data();
   if (top == nullptr) {
     for (Index i = 0; i < below; ++i) w[rows[nscol + i]] -= t[i];
   } else {
     for (Index i = 0; i < below; ++i) {
       const Index r = rows[nscol + i];
-      (isTop[r] ? top : w)[r] -= t[i];
+      if (slot[r] >= 0)
+        top[slot[r]] -= t[i];
+      else
+        w[r] -= t[i];
     }
   }
 }
@@ -407,8 +410,7 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
     std::copy(r, r + n, w);
   else
     for (std::size_t k = 0; k < n; ++k) w[k] = r[perm[k]];
-  for (auto& b : binTop_)
-    for (Index c : topColumns_) b[static_cast<std::size_t>(c)] = 0.0;
+  for (auto& b : binTop_) std::fill(b.begin(), b.end(), 0.0);
 
   const int threads = pool != nullptr ? pool->Threads() : 1;
   // L y = P r: the bins' subtrees (each bin on one thread), then the top part.
@@ -424,10 +426,10 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
     pool->Run(forward);
   else
     forward(0);
-  for (Index c : topColumns_) {
-    double v = w[c];
-    for (const auto& b : binTop_) v += b[static_cast<std::size_t>(c)];
-    w[c] = v;
+  for (std::size_t k = 0; k < topColumns_.size(); ++k) {
+    double v = w[topColumns_[k]];
+    for (const auto& b : binTop_) v += b[k];
+    w[topColumns_[k]] = v;
   }
   for (Index s : topSupers_) Forward<T>(s, Entries<T>(s), binT_[0].data(), nullptr);
   // Lᵀ x = y: the top part backwards, then the bins' subtrees.
@@ -461,7 +463,7 @@ void SupernodalSubstitution::Apply(const double* r, double* z, WorkerPool* pool)
 
 std::size_t SupernodalSubstitution::Bytes() const {
   std::size_t b = sizeof(std::size_t) * start_.capacity() + sizeof(float) * singleCopy_.capacity() +
-                  isTop_.capacity() +
+                  sizeof(std::int32_t) * topSlot_.capacity() +
                   sizeof(Index) * (topColumns_.capacity() + topSupers_.capacity()) +
                   sizeof(double) * (w_.capacity() + recip_.capacity());
   for (std::size_t i = 0; i < kBins; ++i)

@@ -85,11 +85,11 @@ class SupernodalSubstitution {
   std::vector<std::size_t> start_;  // single: first packed entry of each supernode
   std::vector<float> singleCopy_;   // single: packed lower trapezoids, column by column
   const float* single_ = nullptr;   // those, in singleCopy_ or over the factor's entries
-  std::vector<char> isTop_;         // per column: it belongs to the top part
+  std::vector<std::int32_t> topSlot_;  // per column: its place in topColumns_, or −1
   std::vector<std::int64_t> topColumns_, topSupers_;
   // Each bin's subtrees as supernode ranges [first, last], in ascending order.
   std::array<std::vector<std::array<std::int64_t, 2>>, kBins> bins_;
-  std::array<std::vector<double>, kBins> binTop_;  // a bin's updates of the top rows
+  std::array<std::vector<double>, kBins> binTop_;  // a bin's updates of the top columns
   std::array<std::vector<double>, kBins> binT_;    // a bin's gather workspace
   std::vector<double> w_;                          // the permuted solution
   std::vector<double> recip_;                      // 1 / pivot of each column
