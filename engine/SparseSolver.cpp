@@ -94,7 +94,10 @@ struct SparseSolver::Impl {
   static constexpr int kStartVectors = 3;
   std::array<std::vector<double>, kStartVectors> cgLast;
   int cgStored = 0, cgNext = 0;
-  bool refactorNext = false;  // the last iterative solution was slow
+  bool refactorNext = false;  // iterations cost more than a new factorisation would
+  // Steps solved by iterations since the last factorisation, and their iterations.
+  int cycleSteps = 0;
+  double cycleIterations = 0.0;
   // The band copy the band solver works on when it takes over, and the sparse
   // copy of a band matrix given to Solve(BandMatrix).
   std::vector<double> bandCopy;
@@ -341,7 +344,8 @@ struct SparseSolver::Impl {
     for (int i = 0; i < m; ++i) {
       const std::vector<double>& xi = *last[static_cast<std::size_t>(i)];
       b[i] = dot(xi, rhs);
-      for (int j = 0; j <= i; ++j) g[i][j] = g[j][i] = dot(xi, *product[static_cast<std::size_t>(j)]);
+      for (int j = 0; j <= i; ++j)
+        g[i][j] = g[j][i] = dot(xi, *product[static_cast<std::size_t>(j)]);
     }
     for (int k = 0; k < m; ++k) {
       double d = g[k][k];
@@ -455,15 +459,15 @@ void SparseSolver::SetWorkerPool(WorkerPool* pool) {
 
 std::size_t SparseSolver::Bytes() const {
   const Impl& s = *impl_;
-  std::size_t b =
-      sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
-                       s.freeIndex.capacity()) +
-      sizeof(double) *
-          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
-           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
-           s.cgP.capacity() + s.cgQ.capacity() + 0) +
-      s.substitution.Bytes() + sizeof(double) * s.multiplySecond.capacity() +
-      sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) + s.fromBand.Bytes();
+  std::size_t b = sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
+                                   s.freeIndex.capacity()) +
+                  sizeof(double) * (s.values.capacity() + s.newValues.capacity() +
+                                    s.rhs.capacity() + s.reaction.capacity() +
+                                    s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() +
+                                    s.cgZ.capacity() + s.cgP.capacity() + s.cgQ.capacity() + 0) +
+                  s.substitution.Bytes() + sizeof(double) * s.multiplySecond.capacity() +
+                  sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) +
+                  s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
     b += sizeof(double) * (l->is_super ? l->xsize : l->nzmax) + sizeof(Index) * 4 * l->n;
@@ -569,6 +573,8 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     }
     counts_.factorSeconds += SecondsSince(factorStart);
     s.refactorNext = false;
+    s.cycleSteps = 0;
+    s.cycleIterations = 0.0;
   };
   if (!iterate) {
     if (!sameValues || s.state == Impl::FactorState::kNone || s.factorOverwritten)
@@ -616,7 +622,15 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     if (iterations >= 0) {
       ++counts_.iterative;
       counts_.iterations += iterations;
-      s.refactorNext = iterations > s.BreakEvenIterations();
+      // Factorise again once a step needs more iterations than the average cost of
+      // the steps since the last factorisation (the factorisation counted as
+      // BreakEvenIterations): the cost per step over a cycle is then least, as the
+      // iterations grow with the distance from the factorised matrix.
+      ++s.cycleSteps;
+      s.cycleIterations += iterations;
+      const double average =
+          (s.BreakEvenIterations() + s.cycleIterations) / static_cast<double>(s.cycleSteps + 1);
+      s.refactorNext = iterations > average;
       sol = s.cgX.data();
     } else {
       ++counts_.iterativeFailures;
