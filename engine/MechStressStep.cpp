@@ -117,33 +117,37 @@ void MechStressStep::Fail(numlib::ProgressChannel& channel, const std::string& t
 
 void MechStressStep::ColourElements() {
   const RunMatrices& m = d_.m;
-  const int nEl = d_.header.nEl8;
-  // Greedy in element order: the smallest colour none of the element's nodes has yet.
+  const int nEl = std::max(d_.header.nEl8, 0);
+  const int blocks = (nEl + kColourBlock - 1) / kColourBlock;
+  // Greedy in block order: the smallest colour none of the block's nodes has yet.
   constexpr int kColours = 64;
   std::vector<std::uint64_t> used(static_cast<std::size_t>(std::max(d_.header.nNodes, 0)) + 1, 0);
-  std::vector<int> colour(static_cast<std::size_t>(std::max(nEl, 0)));
+  std::vector<int> colour(static_cast<std::size_t>(blocks));
   std::array<int, kColours + 1> count{};
-  for (int e = 1; e <= nEl; ++e) {
+  for (int b = 0; b < blocks; ++b) {
+    const int first = b * kColourBlock + 1, last = std::min(nEl, first + kColourBlock - 1);
     std::uint64_t taken = 0;
-    for (int k = 1; k <= 8; ++k) taken |= used[static_cast<std::size_t>(m.ITPS(k, e))];
+    for (int e = first; e <= last; ++e)
+      for (int k = 1; k <= 8; ++k) taken |= used[static_cast<std::size_t>(m.ITPS(k, e))];
     int c = kColours;  // none left: the group done on one thread
     if (~taken != 0) c = std::countr_zero(~taken);
-    colour[static_cast<std::size_t>(e - 1)] = c;
+    colour[static_cast<std::size_t>(b)] = c;
     ++count[static_cast<std::size_t>(c)];
     if (c < kColours)
-      for (int k = 1; k <= 8; ++k)
-        used[static_cast<std::size_t>(m.ITPS(k, e))] |= std::uint64_t{1} << c;
+      for (int e = first; e <= last; ++e)
+        for (int k = 1; k <= 8; ++k)
+          used[static_cast<std::size_t>(m.ITPS(k, e))] |= std::uint64_t{1} << c;
   }
   colourStart_.assign(1, 0);
   for (int c = 0; c <= kColours; ++c)
     if (count[static_cast<std::size_t>(c)] > 0)
       colourStart_.push_back(colourStart_.back() + count[static_cast<std::size_t>(c)]);
   uncolouredLast_ = count[kColours] > 0;
-  colourElements_.clear();
-  colourElements_.reserve(static_cast<std::size_t>(std::max(nEl, 0)));
+  colourBlocks_.clear();
+  colourBlocks_.reserve(static_cast<std::size_t>(blocks));
   for (int c = 0; c <= kColours; ++c)
-    for (int e = 1; e <= nEl; ++e)
-      if (colour[static_cast<std::size_t>(e - 1)] == c) colourElements_.push_back(e);
+    for (int b = 0; b < blocks; ++b)
+      if (colour[static_cast<std::size_t>(b)] == c) colourBlocks_.push_back(b);
 }
 
 double MechStressStep::ElementTemperatureAndMaturity(int e, double t, double& maturity) const {
@@ -336,10 +340,12 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
   std::array<int, WorkerPool::kMaxThreads> failed{};
   std::array<ElementWork::Status, WorkerPool::kMaxThreads> failure{};
   std::array<bool, WorkerPool::kMaxThreads> softening{};
-  // Elements of one colour share no node: each is computed and added by whichever
-  // thread takes it. Every entry receives its contributions colour by colour, at most
-  // one per colour, so the sums do not depend on the number of threads.
+  // Blocks of one colour share no node: each is computed and added by whichever
+  // thread takes it, its elements in order. Every entry receives its contributions
+  // colour by colour, within a colour from one block only, so the sums do not depend
+  // on the number of threads.
   const std::size_t colours = colourStart_.size() - 1;
+  const int nEl = d_.header.nEl8;
   for (std::size_t c = 0; c < colours; ++c) {
     const int end = colourStart_[c + 1];
     std::atomic<int> next{colourStart_[c]};
@@ -347,10 +353,9 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
       const auto tu = static_cast<std::size_t>(thread);
       ElementWork& w = work_[tu];
       EquationSolver::Spill& spill = spills_[tu];
-      constexpr int kChunk = 16;
-      for (int k0 = next.fetch_add(kChunk); k0 < end; k0 = next.fetch_add(kChunk))
-        for (int k = k0; k < std::min(end, k0 + kChunk); ++k) {
-          const int e = colourElements_[static_cast<std::size_t>(k)];
+      for (int k = next.fetch_add(1); k < end; k = next.fetch_add(1)) {
+        const int first = colourBlocks_[static_cast<std::size_t>(k)] * kColourBlock + 1;
+        for (int e = first; e <= std::min(nEl, first + kColourBlock - 1); ++e) {
           ComputeElement(pass, e, t, dt, w);
           softening[tu] = softening[tu] || w.softening;
           if (w.status == ElementWork::Status::kDone) {
@@ -361,8 +366,9 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
             failure[tu] = w.status;
           }
         }
+      }
     };
-    // The last group holds the elements no colour was left for: one thread.
+    // The last group holds the blocks no colour was left for: one thread.
     if (c + 1 < colours || !uncolouredLast_)
       pool_.Run(job);
     else

@@ -74,8 +74,8 @@ class MechStressStep {
   void ComputeElement(int pass, int e, double t, double dt, ElementWork& w);
   // Adds the element's share to the matrix and the force vectors.
   void AddElement(int pass, const ElementWork& w, EquationSolver::Spill& spill);
-  // Deals the elements into colours whose elements share no node (colourStart_,
-  // colourElements_).
+  // Deals blocks of consecutive elements into colours whose blocks share no node
+  // (colourStart_, colourBlocks_).
   void ColourElements();
   void Boundary(double t, double tPrev, bool forcesOnly);
   void Prescribed(double t);
@@ -94,10 +94,12 @@ class MechStressStep {
   Times times_;
   WorkerPool pool_;
   std::vector<ElementWork> work_;  // one slot per thread
-  // Elements colour by colour: colourElements_[colourStart_[c] … colourStart_[c+1]−1],
-  // each colour in element order; the last group is done on one thread when
-  // uncolouredLast_ (elements for which no colour was left).
-  std::vector<int> colourStart_, colourElements_;
+  // Blocks of kColourBlock consecutive elements (block b holds elements
+  // b·kColourBlock + 1 …), colour by colour: colourBlocks_[colourStart_[c] …
+  // colourStart_[c+1]−1], each colour in block order; the last group is done on one
+  // thread when uncolouredLast_ (blocks for which no colour was left).
+  static constexpr int kColourBlock = 32;
+  std::vector<int> colourStart_, colourBlocks_;
   bool uncolouredLast_ = false;
   std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
 };
