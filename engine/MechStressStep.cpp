@@ -148,6 +148,11 @@ void MechStressStep::ColourElements() {
   for (int c = 0; c <= kColours; ++c)
     for (int b = 0; b < blocks; ++b)
       if (colour[static_cast<std::size_t>(b)] == c) colourBlocks_.push_back(b);
+  colourRounds_.clear();
+  for (std::size_t c = 0; c + 1 < colourStart_.size(); ++c)
+    for (int k = colourStart_[c]; k < colourStart_[c + 1]; k += kRoundBlocks)
+      colourRounds_.push_back(
+          {static_cast<int>(c), k, std::min(colourStart_[c + 1], k + kRoundBlocks)});
 }
 
 double MechStressStep::ElementTemperatureAndMaturity(int e, double t, double& maturity) const {
@@ -346,9 +351,11 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
   // on the number of threads.
   const std::size_t colours = colourStart_.size() - 1;
   const int nEl = d_.header.nEl8;
-  for (std::size_t c = 0; c < colours; ++c) {
-    const int end = colourStart_[c + 1];
-    std::atomic<int> next{colourStart_[c]};
+  // Colour by colour, in rounds (see colourRounds_).
+  for (std::size_t round = 0; round < colourRounds_.size(); ++round) {
+    const std::size_t c = colourRounds_[round][0];
+    const int end = colourRounds_[round][2];
+    std::atomic<int> next{colourRounds_[round][1]};
     auto job = [&](int thread) {
       const auto tu = static_cast<std::size_t>(thread);
       ElementWork& w = work_[tu];

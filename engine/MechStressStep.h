@@ -100,6 +100,12 @@ class MechStressStep {
   // thread when uncolouredLast_ (blocks for which no colour was left).
   static constexpr int kColourBlock = 32;
   std::vector<int> colourStart_, colourBlocks_;
+  // A colour is done in rounds of at most kRoundBlocks blocks, after each of which
+  // the entries outside the matrix pattern (while it grows) are handed over, so that
+  // they never take more memory than a round's share: {colour, first, end} in
+  // colourBlocks_.
+  static constexpr int kRoundBlocks = 16;
+  std::vector<std::array<int, 3>> colourRounds_;
   bool uncolouredLast_ = false;
   std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
 };
