@@ -25,7 +25,7 @@ using testing::LoadedModel;
 using testing::Mechanics;
 using testing::ScratchDir;
 
-// A hydrating wall of 40 × 16 elements (more than one block of the element passes) on a
+// A hydrating wall of 40 × 16 elements (20 blocks of the element passes, in several colours) on a
 // held base, its upper half cast at 12 h, cooled at the top, with developing stiffness and
 // cracking.
 std::string WriteWall(const ScratchDir& dir) {
