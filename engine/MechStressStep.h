@@ -57,7 +57,7 @@ class MechStressStep {
   };
   bool Step(double t, double dt, numlib::ProgressChannel& channel);
   void ReportMaterialProblems(numlib::ProgressChannel& channel) const;
-  // One element's share of a pass, computed on any thread and added in element order.
+  // One element's share of a pass, computed and added by the thread that takes its block.
   struct ElementWork {
     enum class Status : int { kInactive, kDone, kJacobian, kNotANumber };
     ElementMatrix K;      // stiffness (pass 1)

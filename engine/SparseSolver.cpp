@@ -186,18 +186,13 @@ struct SparseSolver::Impl {
     const double* v = k.Values();
     const std::size_t m = source.size();
     newValues.resize(m);
-    const int threads = pool != nullptr ? pool->Threads() : 1;
+    const auto threads = static_cast<std::size_t>(WorkerPool::ThreadsOf(pool));
     auto job = [&](int thread) {
-      const std::size_t q0 =
-          m * static_cast<std::size_t>(thread) / static_cast<std::size_t>(threads);
-      const std::size_t q1 =
-          m * static_cast<std::size_t>(thread + 1) / static_cast<std::size_t>(threads);
-      for (std::size_t q = q0; q < q1; ++q) newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
+      const auto t = static_cast<std::size_t>(thread);
+      for (std::size_t q = m * t / threads; q < m * (t + 1) / threads; ++q)
+        newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
     };
-    if (pool != nullptr && threads > 1)
-      pool->Run(job);
-    else
-      for (std::size_t q = 0; q < m; ++q) newValues[q] = source[q] >= 0 ? v[source[q]] : 0.0;
+    WorkerPool::RunOn(pool, job);
   }
 
   // The kept factor for the substitutions (n = 0 when it is not supernodal).
@@ -299,15 +294,12 @@ struct SparseSolver::Impl {
         out[c - first] += sum;
       }
     };
-    const int threads = pool != nullptr ? pool->Threads() : 1;
+    const int second = WorkerPool::ThreadsOf(pool) > 1 ? 1 : 0;  // the thread of part two
     auto job = [&](int thread) {
       if (thread == 0) part(0, cut, q.data(), 0);
-      if (thread == (threads > 1 ? 1 : 0)) part(cut, n, multiplySecond.data(), cut);
+      if (thread == second) part(cut, n, multiplySecond.data(), cut);
     };
-    if (pool != nullptr)
-      pool->Run(job);
-    else
-      job(0);
+    WorkerPool::RunOn(pool, job);
     for (std::size_t i = cut; i < n; ++i) q[i] += multiplySecond[i - cut];
   }
 
@@ -459,15 +451,15 @@ void SparseSolver::SetWorkerPool(WorkerPool* pool) {
 
 std::size_t SparseSolver::Bytes() const {
   const Impl& s = *impl_;
-  std::size_t b = sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
-                                   s.freeIndex.capacity()) +
-                  sizeof(double) * (s.values.capacity() + s.newValues.capacity() +
-                                    s.rhs.capacity() + s.reaction.capacity() +
-                                    s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() +
-                                    s.cgZ.capacity() + s.cgP.capacity() + s.cgQ.capacity() + 0) +
-                  s.substitution.Bytes() + sizeof(double) * s.multiplySecond.capacity() +
-                  sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) +
-                  s.fromBand.Bytes();
+  std::size_t b =
+      sizeof(Index) * (s.colPtr.capacity() + s.rowInd.capacity() + s.source.capacity() +
+                       s.freeIndex.capacity()) +
+      sizeof(double) *
+          (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
+           s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
+           s.cgP.capacity() + s.cgQ.capacity() + s.multiplySecond.capacity()) +
+      s.substitution.Bytes() + sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) +
+      s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
     b += sizeof(double) * (l->is_super ? l->xsize : l->nzmax) + sizeof(Index) * 4 * l->n;

@@ -72,9 +72,10 @@ class SparseSolver {
   /// rows and pattern) is first solved by conjugate gradients preconditioned with
   /// the kept factorisation; it is factorised when they do not converge within
   /// kMaxIterations or meet a direction of non-positive curvature (an indefinite
-  /// matrix, which then goes to the band solver as before), and the next one when
-  /// they needed more iterations than cost as much as a factorisation (estimated
-  /// from the operation counts, so that the choice does not depend on timings).
+  /// matrix, which then goes to the band solver as before), and the next one once
+  /// a step needs more iterations than the average cost per step since the last
+  /// factorisation (costs from the operation counts, so that the choice does not
+  /// depend on timings).
   /// Off by default: every changed matrix is factorised.
   void SetIterativeReuse(bool on) { iterativeReuse_ = on; }
   /// Threads the preconditioner of the iterations runs on (null: the calling

@@ -412,7 +412,7 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
     for (std::size_t k = 0; k < n; ++k) w[k] = r[perm[k]];
   for (auto& b : binTop_) std::fill(b.begin(), b.end(), 0.0);
 
-  const int threads = pool != nullptr ? pool->Threads() : 1;
+  const int threads = WorkerPool::ThreadsOf(pool);
   // L y = P r: the bins' subtrees (each bin on one thread), then the top part.
   auto forward = [&](int thread) {
     for (int b = thread; b < kBins; b += threads) {
@@ -422,10 +422,7 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
           Forward<T>(s, Entries<T>(s), binT_[bu].data(), binTop_[bu].data());
     }
   };
-  if (pool != nullptr)
-    pool->Run(forward);
-  else
-    forward(0);
+  WorkerPool::RunOn(pool, forward);
   for (std::size_t k = 0; k < topColumns_.size(); ++k) {
     double v = w[topColumns_[k]];
     for (const auto& b : binTop_) v += b[k];
@@ -443,10 +440,7 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
           Backward<T>(s, Entries<T>(s), binT_[bu].data());
     }
   };
-  if (pool != nullptr)
-    pool->Run(backward);
-  else
-    backward(0);
+  WorkerPool::RunOn(pool, backward);
   if (perm == nullptr)
     std::copy(w, w + n, z);
   else

@@ -7,12 +7,13 @@
 // added in bin order, so the result is the same bits for any number of threads.
 //
 // In double precision the factor's entries are read where CHOLMOD keeps them (the
-// direct solution). In single precision they are copied, rounded to float and
-// packed to the lower trapezoid of each supernode, so that a substitution streams
-// less than half the bytes: the preconditioner of the stress step's conjugate
-// gradients. The arithmetic is in double precision in both; the rounding changes
-// the preconditioner by a relative 6e-8, far less than the stiffness changes
-// between factorisations, and not the solution the iterations converge to.
+// direct solution). In single precision they are rounded to float and packed to
+// the lower trapezoid of each supernode (written over the factor's own entries, or
+// into a copy), so that a substitution streams less than half the bytes: the
+// preconditioner of the stress step's conjugate gradients. The arithmetic is in
+// double precision in both; the rounding changes the preconditioner by a relative
+// 6e-8, far less than the stiffness changes between factorisations, and not the
+// solution the iterations converge to.
 #pragma once
 
 #include <array>
@@ -82,9 +83,9 @@ class SupernodalSubstitution {
 
   SupernodalFactorView f_;
   Precision precision_ = Precision::kDouble;
-  std::vector<std::size_t> start_;  // single: first packed entry of each supernode
-  std::vector<float> singleCopy_;   // single: packed lower trapezoids, column by column
-  const float* single_ = nullptr;   // those, in singleCopy_ or over the factor's entries
+  std::vector<std::size_t> start_;     // single: first packed entry of each supernode
+  std::vector<float> singleCopy_;      // single: packed lower trapezoids, column by column
+  const float* single_ = nullptr;      // those, in singleCopy_ or over the factor's entries
   std::vector<std::int32_t> topSlot_;  // per column: its place in topColumns_, or −1
   std::vector<std::int64_t> topColumns_, topSupers_;
   // Each bin's subtrees as supernode ranges [first, last], in ascending order.

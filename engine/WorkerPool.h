@@ -1,10 +1,10 @@
 // A fixed team of threads for the element passes and the substitutions: the
 // calling thread and Threads() − 1 workers. Between jobs a worker watches for the
 // next one for kSpinSeconds (a job follows within microseconds in the stepping
-// loops, and waking a sleeping thread costs tens of them) and then sleeps. A job runs once on every
-// thread of the team; how the work is divided is the job's own business, and results that must not
-// depend on the number of threads are divided by a fixed rule (see the stress step's element
-// passes).
+// loops, and waking a sleeping thread costs tens of them) and then sleeps. A job
+// runs once on every thread of the team; how the work is divided is the job's own
+// business, and results that must not depend on the number of threads are divided
+// by a fixed rule (see the stress step's element passes).
 #pragma once
 
 #include <atomic>
@@ -43,6 +43,16 @@ class WorkerPool {
   void Run(Job& job) {
     RunRaw(&Invoke<Job>, &job);
   }
+  /// pool->Run(job), or job(0) on the calling thread when there is no pool.
+  template <class Job>
+  static void RunOn(WorkerPool* pool, Job& job) {
+    if (pool != nullptr)
+      pool->Run(job);
+    else
+      job(0);
+  }
+  /// Threads of `pool`'s team; 1 without a pool.
+  static int ThreadsOf(const WorkerPool* pool) { return pool != nullptr ? pool->Threads() : 1; }
 
  private:
   template <class Job>

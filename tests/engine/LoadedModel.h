@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
 #include "AnalysisData.h"
+#include "ConcreteState.h"
 #include "FreeFormatReader.h"
 #include "SolverKind.h"
 #include "WorkStorage.h"
@@ -23,6 +25,18 @@ struct LoadedModel {
   LoadedModel(const std::string& path, SolverKind kind) {
     d.solver = kind;
     Load(path);
+  }
+
+  /// Gauss points of the eight-node elements with an in-plane crack.
+  int CrackedGaussPoints() const {
+    int cracked = 0;
+    for (int e = 1; e <= d.header.nEl8; ++e)
+      for (int g = 1; g <= 4; ++g) {
+        mech::ConcreteState s;
+        std::copy_n(&d.m.STATE(mech::kStateWords * (g - 1) + 1, e), mech::kStateWords, s.w.begin());
+        if (!s.inPlaneUncracked()) ++cracked;
+      }
+    return cracked;
   }
 
  private:
