@@ -1,3 +1,4 @@
+#pragma GCC target("avx2,fma")
 #include "SupernodalSubstitution.h"
 
 #include <algorithm>
@@ -255,152 +256,6 @@ const T* SupernodalSubstitution::Entries(Index sn) const {
     return f_.x + f_.px[sn];
 }
 
-namespace {
-
-// Two doubles in one register (SSE2 on every x86-64); the lanes of a sum are
-// added in a fixed order, so the bits do not depend on the machine.
-using Pair = double __attribute__((vector_size(16)));
-using FloatPair = float __attribute__((vector_size(8)));
-
-template <class T>
-inline Pair LoadPair(const T* p) {
-  if constexpr (std::is_same_v<T, float>) {
-    FloatPair f;
-    std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, Pair);
-  } else {
-    Pair d;
-    std::memcpy(&d, p, sizeof d);
-    return d;
-  }
-}
-inline void StorePair(double* p, Pair v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-// v divided by the pivot: exactly in double precision (the direct solution), by the
-// kept reciprocal in single (the preconditioner, where a division costs more than
-// the rounding matters).
-template <class T>
-inline double DivideByPivot(double v, T pivot, double reciprocal) {
-  if constexpr (std::is_same_v<T, float>)
-    return v * reciprocal;
-  else
-    return v / pivot;
-}
-
-}  // namespace
-
-// L y = b for the columns of supernode sn: first the triangle of its own columns,
-// then t = (rows below) · y four columns at a time, subtracted from the rows below
-// in w, or for top rows in `top` when given (a bin's subtree).
-template <class T>
-void SupernodalSubstitution::Forward(Index sn, const T* v, double* t, double* top) {
-  const Index k1 = f_.super[sn], nscol = f_.super[sn + 1] - k1, nsrow = f_.pi[sn + 1] - f_.pi[sn];
-  const Index* rows = f_.s + f_.pi[sn];
-  const Index below = nsrow - nscol;
-  double* w = w_.data();
-  double* y = w + k1;
-  const double* recip = recip_.data() + k1;
-  for (Index j = 0; j < nscol; ++j) {
-    const T* col = v + ColumnOffset<T>(j, nsrow);  // col[0] is the pivot
-    const double yj = DivideByPivot(y[j], col[0], recip[j]);
-    y[j] = yj;
-    for (Index i = 1; i < nscol - j; ++i) y[j + i] -= static_cast<double>(col[i]) * yj;
-  }
-  if (below == 0) return;
-  // The rows below of column j start nscol − j entries after its pivot.
-  auto off = [&](Index j) { return v + ColumnOffset<T>(j, nsrow) + (nscol - j); };
-  std::fill(t, t + below, 0.0);
-  Index j = 0;
-  for (; j + 4 <= nscol; j += 4) {
-    const T *o0 = off(j), *o1 = off(j + 1), *o2 = off(j + 2), *o3 = off(j + 3);
-    const double y0 = y[j], y1 = y[j + 1], y2 = y[j + 2], y3 = y[j + 3];
-    const Pair p0 = {y0, y0}, p1 = {y1, y1}, p2 = {y2, y2}, p3 = {y3, y3};
-    Index i = 0;
-    for (; i + 2 <= below; i += 2)
-      StorePair(t + i, LoadPair(t + i) + ((LoadPair(o0 + i) * p0 + LoadPair(o1 + i) * p1) +
-                                          (LoadPair(o2 + i) * p2 + LoadPair(o3 + i) * p3)));
-    for (; i < below; ++i)
-      t[i] += (static_cast<double>(o0[i]) * y0 + static_cast<double>(o1[i]) * y1) +
-              (static_cast<double>(o2[i]) * y2 + static_cast<double>(o3[i]) * y3);
-  }
-  for (; j < nscol; ++j) {
-    const T* o = off(j);
-    const double yj = y[j];
-    const Pair pj = {yj, yj};
-    Index i = 0;
-    for (; i + 2 <= below; i += 2) StorePair(t + i, LoadPair(t + i) + LoadPair(o + i) * pj);
-    for (; i < below; ++i) t[i] += static_cast<double>(o[i]) * yj;
-  }
-  const std::int32_t* slot = topSlot_.data();
-  if (top == nullptr) {
-    for (Index i = 0; i < below; ++i) w[rows[nscol + i]] -= t[i];
-  } else {
-    for (Index i = 0; i < below; ++i) {
-      const Index r = rows[nscol + i];
-      if (slot[r] >= 0)
-        top[slot[r]] -= t[i];
-      else
-        w[r] -= t[i];
-    }
-  }
-}
-
-// Lᵀ x = y for the columns of supernode sn (the rows below already solved): the
-// products of its columns with the solution below, four columns at a time, then
-// the triangle of its own columns backwards. `t` holds at least the rows below
-// and then the supernode's columns.
-template <class T>
-void SupernodalSubstitution::Backward(Index sn, const T* v, double* t) {
-  const Index k1 = f_.super[sn], nscol = f_.super[sn + 1] - k1, nsrow = f_.pi[sn + 1] - f_.pi[sn];
-  const Index* rows = f_.s + f_.pi[sn];
-  const Index below = nsrow - nscol;
-  double* w = w_.data();
-  double* x = w + k1;
-  const double* recip = recip_.data() + k1;
-  double* d = t + below;  // the products, one per column
-  for (Index i = 0; i < below; ++i) t[i] = w[rows[nscol + i]];
-  auto off = [&](Index j) { return v + ColumnOffset<T>(j, nsrow) + (nscol - j); };
-  const Index pairs = below & ~Index{1};
-  Index j = 0;
-  for (; j + 4 <= nscol; j += 4) {
-    const T *o0 = off(j), *o1 = off(j + 1), *o2 = off(j + 2), *o3 = off(j + 3);
-    Pair a0 = {0.0, 0.0}, a1 = a0, a2 = a0, a3 = a0;
-    for (Index i = 0; i < pairs; i += 2) {
-      const Pair ti = LoadPair(t + i);
-      a0 += LoadPair(o0 + i) * ti;
-      a1 += LoadPair(o1 + i) * ti;
-      a2 += LoadPair(o2 + i) * ti;
-      a3 += LoadPair(o3 + i) * ti;
-    }
-    d[j] = a0[0] + a0[1];
-    d[j + 1] = a1[0] + a1[1];
-    d[j + 2] = a2[0] + a2[1];
-    d[j + 3] = a3[0] + a3[1];
-    if (pairs < below) {
-      const double ti = t[pairs];
-      d[j] += static_cast<double>(o0[pairs]) * ti;
-      d[j + 1] += static_cast<double>(o1[pairs]) * ti;
-      d[j + 2] += static_cast<double>(o2[pairs]) * ti;
-      d[j + 3] += static_cast<double>(o3[pairs]) * ti;
-    }
-  }
-  for (; j < nscol; ++j) {
-    const T* o = off(j);
-    Pair a = {0.0, 0.0};
-    for (Index i = 0; i < pairs; i += 2) a += LoadPair(o + i) * LoadPair(t + i);
-    d[j] = a[0] + a[1];
-    if (pairs < below) d[j] += static_cast<double>(o[pairs]) * t[pairs];
-  }
-  for (j = nscol - 1; j >= 0; --j) {
-    const T* col = v + ColumnOffset<T>(j, nsrow);
-    double xj = x[j] - d[j];
-    for (Index q = 1; q < nscol - j; ++q) xj -= static_cast<double>(col[q]) * x[j + q];
-    x[j] = DivideByPivot(xj, col[0], recip[j]);
-  }
-}
-
 template <class T>
 void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* pool) {
   const auto n = static_cast<std::size_t>(f_.n);
@@ -412,14 +267,18 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
     for (std::size_t k = 0; k < n; ++k) w[k] = r[perm[k]];
   for (auto& b : binTop_) std::fill(b.begin(), b.end(), 0.0);
 
+  const supernodal::Factor f{f_.super, f_.pi, f_.s, w, recip_.data(), topSlot_.data()};
+  const auto forwardOne = kernels_->Forward<T>();
+  const auto backwardOne = kernels_->Backward<T>();
   const int threads = WorkerPool::ThreadsOf(pool);
   // L y = P r: the bins' subtrees (each bin on one thread), then the top part.
   auto forward = [&](int thread) {
     for (int b = thread; b < kBins; b += threads) {
       const auto bu = static_cast<std::size_t>(b);
+      const char* fetched = nullptr;
       for (const auto& range : bins_[bu])
         for (Index s = range[0]; s <= range[1]; ++s)
-          Forward<T>(s, Entries<T>(s), binT_[bu].data(), binTop_[bu].data());
+          forwardOne(f, s, Entries<T>(s), binT_[bu].data(), binTop_[bu].data(), fetched);
     }
   };
   WorkerPool::RunOn(pool, forward);
@@ -428,16 +287,19 @@ void SupernodalSubstitution::Substitute(const double* r, double* z, WorkerPool* 
     for (const auto& b : binTop_) v += b[k];
     w[topColumns_[k]] = v;
   }
-  for (Index s : topSupers_) Forward<T>(s, Entries<T>(s), binT_[0].data(), nullptr);
+  const char* fetched = nullptr;
+  for (Index s : topSupers_) forwardOne(f, s, Entries<T>(s), binT_[0].data(), nullptr, fetched);
   // Lᵀ x = y: the top part backwards, then the bins' subtrees.
+  fetched = nullptr;
   for (auto it = topSupers_.rbegin(); it != topSupers_.rend(); ++it)
-    Backward<T>(*it, Entries<T>(*it), binT_[0].data());
+    backwardOne(f, *it, Entries<T>(*it), binT_[0].data(), fetched);
   auto backward = [&](int thread) {
     for (int b = thread; b < kBins; b += threads) {
       const auto bu = static_cast<std::size_t>(b);
+      const char* fetched = nullptr;
       for (auto range = bins_[bu].rbegin(); range != bins_[bu].rend(); ++range)
         for (Index s = (*range)[1]; s >= (*range)[0]; --s)
-          Backward<T>(s, Entries<T>(s), binT_[bu].data());
+          backwardOne(f, s, Entries<T>(s), binT_[bu].data(), fetched);
     }
   };
   WorkerPool::RunOn(pool, backward);

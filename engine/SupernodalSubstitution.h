@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "SupernodalKernels.h"
+
 namespace vemto::engine {
 
 class WorkerPool;
@@ -66,6 +68,11 @@ class SupernodalSubstitution {
   /// given, the bits of z not depending on its number of threads. Allocates nothing.
   void Apply(const double* r, double* z, WorkerPool* pool);
 
+  /// The kernels of the substitutions (by default the best the processor has); for
+  /// tests and benchmarks that compare instruction sets.
+  void SetKernels(const supernodal::Kernels& k) { kernels_ = &k; }
+  const supernodal::Kernels& Kernels() const { return *kernels_; }
+
   /// Bytes held (the factor's own arrays not counted).
   std::size_t Bytes() const;
   /// Share of the factor's entries in the top part (substituted on one thread).
@@ -75,12 +82,9 @@ class SupernodalSubstitution {
   template <class T>
   void Substitute(const double* r, double* z, WorkerPool* pool);
   template <class T>
-  void Forward(std::int64_t sn, const T* v, double* t, double* top);
-  template <class T>
-  void Backward(std::int64_t sn, const T* v, double* t);
-  template <class T>
   const T* Entries(std::int64_t sn) const;
 
+  const supernodal::Kernels* kernels_ = &supernodal::BestKernels();
   SupernodalFactorView f_;
   Precision precision_ = Precision::kDouble;
   std::vector<std::size_t> start_;     // single: first packed entry of each supernode
