@@ -144,11 +144,6 @@ void MechStressStep::ColourElements() {
   for (int c = 0; c <= kColours; ++c)
     for (int b = 0; b < blocks; ++b)
       if (colour[static_cast<std::size_t>(b)] == c) colourBlocks_.push_back(b);
-  colourRounds_.clear();
-  for (std::size_t c = 0; c + 1 < colourStart_.size(); ++c)
-    for (int k = colourStart_[c]; k < colourStart_[c + 1]; k += kRoundBlocks)
-      colourRounds_.push_back(
-          {static_cast<int>(c), k, std::min(colourStart_[c + 1], k + kRoundBlocks)});
 }
 
 double MechStressStep::ElementTemperatureAndMaturity(int e, double t, double& maturity) const {
@@ -347,16 +342,19 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
   // on the number of threads.
   const std::size_t colours = colourStart_.size() - 1;
   const int nEl = d_.header.nEl8;
-  // Colour by colour, in rounds (see colourRounds_).
-  for (std::size_t round = 0; round < colourRounds_.size(); ++round) {
-    const std::size_t c = colourRounds_[round][0];
-    const int end = colourRounds_[round][2];
-    std::atomic<int> next{colourRounds_[round][1]};
+  // Colour by colour; within a colour, runs of the threads until its blocks are
+  // done (see spillLimit_).
+  for (std::size_t c = 0; c < colours; ++c) {
+    const int end = colourStart_[c + 1];
+    std::atomic<int> next{colourStart_[c]};
+    std::atomic<bool> full{false};
     auto job = [&](int thread) {
       const auto tu = static_cast<std::size_t>(thread);
       ElementWork& w = work_[tu];
       EquationSolver::Spill& spill = spills_[tu];
-      for (int k = next.fetch_add(1); k < end; k = next.fetch_add(1)) {
+      while (!full.load(std::memory_order_relaxed)) {
+        const int k = next.fetch_add(1);
+        if (k >= end) break;
         const int first = colourBlocks_[static_cast<std::size_t>(k)] * kColourBlock + 1;
         for (int e = first; e <= std::min(nEl, first + kColourBlock - 1); ++e) {
           ComputeElement(pass, e, t, dt, w);
@@ -369,15 +367,20 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
             failure[tu] = w.status;
           }
         }
+        if (spill.size() > spillLimit_) full.store(true, std::memory_order_relaxed);
       }
     };
     // The last group holds the blocks no colour was left for: one thread.
-    if (c + 1 < colours || !uncolouredLast_)
-      pool_.Run(job);
-    else
-      job(0);
-    for (int thread = 0; thread < threads; ++thread)
-      solver_.TakeSpill(spills_[static_cast<std::size_t>(thread)]);
+    const bool together = c + 1 < colours || !uncolouredLast_;
+    while (next.load() < end) {
+      full.store(false);
+      if (together)
+        pool_.Run(job);
+      else
+        job(0);
+      for (int thread = 0; thread < threads; ++thread)
+        solver_.TakeSpill(spills_[static_cast<std::size_t>(thread)]);
+    }
   }
   int first = 0;
   ElementWork::Status how = ElementWork::Status::kDone;

@@ -49,6 +49,10 @@ class MechStressStep {
   // Whether a changed stiffness may be solved by conjugate gradients preconditioned with
   // the last factorisation (on by default; off: every changed stiffness is factorised).
   void SetIterativeSolution(bool on) { solver_.SetIterativeReuse(on); }
+  // Entries outside the matrix pattern (while it grows) a thread gathers before the
+  // threads stop and hand them over (default kSpillLimit); bounds their memory and
+  // does not change a result.
+  void SetSpillLimit(std::size_t entries) { spillLimit_ = entries; }
 
  private:
   struct PointInput {
@@ -100,12 +104,12 @@ class MechStressStep {
   // thread when uncolouredLast_ (blocks for which no colour was left).
   static constexpr int kColourBlock = 32;
   std::vector<int> colourStart_, colourBlocks_;
-  // A colour is done in rounds of at most kRoundBlocks blocks, after each of which
-  // the entries outside the matrix pattern (while it grows) are handed over, so that
-  // they never take more memory than a round's share: {colour, first, end} in
-  // colourBlocks_.
-  static constexpr int kRoundBlocks = 16;
-  std::vector<std::array<int, 3>> colourRounds_;
+  // A colour's blocks are shared out in one run of the threads, unless a thread's
+  // entries outside the matrix pattern (while it grows) pass spillLimit_: then the
+  // threads stop taking blocks, the entries are handed over and the colour goes on,
+  // so that they never take much memory.
+  static constexpr std::size_t kSpillLimit = 65536;
+  std::size_t spillLimit_ = kSpillLimit;
   bool uncolouredLast_ = false;
   std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
 };
