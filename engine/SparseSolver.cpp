@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <string_view>
 
 #include <omp.h>
@@ -64,6 +65,13 @@ struct SparseSolver::Impl {
   // (−1 for rows that are not free); those the kept pattern was gathered for.
   std::vector<int> freeRows, keptFreeRows;
   std::vector<Index> freeIndex;
+  // Prescribed rows (1-based), and the assembly entries in a prescribed row or
+  // column, in the assembly's order: {row, position}; for those rows and that
+  // assembly pattern.
+  std::vector<int> prescribedRows, touchRows;
+  std::vector<std::pair<int, std::int64_t>> touching;
+  std::uint64_t touchVersion = 0;
+  int touchNeq = -1;
   std::uint64_t keptVersion = 0;
   int keptRows = -1;
   // Lower triangle of the free-row matrix, compressed by columns (column c holds
@@ -179,6 +187,24 @@ struct SparseSolver::Impl {
     cgStored = 0;
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
+  }
+
+  // The entries of `k` in a prescribed row or column (prescribedRows), gathered
+  // anew when these rows or the assembly pattern changed.
+  void GatherTouching(const SparseAssembly& k, const int* lpv, const int* lav) {
+    if (touchNeq == k.Rows() && touchVersion == k.PatternVersion() &&
+        SameBits(prescribedRows, touchRows))
+      return;
+    touching.clear();
+    const int* cols = k.Columns();
+    for (int i = 1; i <= k.Rows(); ++i) {
+      const bool pi = Prescribed(lpv, lav, i);
+      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p)
+        if (pi || Prescribed(lpv, lav, cols[p])) touching.emplace_back(i, p);
+    }
+    touchRows = prescribedRows;
+    touchVersion = k.PatternVersion();
+    touchNeq = k.Rows();
   }
 
   // Values of the free-row matrix of `k` into newValues.
@@ -460,8 +486,10 @@ std::size_t SparseSolver::Bytes() const {
           (s.values.capacity() + s.newValues.capacity() + s.rhs.capacity() + s.reaction.capacity() +
            s.bandCopy.capacity() + s.cgX.capacity() + s.cgR.capacity() + s.cgZ.capacity() +
            s.cgP.capacity() + s.cgQ.capacity() + s.multiplySecond.capacity()) +
-      s.substitution.Bytes() + sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity()) +
-      s.fromBand.Bytes();
+      s.substitution.Bytes() +
+      sizeof(int) * (s.freeRows.capacity() + s.keptFreeRows.capacity() +
+                     s.prescribedRows.capacity() + s.touchRows.capacity()) +
+      sizeof(std::pair<int, std::int64_t>) * s.touching.capacity() + s.fromBand.Bytes();
   if (s.factor != nullptr) {
     const cholmod_factor* l = s.factor;
     b += sizeof(double) * (l->is_super ? l->xsize : l->nzmax) + sizeof(Index) * 4 * l->n;
@@ -526,11 +554,14 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   if (neq <= 0) return SolverStatus::kNormal;
 
   s.freeRows.clear();
+  s.prescribedRows.clear();
   s.freeIndex.assign(static_cast<std::size_t>(neq), -1);
   for (int i = 1; i <= neq; ++i)
     if (Free(lpv, lav, i)) {
       s.freeIndex[static_cast<std::size_t>(i - 1)] = static_cast<Index>(s.freeRows.size());
       s.freeRows.push_back(i);
+    } else if (Prescribed(lpv, lav, i)) {
+      s.prescribedRows.push_back(i);
     }
   // Without free rows there is nothing to factorise: only the reactions.
   if (s.freeRows.empty()) return SolveByBand(k, band, ru, rr, lpv, lav, working);
@@ -584,28 +615,25 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   // Pass 1: right-hand side of the free rows with the prescribed values moved over.
   const std::size_t n = s.freeRows.size();
   s.rhs.resize(n);
-  bool anyPrescribed = false;
   for (int i = 1; i <= neq; ++i) {
     Working(working);
     const Index c = s.freeIndex[static_cast<std::size_t>(i - 1)];
     if (c >= 0) s.rhs[static_cast<std::size_t>(c)] = rr[i - 1];
-    anyPrescribed = anyPrescribed || Prescribed(lpv, lav, i);
   }
-  if (anyPrescribed)
-    for (int i = 1; i <= neq; ++i) {
+  const bool anyPrescribed = !s.prescribedRows.empty();
+  if (anyPrescribed) {
+    s.GatherTouching(k, lpv, lav);
+    for (const auto& [i, p] : s.touching) {
       const Index ci = s.freeIndex[static_cast<std::size_t>(i - 1)];
-      const bool pi = Prescribed(lpv, lav, i);
-      if (ci < 0 && !pi) continue;
-      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
-        const int j = cols[p];
-        if (ci >= 0 && Prescribed(lpv, lav, j)) {
-          s.rhs[static_cast<std::size_t>(ci)] -= kv[p] * ru[j - 1];
-        } else if (pi && j != i) {
-          const Index cj = s.freeIndex[static_cast<std::size_t>(j - 1)];
-          if (cj >= 0) s.rhs[static_cast<std::size_t>(cj)] -= kv[p] * ru[i - 1];
-        }
+      const int j = cols[p];
+      if (ci >= 0 && Prescribed(lpv, lav, j)) {
+        s.rhs[static_cast<std::size_t>(ci)] -= kv[p] * ru[j - 1];
+      } else if (Prescribed(lpv, lav, i) && j != i) {
+        const Index cj = s.freeIndex[static_cast<std::size_t>(j - 1)];
+        if (cj >= 0) s.rhs[static_cast<std::size_t>(cj)] -= kv[p] * ru[i - 1];
       }
     }
+  }
   // Pass 2: the factorisation above; one working call per row as the band path.
   for (int i = 1; i <= neq; ++i) Working(working);
 
@@ -670,19 +698,16 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   // Pass 4: reactions of the prescribed rows, K·u − f (every column of the row).
   for (int i = 1; i <= neq; ++i) Working(working);
   if (anyPrescribed) {
-    s.reaction.assign(static_cast<std::size_t>(neq), 0.0);
-    for (int i = 1; i <= neq; ++i) {
-      const bool pi = Prescribed(lpv, lav, i);
-      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
-        const int j = cols[p];
-        if (pi) s.reaction[static_cast<std::size_t>(i - 1)] += kv[p] * ru[j - 1];
-        if (j != i && Prescribed(lpv, lav, j))
-          s.reaction[static_cast<std::size_t>(j - 1)] += kv[p] * ru[i - 1];
-      }
+    s.reaction.resize(static_cast<std::size_t>(neq));
+    for (int i : s.prescribedRows) s.reaction[static_cast<std::size_t>(i - 1)] = 0.0;
+    for (const auto& [i, p] : s.touching) {
+      const int j = cols[p];
+      if (Prescribed(lpv, lav, i)) s.reaction[static_cast<std::size_t>(i - 1)] += kv[p] * ru[j - 1];
+      if (j != i && Prescribed(lpv, lav, j))
+        s.reaction[static_cast<std::size_t>(j - 1)] += kv[p] * ru[i - 1];
     }
-    for (int i = 1; i <= neq; ++i)
-      if (Prescribed(lpv, lav, i))
-        rr[i - 1] = s.reaction[static_cast<std::size_t>(i - 1)] - rr[i - 1];
+    for (int i : s.prescribedRows)
+      rr[i - 1] = s.reaction[static_cast<std::size_t>(i - 1)] - rr[i - 1];
   }
   return SolverStatus::kNormal;
 }
