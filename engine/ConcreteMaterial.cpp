@@ -11,8 +11,12 @@ namespace vemto::engine::mech {
 double DevelopmentLaw::factor(double x) const {
   // A non-positive x only arises from inconsistent maturity input; the law is evaluated at
   // a tiny positive value instead so that no NaN can appear.
-  const double xs = std::max(x, 1e-12);
-  const double s = 1.0 / (a1 * std::pow(xs, b1)) + 1.0 / (a2 * std::pow(xs, b2));
+  return factorOfLog(std::log(std::max(x, 1e-12)));
+}
+
+double DevelopmentLaw::factorOfLog(double logX) const {
+  // 1 / (a x^b) = exp(−b ln x) / a.
+  const double s = std::exp(-b1 * logX) / a1 + std::exp(-b2 * logX) / a2;
   return 1.0 / s;
 }
 
@@ -114,15 +118,18 @@ ConcreteProperties concreteProperties(const ConcreteMaterial& m, double te) {
     return q;
   }
   const double x = p.referenceMaturity > 0.0 ? te / p.referenceMaturity : 1.0;
-  const double e = p.modulusLaw.factor(x);
+  // Powers of x through one logarithm; a non-positive x (only from inconsistent
+  // maturity input) is taken as a tiny positive value, so that no NaN appears.
+  const double logX = std::log(std::max(x, 1e-12));
+  const double e = p.modulusLaw.factorOfLog(logX);
   q.E = p.modulus * e;
   q.nu = p.poissonInitial * std::exp(-p.poissonRate1 * x) +
          p.poissonFinal * (1.0 - std::exp(-p.poissonRate2 * x));
-  q.ft = p.tensileStrength * p.tensileLaw.factor(x);
-  q.fc = p.compressiveStrength * p.compressiveLaw.factor(x);
+  q.ft = p.tensileStrength * p.tensileLaw.factorOfLog(logX);
+  q.fc = p.compressiveStrength * p.compressiveLaw.factorOfLog(logX);
   q.GF = p.fractureEnergy * e;
   q.GS = p.slipModulus * e;
-  q.psi = std::pow(std::max(x, 1e-12), -p.creepAgeing);
+  q.psi = std::exp(-p.creepAgeing * logX);
   return q;
 }
 

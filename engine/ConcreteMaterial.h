@@ -17,6 +17,8 @@ inline constexpr int kCreepTerms = 5;
 struct DevelopmentLaw {
   double a1 = 2.0, b1 = 0.0, a2 = 2.0, b2 = 0.0;
   double factor(double x) const;  // g(x), dimensionless
+  // g(x) from ln x (the laws of one maturity share the logarithm).
+  double factorOfLog(double logX) const;
 };
 
 // One Kelvin term of the creep model.

@@ -332,8 +332,10 @@ CrackCheckResult concreteCrackCheck(const ConcreteMaterial& m, const ConcreteSte
     r.flag = 0;
     return r;
   }
-  const double teNew = endMaturity(m.par, s.maturity(), in.dMaturity);
-  const ConcreteProperties p = concreteProperties(m, teNew);
+  const ConcreteProperties p =
+      in.endProperties != nullptr
+          ? *in.endProperties
+          : concreteProperties(m, endMaturity(m.par, s.maturity(), in.dMaturity));
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, false);
   // In-plane slots are uncracked here, so the local stiffness is the global one.
   const Matrix4 D = localStiffness(m, p, s, nullptr);
@@ -386,7 +388,8 @@ StressUpdateResult concreteStressUpdate(const ConcreteMaterial& m, const Concret
   const double teOld = clampedMaturity(par, s.maturity());
   const double teNew = endMaturity(par, s.maturity(), in.dMaturity);
   const ConcreteProperties pOld = concreteProperties(m, teOld);
-  const ConcreteProperties pNew = concreteProperties(m, teNew);
+  const ConcreteProperties pNew =
+      in.endProperties != nullptr ? *in.endProperties : concreteProperties(m, teNew);
   const Vector4 eps0 = concreteFreeStrain(m, in, s, sigma, true);
   const Vector4 sigmaOld = sigma;
   const double angle = s.crackAngle();

@@ -17,6 +17,9 @@ struct ConcreteStepInput {
   // Band width (m) given to a crack slot that starts softening without a band width of its
   // own (a hoop crack before any in-plane crack); 0 = none known.
   double fallbackBandWidth = 0.0;
+  // Properties at the step's end maturity when the caller has them already (the crack
+  // check and the stress update of one point share them); null: computed.
+  const ConcreteProperties* endProperties = nullptr;
 };
 
 // Result of the call before the solution.

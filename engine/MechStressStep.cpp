@@ -261,6 +261,9 @@ void MechStressStep::ComputeElement(int pass, int e, double t, double dt, Elemen
       continue;
     }
     const Vector4 de = mechStrain(analysis_, gp, du);
+    const ConcreteProperties end =
+        concreteProperties(cm, endMaturity(cm.par, s.maturity(), in.dMaturity));
+    in.endProperties = &end;
     const CrackCheckResult chk = concreteCrackCheck(cm, in, s, sigma, de);
     if (chk.flag != 0) s.crackAngle() = chk.angle;
     if (chk.flag == 1) {
