@@ -57,7 +57,13 @@ bool SparseAssembly::Settle() {
   std::swap(rowStart_, newStart_);
   std::swap(cols_, newCols_);
   std::swap(values_, newValues_);
-  pending_.clear();
+  // The pattern grows rarely (when elements are cast): the entries that made it grow
+  // and the old pattern are given back rather than kept for the next time, as they
+  // would otherwise add to the memory the factorisations need.
+  std::vector<Pending>().swap(pending_);
+  std::vector<std::int64_t>().swap(newStart_);
+  std::vector<int>().swap(newCols_);
+  std::vector<double>().swap(newValues_);
   ++version_;
   return true;
 }

@@ -104,7 +104,7 @@ class SparseAssembly {
   std::vector<int> cols_;
   std::vector<double> values_;
   std::vector<Pending> pending_;
-  // Scratch of Settle, kept to avoid allocations.
+  // Scratch of Settle (given back after each growth of the pattern).
   std::vector<std::int64_t> newStart_;
   std::vector<int> newCols_;
   std::vector<double> newValues_;
