@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include <omp.h>
 #include <suitesparse/cholmod.h>
@@ -286,47 +286,67 @@ struct SparseSolver::Impl {
     return true;
   }
 
-  // q = A p for the free-row matrix of newValues (lower triangle by columns). The
-  // columns are cut in two ranges of about equal entries; the first adds into q,
-  // the second (on another thread when there is a pool) into its own vector of the
-  // rows from its first column on, which is then added: the bits do not depend on
-  // the number of threads.
+  // q = A p for the free-row matrix of newValues (lower triangle by columns).
   void Multiply(const std::vector<double>& p, std::vector<double>& q) {
-    const std::size_t n = p.size();
+    const std::vector<double>* ps[] = {&p};
+    std::vector<double>* qs[] = {&q};
+    MultiplyMany<1>(ps, qs);
+  }
+
+  // q[k] = A p[k] for K vectors in one pass over the matrix. The columns are cut in
+  // two ranges of about equal entries; the first adds into q, the second (on
+  // another thread when there is a pool) into vectors of its own of the rows from
+  // its first column on, which are then added: the bits do not depend on the
+  // number of threads, nor on how many vectors share the pass.
+  template <int K>
+  void MultiplyMany(const std::vector<double>* const (&p)[K], std::vector<double>* const (&q)[K]) {
+    const std::size_t n = p[0]->size();
     if (!multiplyCutKnown) {
       const auto half = static_cast<double>(colPtr[n]) / 2.0;
       multiplyCut = 0;
       while (multiplyCut < n && static_cast<double>(colPtr[multiplyCut]) < half) ++multiplyCut;
       multiplyCutKnown = true;
     }
-    const std::size_t cut = multiplyCut;
-    multiplySecond.resize(n - cut);
-    // Columns c0 … c1−1 into out, which holds the rows from `first` on.
-    auto part = [&](std::size_t c0, std::size_t c1, double* out, std::size_t first) {
-      std::fill(out + (c0 - first), out + (n - first), 0.0);
+    const std::size_t cut = multiplyCut, rest = n - cut;
+    // Room for the most vectors at once from the first product on: no allocation later.
+    static_assert(K <= kStartVectors);
+    multiplySecond.resize(static_cast<std::size_t>(kStartVectors) * rest);
+    // Columns c0 … c1−1 into out[k], which hold the rows from `first` on.
+    auto part = [&](std::size_t c0, std::size_t c1, double* const(&out)[K], std::size_t first) {
+      for (int k = 0; k < K; ++k) std::fill(out[k] + (c0 - first), out[k] + (n - first), 0.0);
+      const double* pk[K];
+      for (int k = 0; k < K; ++k) pk[k] = p[k]->data();
       for (std::size_t c = c0; c < c1; ++c) {
-        double sum = 0.0;
-        const double pc = p[c];
-        for (Index k = colPtr[c]; k < colPtr[c + 1]; ++k) {
-          const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(k)]);
-          const double v = newValues[static_cast<std::size_t>(k)];
+        double sum[K] = {};
+        for (Index e = colPtr[c]; e < colPtr[c + 1]; ++e) {
+          const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(e)]);
+          const double v = newValues[static_cast<std::size_t>(e)];
           if (r == c) {
-            sum += v * pc;
+            for (int k = 0; k < K; ++k) sum[k] += v * pk[k][c];
           } else {
-            out[r - first] += v * pc;
-            sum += v * p[r];
+            for (int k = 0; k < K; ++k) {
+              out[k][r - first] += v * pk[k][c];
+              sum[k] += v * pk[k][r];
+            }
           }
         }
-        out[c - first] += sum;
+        for (int k = 0; k < K; ++k) out[k][c - first] += sum[k];
       }
     };
-    const int second = WorkerPool::ThreadsOf(pool) > 1 ? 1 : 0;  // the thread of part two
+    double* own[K];
+    double* second[K];
+    for (int k = 0; k < K; ++k) {
+      own[k] = q[k]->data();
+      second[k] = multiplySecond.data() + static_cast<std::size_t>(k) * rest;
+    }
+    const int secondThread = WorkerPool::ThreadsOf(pool) > 1 ? 1 : 0;
     auto job = [&](int thread) {
-      if (thread == 0) part(0, cut, q.data(), 0);
-      if (thread == second) part(cut, n, multiplySecond.data(), cut);
+      if (thread == 0) part(0, cut, own, 0);
+      if (thread == secondThread) part(cut, n, second, cut);
     };
     WorkerPool::RunOn(pool, job);
-    for (std::size_t i = cut; i < n; ++i) q[i] += multiplySecond[i - cut];
+    for (int k = 0; k < K; ++k)
+      for (std::size_t i = cut; i < n; ++i) own[k][i] += second[k][i - cut];
   }
 
   // Conjugate gradients on the matrix of newValues with right-hand side rhs,
@@ -357,7 +377,14 @@ struct SparseSolver::Impl {
     for (int k = 0; k < m; ++k) {
       const auto slot = static_cast<std::size_t>((cgNext - 1 - k + kStartVectors) % kStartVectors);
       last[static_cast<std::size_t>(k)] = &cgLast[slot];
-      Multiply(cgLast[slot], *product[static_cast<std::size_t>(k)]);
+    }
+    // Their products with A in one pass over the matrix.
+    static_assert(kStartVectors == 3);
+    if (m == 3) {
+      MultiplyMany<3>({last[0], last[1], last[2]}, {product[0], product[1], product[2]});
+    } else {
+      for (int k = 0; k < m; ++k)
+        Multiply(*last[static_cast<std::size_t>(k)], *product[static_cast<std::size_t>(k)]);
     }
     for (int i = 0; i < m; ++i) {
       const std::vector<double>& xi = *last[static_cast<std::size_t>(i)];
