@@ -9,8 +9,9 @@ HydrationState DegreeOfHydration(const HydrationParams& p, double maturity) {
   const double x = maturity / p.t1;
   if (x > 0.0) {
     const double l = std::log1p(x);
-    s.alpha = std::exp(-p.lambda1 * std::pow(l, -p.kappa1));
-    s.dAlpha = s.alpha * p.lambda1 * p.kappa1 * std::pow(l, -p.kappa1 - 1.0) / (p.t1 + maturity);
+    const double power = std::pow(l, -p.kappa1);  // l^−κ1; l^(−κ1−1) = power / l
+    s.alpha = std::exp(-p.lambda1 * power);
+    s.dAlpha = s.alpha * p.lambda1 * p.kappa1 * (power / l) / (p.t1 + maturity);
   }
   return s;
 }

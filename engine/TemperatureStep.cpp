@@ -73,6 +73,7 @@ TemperatureStep::TemperatureStep(RunData& d, WorkingCallback working)
   capacityDt_.assign(64 * n8, 0.0);
   loadWeights_.assign(4 * n8, 0.0);
   cacheDt_.assign(n8, 0.0);
+  heat_.assign(4 * n8, 0.0);
   std::size_t items = n8;
   for (int n : {h.nEl5, h.nEl3, h.nEdgeTempEdges, h.nSurfTempEls, h.nNodalTempPos})
     items += static_cast<std::size_t>(std::max(n, 0));
@@ -183,6 +184,40 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
   RunMatrices& m = d_.m;
   const AnalysisHeader& h = d_.header;
   const double tPrev = t - dt;
+  // The hydration of every active element's Gauss points: element by element with
+  // results of the element only, so on the pool's threads in ranges of elements.
+  auto hydrate = [&](int thread) {
+    const int threads = WorkerPool::ThreadsOf(&pool_);
+    const auto n8 = static_cast<std::int64_t>(h.nEl8);
+    const auto first = static_cast<int>(1 + n8 * thread / threads);
+    const auto last = static_cast<int>(n8 * (thread + 1) / threads);
+    for (int e = first; e <= last; ++e) {
+      const double* pel = &m.PEL(1, m.LEL(e));
+      if (!Active(pel[1], pel[2], t)) continue;
+      const bool isNew = IsNew(pel[1], tPrev);
+      const bool hydrating = std::lround(pel[0]) == 1;
+      const HydrationParams hp{pel[8],  pel[9],  pel[10], pel[11],
+                               pel[12], pel[13], pel[14], pel[15]};
+      std::array<double, 8> told;
+      for (int k = 0; k < 8; ++k) told[k] = isNew ? pel[6] : m.T(m.ITOP(k + 1, e));
+      for (int g = 0; g < 4; ++g) {
+        const Shape8& s = GaussShapes()[static_cast<std::size_t>(g)];
+        double tg = 0.0;
+        for (int k = 0; k < 8; ++k) tg += s.n[k] * told[k];
+        if (isNew) m.RM(g + 1, e) = pel[7];
+        double& q = heat_[static_cast<std::size_t>(4 * (e - 1) + g)];
+        q = 0.0;
+        if (hydrating) {
+          const HydrationUpdate u = AdvanceHydration(hp, tg, m.RM(g + 1, e), dt);
+          m.ALFA(g + 1, e) = u.alpha;
+          m.RM(g + 1, e) = u.maturity;
+          q = u.heatRate;
+        }
+      }
+    }
+  };
+  pool_.Run(hydrate);
+
   std::array<Point2, 8> xy;
   std::array<double, 8> told;
   std::array<int, 8> nodes;
@@ -203,21 +238,7 @@ ElementFailure TemperatureStep::AssembleElements(double t, double dt) {
     props.rho = pel[4];
     props.c = pel[5];
     props.thickness = m.THCKN(e) > -0.5 ? m.THCKN(e) : h.thickness;
-    const bool hydrating = std::lround(pel[0]) == 1;
-    const HydrationParams hp{pel[8], pel[9], pel[10], pel[11], pel[12], pel[13], pel[14], pel[15]};
-    for (int g = 0; g < 4; ++g) {
-      const Shape8& s = GaussShapes()[static_cast<std::size_t>(g)];
-      double tg = 0.0;
-      for (int k = 0; k < 8; ++k) tg += s.n[k] * told[k];
-      if (isNew) m.RM(g + 1, e) = pel[7];
-      props.q[g] = 0.0;
-      if (hydrating) {
-        const HydrationUpdate u = AdvanceHydration(hp, tg, m.RM(g + 1, e), dt);
-        m.ALFA(g + 1, e) = u.alpha;
-        m.RM(g + 1, e) = u.maturity;
-        props.q[g] = u.heatRate;
-      }
-    }
+    for (int g = 0; g < 4; ++g) props.q[g] = heat_[static_cast<std::size_t>(4 * (e - 1) + g)];
     const int corner = m.LWT(1, e);
     const int pipe = m.LWT(2, e);
     const auto ce = static_cast<std::size_t>(e - 1);

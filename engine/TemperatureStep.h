@@ -89,7 +89,7 @@ class TemperatureStep {
   RunData& d_;
   WorkingCallback working_;
   EquationSolver solver_;
-  WorkerPool pool_;  // threads of the equation solution
+  WorkerPool pool_;  // threads of the equation solution and of the hydration pass
   ThermalAxi axi_;
   SolverStatus status_ = SolverStatus::kNormal;
   double solverSeconds_ = 0.0;
@@ -102,6 +102,9 @@ class TemperatureStep {
   std::vector<double> capacityDt_;   // 64 per element, row-major
   std::vector<double> loadWeights_;  // 4 per element
   std::vector<double> cacheDt_;      // per element
+  // Heat source of the step at each Gauss point of the 8-node elements (W/m³, 4 per
+  // element), from the hydration pass that runs on pool_ before the assembly.
+  std::vector<double> heat_;
   // Activity of elements and conditions in this and in the last assembled step; on
   // the sparse path the system matrix of the last step stays assembled and is
   // reused while these and the step length are unchanged.
