@@ -355,13 +355,14 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
       const auto tu = static_cast<std::size_t>(thread);
       ElementWork& w = work_[tu];
       EquationSolver::Spill& spill = spills_[tu];
+      bool soft = false;  // written to softening[tu] once: its neighbours are other threads'
       while (!full.load(std::memory_order_relaxed)) {
         const int k = next.fetch_add(1);
         if (k >= end) break;
         const int first = colourBlocks_[static_cast<std::size_t>(k)] * kColourBlock + 1;
         for (int e = first; e <= std::min(nEl, first + kColourBlock - 1); ++e) {
           ComputeElement(pass, e, t, dt, w);
-          softening[tu] = softening[tu] || w.softening;
+          soft = soft || w.softening;
           if (w.status == ElementWork::Status::kDone) {
             AddElement(pass, w, spill);
           } else if (w.status != ElementWork::Status::kInactive &&
@@ -372,6 +373,7 @@ bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::Progress
         }
         if (spill.size() > spillLimit_) full.store(true, std::memory_order_relaxed);
       }
+      softening[tu] = softening[tu] || soft;
     };
     // The last group holds the blocks no colour was left for: one thread.
     const bool together = c + 1 < colours || !uncolouredLast_;

@@ -62,7 +62,8 @@ class MechStressStep {
   bool Step(double t, double dt, numlib::ProgressChannel& channel);
   void ReportMaterialProblems(numlib::ProgressChannel& channel) const;
   // One element's share of a pass, computed and added by the thread that takes its block.
-  struct ElementWork {
+  // One cache line or more of its own: the threads write theirs for every element.
+  struct alignas(64) ElementWork {
     enum class Status : int { kInactive, kDone, kJacobian, kNotANumber };
     ElementMatrix K;      // stiffness (pass 1)
     ElementVector f, fb;  // free-strain load (pass 1) or internal force (pass 2); body force
