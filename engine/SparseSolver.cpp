@@ -65,6 +65,12 @@ struct SparseSolver::Impl {
   // (−1 for rows that are not free); those the kept pattern was gathered for.
   std::vector<int> freeRows, keptFreeRows;
   std::vector<Index> freeIndex;
+  // The kept pattern in the factor's order (the fill-reducing ordering found for it):
+  // free unknown c (of freeRows) is unknown place[c] of the factorised matrix, and
+  // freeIndex is in that order too. CHOLMOD then factorises the matrix as it is
+  // given, without permuting and transposing it for every factorisation.
+  bool permuted = false;
+  std::vector<Index> place;
   // Prescribed rows (1-based), and the assembly entries in a prescribed row or
   // column, in the assembly's order: {row, position}; for those rows and that
   // assembly pattern.
@@ -154,39 +160,67 @@ struct SparseSolver::Impl {
            !SameBits(freeRows, keptFreeRows);
   }
 
-  // Gathers the free-row pattern of `k`: the diagonal (always) and every entry
-  // of the assembly pattern between free rows.
+  // Gathers the free-row pattern of `k`: the diagonal (always) and every entry of
+  // the assembly pattern between free rows, the lower triangle by columns in the
+  // order of freeIndex, rows ascending within a column.
   void GatherPattern(const SparseAssembly& k) {
     const std::size_t n = freeRows.size();
-    colPtr.resize(n + 1);
-    rowInd.clear();
-    source.clear();
     const int* cols = k.Columns();
-    for (std::size_t c = 0; c < n; ++c) {
-      colPtr[c] = static_cast<Index>(rowInd.size());
-      const int i = freeRows[c];
-      std::int64_t p = k.RowStart(i);
-      const std::int64_t end = k.RowStart(i + 1);
-      rowInd.push_back(static_cast<Index>(c));
-      if (p < end && cols[p] == i) {
-        source.push_back(p);
-        ++p;
-      } else {
-        source.push_back(-1);
-      }
-      for (; p < end; ++p) {
-        const Index r = freeIndex[static_cast<std::size_t>(cols[p] - 1)];
-        if (r < 0) continue;
-        rowInd.push_back(r);
-        source.push_back(p);
+    auto index = [&](int row) { return freeIndex[static_cast<std::size_t>(row - 1)]; };
+    // Entries per column: the diagonal, and (a, b) in column min(a, b).
+    colPtr.assign(n + 1, 1);
+    colPtr[0] = 0;
+    for (int i : freeRows) {
+      const Index a = index(i);
+      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
+        const Index b = cols[p] == i ? -1 : index(cols[p]);
+        if (b >= 0) ++colPtr[static_cast<std::size_t>(std::min(a, b)) + 1];
       }
     }
-    colPtr[n] = static_cast<Index>(rowInd.size());
+    for (std::size_t c = 0; c < n; ++c) colPtr[c + 1] += colPtr[c];
+    const auto entries = static_cast<std::size_t>(colPtr[n]);
+    rowInd.resize(entries);
+    source.resize(entries);
+    std::vector<Index> next(colPtr.begin(), colPtr.end() - 1);
+    for (std::size_t c = 0; c < n; ++c) {
+      const auto q = static_cast<std::size_t>(next[c]++);
+      rowInd[q] = static_cast<Index>(c);
+      source[q] = -1;  // a diagonal entry the assembly does not hold
+    }
+    for (int i : freeRows) {
+      const Index a = index(i);
+      for (std::int64_t p = k.RowStart(i); p < k.RowStart(i + 1); ++p) {
+        if (cols[p] == i) {
+          source[static_cast<std::size_t>(colPtr[static_cast<std::size_t>(a)])] = p;
+          continue;
+        }
+        const Index b = index(cols[p]);
+        if (b < 0) continue;
+        const auto q = static_cast<std::size_t>(next[static_cast<std::size_t>(std::min(a, b))]++);
+        rowInd[q] = std::max(a, b);
+        source[q] = p;
+      }
+    }
+    // Rows ascending below the diagonal (already so in the order of the free rows).
+    for (std::size_t c = 0; c < n; ++c)
+      for (auto q = static_cast<std::size_t>(colPtr[c]) + 2;
+           q < static_cast<std::size_t>(colPtr[c + 1]); ++q)
+        for (std::size_t r = q;
+             r > static_cast<std::size_t>(colPtr[c]) + 1 && rowInd[r - 1] > rowInd[r]; --r) {
+          std::swap(rowInd[r - 1], rowInd[r]);
+          std::swap(source[r - 1], source[r]);
+        }
     keptFreeRows = freeRows;
     multiplyCutKnown = false;
     cgStored = 0;
     keptVersion = k.PatternVersion();
     keptRows = k.Rows();
+  }
+
+  // freeIndex (in the order of freeRows) into the factor's order.
+  void PlaceFreeIndex() {
+    for (Index& c : freeIndex)
+      if (c >= 0) c = place[static_cast<std::size_t>(c)];
   }
 
   // The entries of `k` in a prescribed row or column (prescribedRows), gathered
@@ -232,7 +266,8 @@ struct SparseSolver::Impl {
     v.pi = static_cast<const Index*>(l->pi);
     v.px = static_cast<const Index*>(l->px);
     v.s = static_cast<const Index*>(l->s);
-    v.perm = static_cast<const Index*>(l->Perm);
+    // The matrix is factorised in its own order (CHOLMOD's Perm the identity).
+    v.perm = l->ordering == CHOLMOD_NATURAL ? nullptr : static_cast<const Index*>(l->Perm);
     v.x = static_cast<const double*>(l->x);
     return v;
   }
@@ -481,7 +516,8 @@ struct SparseSolver::Impl {
       const Index nsrow = pi[s + 1] - pi[s];
       for (Index jj = 0; jj < k2 - k1; ++jj) {
         const double d = lx[px[s] + jj + jj * nsrow];
-        const double diag = values[static_cast<std::size_t>(colPtr[perm[k1 + jj]])];
+        const Index column = perm != nullptr ? perm[k1 + jj] : k1 + jj;
+        const double diag = values[static_cast<std::size_t>(colPtr[column])];
         const double ratio = d * d / diag;
         if (!(ratio >= smallest)) smallest = ratio;  // NaN counts as smallest
         if (!(smallest >= 0.0)) return 0.0;
@@ -594,7 +630,12 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
   if (s.freeRows.empty()) return SolveByBand(k, band, ru, rr, lpv, lav, working);
 
   const bool newPattern = s.PatternChanged(k);
-  if (newPattern) s.GatherPattern(k);
+  if (newPattern) {
+    s.permuted = false;
+    s.GatherPattern(k);
+  } else if (s.permuted) {
+    s.PlaceFreeIndex();
+  }
   s.GatherValues(k);
   const bool sameValues = !newPattern && SameBits(s.newValues, s.values);
   // A changed matrix of the same pattern: conjugate gradients with the kept factor.
@@ -610,7 +651,32 @@ SolverStatus SparseSolver::SolveSparse(const SparseAssembly& k, const BandMatrix
     s.substitution.Clear();
     if (newPattern || !s.analysed) {
       if (s.factor != nullptr) cholmod_l_free_factor(&s.factor, &s.common);
-      s.factor = cholmod_l_analyze(&a, &s.common);
+      if (!s.permuted) {
+        // The fill-reducing ordering of the matrix in the order of the free rows;
+        // the pattern is then gathered again in that order, and its values.
+        cholmod_factor* ordering = cholmod_l_analyze(&a, &s.common);
+        if (ordering != nullptr && ordering->Perm != nullptr) {
+          const auto* perm = static_cast<const Index*>(ordering->Perm);
+          s.place.resize(s.freeRows.size());
+          for (std::size_t q = 0; q < s.freeRows.size(); ++q)
+            s.place[static_cast<std::size_t>(perm[q])] = static_cast<Index>(q);
+          s.PlaceFreeIndex();
+          s.GatherPattern(k);
+          s.GatherValues(k);
+          std::swap(s.newValues, s.values);
+          s.permuted = true;
+          a = s.MatrixView();
+        }
+        if (ordering != nullptr) cholmod_l_free_factor(&ordering, &s.common);
+      }
+      if (s.permuted) {
+        // Already in a fill-reducing, postordered order: taken as it is.
+        s.common.method[0].ordering = CHOLMOD_NATURAL;
+        s.common.postorder = 0;
+        s.factor = cholmod_l_analyze(&a, &s.common);
+        s.common.method[0].ordering = CHOLMOD_NESDIS;
+        s.common.postorder = 1;
+      }
       s.analysed = s.factor != nullptr;
       ++counts_.analyses;
       counts_.analysisSeconds += SecondsSince(factorStart);
