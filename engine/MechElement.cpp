@@ -112,18 +112,23 @@ void mechAddStiffness(AnalysisType a, const MechGaussPoint& g, const Matrix4& D,
       DB[r][2 * i] = su;
       DB[r][2 * i + 1] = D(r, 1) * g.dNdy[i] + D(r, 2) * g.dNdx[i];
     }
+  // The upper triangle only (columns from the row's own on).
   for (std::size_t i = 0; i < 8; ++i) {
     const double dx = g.dNdx[i], dy = g.dNdy[i], nr = hoop[i];
     double* ku = &K[(2 * i) * 16];
     double* kv = &K[(2 * i + 1) * 16];
-    for (std::size_t j = 0; j < 16; ++j) {
+    for (std::size_t j = 2 * i; j < 16; ++j) {
       double su = dx * DB[0][j] + dy * DB[2][j];
       if (axi) su += nr * DB[3][j];
-      const double sv = dy * DB[1][j] + dx * DB[2][j];
       ku[j] += su * g.w;
-      kv[j] += sv * g.w;
     }
+    for (std::size_t j = 2 * i + 1; j < 16; ++j) kv[j] += (dy * DB[1][j] + dx * DB[2][j]) * g.w;
   }
+}
+
+void mechMirrorUpper(ElementMatrix& K) {
+  for (std::size_t i = 1; i < 16; ++i)
+    for (std::size_t j = 0; j < i; ++j) K[i * 16 + j] = K[j * 16 + i];
 }
 
 void mechAddStressForce(AnalysisType a, const MechGaussPoint& g, const Vector4& s,

@@ -39,8 +39,11 @@ using MechElementGeometry = std::array<MechGaussPoint, 4>;
 int mechElementGeometry(AnalysisType a, const ElementCoords& xy, double thickness,
                         MechElementGeometry& out);
 
-// K += B^T D B w at one point; D is 3 x 3 (plane) or 4 x 4 (axisymmetric).
+// K += B^T D B w at one point, the upper triangle only (K(i, j) for i <= j; the
+// lower is left as it is); D is 3 x 3 (plane) or 4 x 4 (axisymmetric).
 void mechAddStiffness(AnalysisType a, const MechGaussPoint& g, const Matrix4& D, ElementMatrix& K);
+// Sets the lower triangle of K from its upper triangle.
+void mechMirrorUpper(ElementMatrix& K);
 // f += B^T s w at one point: the free-strain load with s = dSigma0, the internal force with
 // s = sigma (N).
 void mechAddStressForce(AnalysisType a, const MechGaussPoint& g, const Vector4& s,

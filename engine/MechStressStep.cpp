@@ -326,8 +326,11 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, EquationSolver::
     // Columns from the first occurrence of ia (a node twice in a degenerate element).
     std::size_t first = k;
     while (first > 0 && dof[first - 1] == ia) --first;
-    for (std::size_t q = first; q < 16; ++q)
-      row[q - first] = w.K[a * 16 + static_cast<std::size_t>(local[q])];
+    // The element stiffness holds its upper triangle in local numbering.
+    for (std::size_t q = first; q < 16; ++q) {
+      const auto b = static_cast<std::size_t>(local[q]);
+      row[q - first] = w.K[std::min(a, b) * 16 + std::max(a, b)];
+    }
     solver_.AddUpperRow(ia, &dof[first], row.data(), static_cast<int>(16 - first), spill);
   }
 }

@@ -42,6 +42,7 @@ ElementMatrix stiffness(AnalysisType a, const ElementCoords& xy, double t = 1.0)
   ElementMatrix K{};
   const Matrix4 D = elasticD(a);
   for (const MechGaussPoint& g : geo) mechAddStiffness(a, g, D, K);
+  mechMirrorUpper(K);
   return K;
 }
 
@@ -164,6 +165,7 @@ TEST(MechElementLoads, UniformFreeStrainIsBalancedByFreeExpansion) {
       mechAddStiffness(a, g, D, K);
       mechAddStressForce(a, g, ds0, f0);
     }
+    mechMirrorUpper(K);
     ElementVector u{};
     for (std::size_t i = 0; i < 8; ++i) {
       u[2 * i] = eps0 * xy[2 * i];
@@ -352,6 +354,7 @@ TEST(MechElementSolve, RestrainedBlockUnderUniformHeating) {
       mechAddStiffness(a, geo[q], k.D, K);
       mechAddStressForce(a, geo[q], k.dSigma0, f0);
     }
+    mechMirrorUpper(K);
     std::array<bool, 16> fixed{};
     for (std::size_t i = 0; i < 8; ++i) fixed[2 * i] = true;
     for (std::size_t i : {0u, 1u, 2u}) fixed[2 * i + 1] = true;
