@@ -352,19 +352,24 @@ struct SparseSolver::Impl {
       const double* pk[K];
       for (int k = 0; k < K; ++k) pk[k] = p[k]->data();
       for (std::size_t c = c0; c < c1; ++c) {
-        double sum[K] = {};
+        double sum[K] = {}, pc[K];
+#pragma GCC unroll 3
+        for (int k = 0; k < K; ++k) pc[k] = pk[k][c];
         for (Index e = colPtr[c]; e < colPtr[c + 1]; ++e) {
           const auto r = static_cast<std::size_t>(rowInd[static_cast<std::size_t>(e)]);
           const double v = newValues[static_cast<std::size_t>(e)];
           if (r == c) {
-            for (int k = 0; k < K; ++k) sum[k] += v * pk[k][c];
+#pragma GCC unroll 3
+            for (int k = 0; k < K; ++k) sum[k] += v * pc[k];
           } else {
+#pragma GCC unroll 3
             for (int k = 0; k < K; ++k) {
-              out[k][r - first] += v * pk[k][c];
+              out[k][r - first] += v * pc[k];
               sum[k] += v * pk[k][r];
             }
           }
         }
+#pragma GCC unroll 3
         for (int k = 0; k < K; ++k) out[k][c - first] += sum[k];
       }
     };
