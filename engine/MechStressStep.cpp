@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -99,6 +100,11 @@ MechStressStep::MechStressStep(RunData& d, WorkingCallback working)
   solver_.SetIterativeReuse(true);
   solver_.SetWorkerPool(&pool_);
   ColourElements();
+  if (solver_.Kind() == SolverKind::kSparse) {
+    const auto n8 = static_cast<std::size_t>(std::max(d.header.nEl8, 0));
+    places_.assign(kElementEntries * n8, -1);
+    placesVersion_.assign(n8, 0);
+  }
   const int nm = d.header.nMaterials;
   materials_.reserve(static_cast<std::size_t>(nm));
   for (int j = 1; j <= nm; ++j)
@@ -177,6 +183,7 @@ void MechStressStep::ComputeElement(int pass, int e, double t, double dt, Elemen
   const int sim = h.SimulationType();
   w.status = ElementWork::Status::kInactive;
   w.softening = false;
+  w.element = e;
   const int mat = m.LELS(e);
   const double* pels = &m.PELS(1, mat);
   if (!(pels[0] + kTol <= t && t <= pels[1] + kTol)) return;
@@ -312,7 +319,17 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, EquationSolver::
   RunMatrices& m = d_.m;
   const std::array<int, 16>& dof = w.dof;
   const std::array<std::uint8_t, 16>& local = w.local;
+  // Sparse path: the stiffness goes to the places kept for this pattern, or they are
+  // found (and kept when every entry lies within the pattern).
+  const bool keep = pass == 1 && !places_.empty();
+  const auto e = static_cast<std::size_t>(w.element - 1);
+  const std::uint64_t version = keep ? solver_.PatternVersion() : 0;
+  std::int32_t* kept = keep ? &places_[kElementEntries * e] : nullptr;
+  const bool known = keep && placesVersion_[e] == version;
+  bool complete = keep;
+  int at = 0;  // entries added so far
   std::array<double, 16> row;
+  std::array<std::int64_t, 16> found;
   for (std::size_t k = 0; k < 16; ++k) {
     const int ia = dof[k];
     const auto a = static_cast<std::size_t>(local[k]);
@@ -331,8 +348,23 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, EquationSolver::
       const auto b = static_cast<std::size_t>(local[q]);
       row[q - first] = w.K[std::min(a, b) * 16 + std::max(a, b)];
     }
-    solver_.AddUpperRow(ia, &dof[first], row.data(), static_cast<int>(16 - first), spill);
+    const int count = static_cast<int>(16 - first);
+    if (known) {
+      solver_.AddAt(kept + at, row.data(), count);
+    } else if (keep) {
+      solver_.AddUpperRow(ia, &dof[first], row.data(), count, spill, found.data());
+      complete = complete && first == k;
+      for (int q = 0; q < count && complete; ++q) {
+        complete = found[static_cast<std::size_t>(q)] >= 0 &&
+                   found[static_cast<std::size_t>(q)] <= INT32_MAX && at + q < kElementEntries;
+        if (complete) kept[at + q] = static_cast<std::int32_t>(found[static_cast<std::size_t>(q)]);
+      }
+    } else {
+      solver_.AddUpperRow(ia, &dof[first], row.data(), count, spill);
+    }
+    at += count;
   }
+  if (keep && !known) placesVersion_[e] = complete && at == kElementEntries ? version : 0;
 }
 
 bool MechStressStep::ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel) {

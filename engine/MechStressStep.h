@@ -72,6 +72,7 @@ class MechStressStep {
     std::array<std::uint8_t, 16> local{};  // their local numbers (2 × node + direction)
     Status status = Status::kInactive;
     bool softening = false;  // a Gauss point entered the step with a softening crack
+    int element = 0;         // the element (1-based)
   };
   bool ElementPass(int pass, double t, double dt, numlib::ProgressChannel& channel);
   // Pass 1: stiffness and loads of element e; pass 2: its stress update (stored at once)
@@ -113,6 +114,13 @@ class MechStressStep {
   std::size_t spillLimit_ = kSpillLimit;
   bool uncolouredLast_ = false;
   std::array<EquationSolver::Spill, WorkerPool::kMaxThreads> spills_;
+  // Sparse path: per element, the places in the assembly of the kElementEntries entries
+  // its stiffness adds (in the order AddElement adds them), found by the first pass
+  // after the pattern last grew and valid for the pattern version
+  // placesVersion_[e − 1] (0: none, e.g. a node twice in the element).
+  static constexpr int kElementEntries = 136;
+  std::vector<std::int32_t> places_;
+  std::vector<std::uint64_t> placesVersion_;
 };
 
 }  // namespace vemto::engine::mech

@@ -55,19 +55,33 @@ class SparseAssembly {
   }
   /// Adds v[k] to the entries (i, cols[k]) of row i, k = 0 … count − 1, with the
   /// columns not decreasing and ≥ i; entries outside the pattern go to `spill`. One walk
-  /// along the row instead of a search per entry.
-  void AddUpperRow(int i, const int* cols, const double* v, int count,
-                   std::vector<Pending>& spill) {
+  /// along the row instead of a search per entry. With `places`, the place of each
+  /// entry in Values() goes to places[k] (−1: spilled); they hold while
+  /// PatternVersion() stays.
+  void AddUpperRow(int i, const int* cols, const double* v, int count, std::vector<Pending>& spill,
+                   std::int64_t* places = nullptr) {
     assert(i >= 1 && i <= neq_);
     const int* p = cols_.data() + rowStart_[static_cast<std::size_t>(i - 1)];
     const int* end = cols_.data() + rowStart_[static_cast<std::size_t>(i)];
     for (int k = 0; k < count; ++k) {
       assert(cols[k] >= i && cols[k] <= neq_ && (k == 0 || cols[k] >= cols[k - 1]));
       while (p != end && *p < cols[k]) ++p;
-      if (p != end && *p == cols[k])
-        values_[static_cast<std::size_t>(p - cols_.data())] += v[k];
-      else
+      std::int64_t place = -1;
+      if (p != end && *p == cols[k]) {
+        place = p - cols_.data();
+        values_[static_cast<std::size_t>(place)] += v[k];
+      } else {
         spill.push_back({i, cols[k], v[k]});
+      }
+      if (places != nullptr) places[k] = place;
+    }
+  }
+  /// Adds v[k] at the places of Values() that AddUpperRow gave (of this pattern version).
+  template <class Place>
+  void AddAt(const Place* places, const double* v, int count) {
+    for (int k = 0; k < count; ++k) {
+      assert(places[k] >= 0 && places[k] < Entries());
+      values_[static_cast<std::size_t>(places[k])] += v[k];
     }
   }
   /// Appends the entries of `spill` as if they had been added now, and empties it.

@@ -141,6 +141,22 @@ class EquationSolver {
     }
     for (int k = 0; k < count; ++k) band_.AddUpper(i, cols[k], v[k]);
   }
+  /// On the sparse path: AddUpperRow that also gives the places of the entries
+  /// (SparseAssembly::AddUpperRow), and additions at such places, valid while
+  /// PatternVersion() stays. PatternVersion() is 0 on the band path.
+  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill,
+                   std::int64_t* places) {
+    assert(sparse_ != nullptr);
+    assembly_.AddUpperRow(i, cols, v, count, spill, places);
+  }
+  template <class Place>
+  void AddAt(const Place* places, const double* v, int count) {
+    assert(sparse_ != nullptr);
+    assembly_.AddAt(places, v, count);
+  }
+  std::uint64_t PatternVersion() const {
+    return sparse_ != nullptr ? assembly_.PatternVersion() : 0;
+  }
   /// Takes the entries of `spill` into the assembly as added now; empties it.
   void TakeSpill(Spill& spill) {
     if (!spill.empty()) assembly_.TakePending(spill);
