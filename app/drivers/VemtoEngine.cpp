@@ -1,5 +1,7 @@
 #include "VemtoEngine.h"
 
+#include <atomic>
+
 #include <cassert>
 #include <cmath>
 #include <condition_variable>
@@ -43,6 +45,9 @@ struct TVemtoEngine::Shared {
   std::condition_variable changed;  // pause, park, cancel and end changes
   bool paused = false;
   bool parked = false;
+  // paused || parked, set with them under the mutex and read without it by every
+  // message: the engine sends one per equation row, which must not take a lock.
+  std::atomic<bool> hold{false};
   bool finished = false;
   bool cancelling = false;
   std::chrono::steady_clock::time_point deadline;
@@ -58,17 +63,20 @@ struct TVemtoEngine::Shared {
 
   std::mutex dispatchMutex;       // held while a handler of the owner runs
   TVemtoEngine* owner = nullptr;  // null once the component is gone
+  bool workingHandler = false;    // Monitor.OnWorking was set when the run started
 
   static void Send(void* context, int message, std::intptr_t lParam);
 };
 
 void TVemtoEngine::Shared::Send(void* context, int message, std::intptr_t lParam) {
   auto* s = static_cast<Shared*>(context);
-  {
+  if (s->hold.load(std::memory_order_acquire)) {
     // Pause holds the worker here; a forced stop parks it here for good.
     std::unique_lock lock(s->mutex);
     s->changed.wait(lock, [s] { return !s->paused && !s->parked; });
   }
+  // The per-row message goes no further without a handler for it.
+  if (message == VEMTO_MSG_WORKING && !s->workingHandler) return;
   std::string text;
   std::int32_t step = 0;
   if (message == VEMTO_MSG_INFO || message == VEMTO_MSG_ERROR || message == VEMTO_MSG_FINISHED)
@@ -161,6 +169,7 @@ void TVemtoEngine::Execute() {
   shared->data.Window = &shared->listener;
   shared->onWorkerEnded = OnWorkerEnded;
   shared->owner = this;
+  shared->workingHandler = static_cast<bool>(Monitor.OnWorking);
   const auto execute = reinterpret_cast<EngineExecuteFn>(engine_->RequiredSymbol("execute"));
 
   if (!engine_->TryClaim())
@@ -201,6 +210,7 @@ void TVemtoEngine::Pause() {
   std::lock_guard lock(s->mutex);
   if (s->finished || s->cancelling) return;
   s->paused = true;
+  s->hold = true;
 }
 
 void TVemtoEngine::Resume() {
@@ -210,6 +220,7 @@ void TVemtoEngine::Resume() {
     std::lock_guard lock(s->mutex);
     if (!s->paused) return;
     s->paused = false;
+    s->hold = s->parked;
   }
   s->changed.notify_all();
 }
@@ -222,6 +233,7 @@ void TVemtoEngine::RequestCancel() {
     if (s->cancelling || s->finished) return;
     s->cancelling = true;
     s->paused = false;  // a paused worker must run on to see the request
+    s->hold = s->parked;
     s->deadline = std::chrono::steady_clock::now() + ShutdownTimeout;
   }
   engine_->Break();
@@ -284,6 +296,7 @@ void TVemtoEngine::ForceShutdown() {
   {
     std::lock_guard lock(shared_->mutex);
     shared_->parked = true;  // the worker never leaves its next message again
+    shared_->hold = true;
   }
   thread_.detach();
   engine_->Abandon();

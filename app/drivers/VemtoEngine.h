@@ -61,7 +61,9 @@ struct TEngineMonitor {
   std::function<void(const std::string& text)> OnInfo;      ///< a phase starts
   std::function<void(const std::string& text)> OnFinished;  ///< the run ended normally
   std::function<void(std::int32_t step)> OnTimeStep;        ///< step (1-based) starts
-  std::function<void()> OnWorking;                          ///< long equation solution in progress
+  /// Long equation solution in progress (once per equation row); the messages are
+  /// dispatched only when it is set at the start of the run.
+  std::function<void()> OnWorking;
 };
 
 /// The simulation component. Execute(), Poll(), Wait() and the destructor belong to

@@ -97,8 +97,9 @@ void TfrmEngine::Attach(TRunObserver& observer) {
   };
   monitor.OnFinished = [this](const std::string&) { RunOnMainThread([this] { Done(); }); };
   monitor.OnTimeStep = [this](std::int32_t) { RunOnMainThread([this] { TimeStep(); }); };
-  // Exists only to keep a single-threaded interface alive: nothing to do here.
-  monitor.OnWorking = [] {};
+  // OnWorking stays unset: it would only keep a single-threaded interface alive, and
+  // without it the engine's per-row messages are not dispatched at all.
+  monitor.OnWorking = nullptr;
   observer.OnEngineError = [this](std::int32_t, const std::string&) {
     RunOnMainThread([this] { Error(); });
   };

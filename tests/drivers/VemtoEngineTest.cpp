@@ -116,6 +116,21 @@ TEST_F(EngineRun, NormalRunPassesIntervalsInSecondsAndFileNames) {
   EXPECT_EQ(std::string(name), engine->TempMatFile);
 }
 
+// The per-row working messages reach a handler set when the run starts, and go no
+// further without one (a pause still holds the worker in them: see below).
+TEST_F(EngineRun, WorkingMessagesReachTheirHandlerWhenThereIsOne) {
+  for (const bool withHandler : {true, false}) {
+    auto engine = Make("run 5");
+    int working = 0;
+    if (withHandler) engine->Monitor.OnWorking = [&] { ++working; };
+    engine->Execute();
+    engine->Wait();
+    EXPECT_FALSE(engine->Failed());
+    EXPECT_EQ(engine->Position(), 5);
+    EXPECT_EQ(working, withHandler ? 5 : 0);
+  }
+}
+
 TEST(IntervalArray, HoursBecomeSecondsIntervalAfterInterval) {
   const auto seconds = vemto::IntervalArraySeconds({{168.0, 2.0, 24.0}, {200.0, 0.5, 8.0}});
   ASSERT_EQ(seconds.size(), 6u);
