@@ -1,4 +1,3 @@
-#pragma GCC target("avx2,fma")
 #include "SupernodalSubstitution.h"
 
 #include <algorithm>
@@ -17,15 +16,10 @@ namespace {
 
 using Index = std::int64_t;
 
-// Offset of column j's pivot within a supernode of nsrow rows: in CHOLMOD's full
-// columns (double), or in the packed lower trapezoid (float). From the pivot on,
-// a column holds its rows below the pivot in the supernode's row order.
-template <class T>
-constexpr std::size_t ColumnOffset(Index j, Index nsrow) {
-  if constexpr (std::is_same_v<T, float>)
-    return static_cast<std::size_t>(j * nsrow - j * (j - 1) / 2);
-  else
-    return static_cast<std::size_t>(j * (nsrow + 1));
+// Offset of column j's pivot within a supernode of nsrow rows in CHOLMOD's full
+// columns.
+constexpr std::size_t PivotOffset(Index j, Index nsrow) {
+  return static_cast<std::size_t>(j * (nsrow + 1));
 }
 
 std::size_t PackedSize(Index nscol, Index nsrow) {
@@ -67,7 +61,7 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
     // Pivots positive; in single precision every entry must fit a float.
     const double* v = f.x + f.px[s];
     for (Index j = 0; j < nscol; ++j) {
-      const double piv = v[ColumnOffset<double>(j, nsrow)];
+      const double piv = v[PivotOffset(j, nsrow)];
       if (!(piv > 0.0) || !std::isfinite(piv) ||
           (precision == Precision::kSingle && !(piv >= FLT_MIN && piv <= FLT_MAX)))
         return false;
@@ -90,7 +84,7 @@ bool SupernodalSubstitution::Build(const SupernodalFactorView& f, Precision prec
     const Index nsrow = f.pi[s + 1] - f.pi[s];
     const double* v = f.x + f.px[s];
     for (Index j = 0; j < f.super[s + 1] - f.super[s]; ++j) {
-      const double piv = v[ColumnOffset<double>(j, nsrow)];
+      const double piv = v[PivotOffset(j, nsrow)];
       recip_[static_cast<std::size_t>(f.super[s] + j)] =
           precision == Precision::kSingle ? 1.0 / static_cast<double>(static_cast<float>(piv))
                                           : 1.0 / piv;
