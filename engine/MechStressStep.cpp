@@ -351,16 +351,15 @@ void MechStressStep::AddElement(int pass, const ElementWork& w, EquationSolver::
     const int count = static_cast<int>(16 - first);
     if (known) {
       solver_.AddAt(kept + at, row.data(), count);
-    } else if (keep) {
-      solver_.AddUpperRow(ia, &dof[first], row.data(), count, spill, found.data());
-      complete = complete && first == k;
-      for (int q = 0; q < count && complete; ++q) {
-        complete = found[static_cast<std::size_t>(q)] >= 0 &&
-                   found[static_cast<std::size_t>(q)] <= INT32_MAX && at + q < kElementEntries;
-        if (complete) kept[at + q] = static_cast<std::int32_t>(found[static_cast<std::size_t>(q)]);
-      }
-    } else {
-      solver_.AddUpperRow(ia, &dof[first], row.data(), count, spill);
+      at += count;
+      continue;
+    }
+    solver_.AddUpperRow(ia, &dof[first], row.data(), count, spill, keep ? found.data() : nullptr);
+    complete = complete && first == k;
+    for (int q = 0; q < count && complete; ++q) {
+      complete = found[static_cast<std::size_t>(q)] >= 0 &&
+                 found[static_cast<std::size_t>(q)] <= INT32_MAX && at + q < kElementEntries;
+      if (complete) kept[at + q] = static_cast<std::int32_t>(found[static_cast<std::size_t>(q)]);
     }
     at += count;
   }

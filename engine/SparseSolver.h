@@ -133,22 +133,19 @@ class EquationSolver {
     else
       band_.AddUpper(i, j, v);
   }
-  /// SparseAssembly::AddUpperRow on the sparse path, entry by entry on the band path.
-  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill) {
+  /// SparseAssembly::AddUpperRow on the sparse path (with `places`, the places of the
+  /// entries, valid while PatternVersion() stays), entry by entry on the band path
+  /// (`places` untouched).
+  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill,
+                   std::int64_t* places = nullptr) {
     if (sparse_ != nullptr) {
-      assembly_.AddUpperRow(i, cols, v, count, spill);
+      assembly_.AddUpperRow(i, cols, v, count, spill, places);
       return;
     }
     for (int k = 0; k < count; ++k) band_.AddUpper(i, cols[k], v[k]);
   }
-  /// On the sparse path: AddUpperRow that also gives the places of the entries
-  /// (SparseAssembly::AddUpperRow), and additions at such places, valid while
-  /// PatternVersion() stays. PatternVersion() is 0 on the band path.
-  void AddUpperRow(int i, const int* cols, const double* v, int count, Spill& spill,
-                   std::int64_t* places) {
-    assert(sparse_ != nullptr);
-    assembly_.AddUpperRow(i, cols, v, count, spill, places);
-  }
+  /// Sparse path: v added at places that AddUpperRow gave. PatternVersion() is 0 on
+  /// the band path.
   template <class Place>
   void AddAt(const Place* places, const double* v, int count) {
     assert(sparse_ != nullptr);
